@@ -1,0 +1,62 @@
+// The one error report of every guarded procedure.
+//
+// A guarded procedure runs as numbered steps through a Guard. A step that fails
+// (throws) is reported in one "Application Error" box naming the procedure's
+// location string and the step number, and the procedure goes on with its next
+// statement:
+//   guard.Step(104, [&] { ... });                       // plain statement
+//   if (guard.If(142, [&] { return option1; })) ...     // failing test counts as met
+//   if (guard.ExitIf(102, [&] { return answer.isEmpty(); })) return;  // failing exit test does not leave
+// Failures are exceptions derived from std::exception; their what() is the
+// description. The step number is the guarded procedure's, however deep the
+// failure happened.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <stdexcept>
+
+#include "app/seams/dialogs.h"
+
+namespace seams {
+
+// A failure of one of our own operations (what the runtime would have raised).
+class Failure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The support address the report names.
+inline constexpr char kSupportAddress[] = "support@velmora.example";
+
+// Text of the report: description CRLF location "at line " step CR CR request.
+QString ErrorReportText(const QString& description, const QString& location, int step);
+
+// Shows the report: title "Application Error", OK, warning icon.
+void ShowErrorReport(Dialogs& dialogs, const QString& location, const QString& description,
+                     int step);
+
+class Guard {
+ public:
+  Guard(Dialogs& dialogs, QString location) : dialogs_(dialogs), location_(std::move(location)) {}
+
+  // Runs one step. Returns false when it failed (after the report).
+  bool Step(int number, const std::function<void()>& body);
+  // A test whose body does work: a failure counts as met.
+  bool If(int number, const std::function<bool()>& test);
+  // A test whose body only leaves: a failure counts as not met.
+  bool ExitIf(int number, const std::function<bool()>& test);
+
+  // Reports a failure of step `number` that was caught elsewhere.
+  void Report(int number, const QString& description);
+
+  const QString& location() const { return location_; }
+  int failures() const { return failures_; }
+
+ private:
+  Dialogs& dialogs_;
+  QString location_;
+  int failures_ = 0;
+};
+
+}  // namespace seams

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds and runs every test: once in the release build, once under
+# AddressSanitizer + UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+for preset in default asan; do
+  echo "=== ${preset}: configure and build"
+  cmake --preset "$preset" > /dev/null
+  cmake --build --preset "$preset" -j "$(nproc)"
+  echo "=== ${preset}: tests"
+  ctest --preset "$preset"
+done
+
+if [ -f fuzz/run-brief.sh ]; then
+  echo "=== fuzz targets, briefly"
+  bash fuzz/run-brief.sh
+fi
