@@ -15,7 +15,7 @@ fi
 
 out="${1:-$PWD/converted}"
 mkdir -p "$out"
-for msg in build/default/Samples/*.msg; do
+for msg in build/default/bin/Samples/*.msg; do
   [ -e "$msg" ] || continue
   build/default/bin/quorvex "$msg" "$out/"
 done
