@@ -381,11 +381,21 @@ Status CompoundFile::BuildTree() {
   return {};
 }
 
+// A sector seen twice in one chain. Sorting a copy costs time in proportion to
+// the chain, not to the file, so reading many small streams of a large file
+// stays cheap.
+static std::optional<uint32_t> FirstRepeat(std::vector<uint32_t> sectors) {
+  std::sort(sectors.begin(), sectors.end());
+  auto it = std::adjacent_find(sectors.begin(), sectors.end());
+  if (it == sectors.end()) return std::nullopt;
+  return *it;
+}
+
 Result<std::vector<uint32_t>> CompoundFile::WalkChain(uint32_t start, uint64_t count, const char* what) const {
   std::vector<uint32_t> sectors;
   sectors.reserve(count);  // callers bound count by the sectors present
-  std::vector<bool> visited(sector_count_, false);
   uint32_t cur = start;
+  // At most `count` steps, so a loop cannot hang the walk; it is reported below.
   for (uint64_t i = 0; i < count; ++i) {
     if (cur == kEndOfChain) {
       return MakeError(ErrorCode::kTruncated, 0,
@@ -397,13 +407,12 @@ Result<std::vector<uint32_t>> CompoundFile::WalkChain(uint32_t start, uint64_t c
                        std::string(what) + " chain reaches sector " + SectorText(cur) +
                            ", which is not a sector of the file");
     }
-    if (visited[cur]) {
-      return MakeError(ErrorCode::kChainLoop, (static_cast<uint64_t>(cur) + 1) * sector_size_,
-                       std::string(what) + " chain visits sector " + std::to_string(cur) + " twice");
-    }
-    visited[cur] = true;
     sectors.push_back(cur);
     cur = fat_[cur];
+  }
+  if (std::optional<uint32_t> repeat = FirstRepeat(sectors)) {
+    return MakeError(ErrorCode::kChainLoop, (static_cast<uint64_t>(*repeat) + 1) * sector_size_,
+                     std::string(what) + " chain visits sector " + std::to_string(*repeat) + " twice");
   }
   // Sectors past the declared size are ignored, as the format allows.
   return sectors;
@@ -454,7 +463,8 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
                        "stream \"" + e.name + "\" claims more bytes than the mini stream holds");
     }
     const uint64_t count = CeilDiv(e.size, kMiniSectorSize);
-    std::vector<bool> visited(minifat_.size(), false);
+    std::vector<uint32_t> chain;
+    chain.reserve(count);  // e.size is below the cutoff: at most 64 mini sectors
     uint32_t cur = e.start_sector;
     uint64_t remaining = e.size;
     for (uint64_t i = 0; i < count; ++i) {
@@ -468,12 +478,18 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
                          "mini chain of \"" + e.name + "\" reaches mini sector " + SectorText(cur) +
                              " outside the mini stream");
       }
-      if (visited[cur]) {
-        return MakeError(ErrorCode::kChainLoop, 0,
-                         "mini chain of \"" + e.name + "\" visits mini sector " + std::to_string(cur) + " twice");
-      }
-      visited[cur] = true;
-      const uint64_t offset = static_cast<uint64_t>(cur) * kMiniSectorSize;
+      chain.push_back(cur);
+      remaining -= piece;
+      cur = minifat_[cur];
+    }
+    if (std::optional<uint32_t> repeat = FirstRepeat(chain)) {
+      return MakeError(ErrorCode::kChainLoop, 0,
+                       "mini chain of \"" + e.name + "\" visits mini sector " + std::to_string(*repeat) + " twice");
+    }
+    remaining = e.size;
+    for (uint32_t mini : chain) {
+      const uint64_t piece = std::min<uint64_t>(remaining, kMiniSectorSize);
+      const uint64_t offset = static_cast<uint64_t>(mini) * kMiniSectorSize;
       // 64 divides the sector size, so a mini sector never straddles two sectors.
       std::optional<Bytes> sector = Sector(mini_stream_sectors_[offset / sector_size_]);
       std::optional<Bytes> bytes;
@@ -483,7 +499,6 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
       }
       add(*bytes);
       remaining -= piece;
-      cur = minifat_[cur];
     }
     return runs;
   }
