@@ -86,13 +86,29 @@ char32_t SimpleUpper(char32_t c) {
 
 }  // namespace
 
-bool NamesEqual(std::string_view a, std::string_view b) {
-  size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    if (SimpleUpper(NextCodePoint(a, i)) != SimpleUpper(NextCodePoint(b, j))) return false;
+std::string FoldName(std::string_view name) {
+  std::string folded;
+  folded.reserve(name.size());
+  for (size_t i = 0; i < name.size();) {
+    const auto b = static_cast<uint8_t>(name[i]);
+    if (b < 0x80) {  // the common case: ASCII names of .msg files
+      folded.push_back(static_cast<char>(b >= 'a' && b <= 'z' ? b - 0x20 : b));
+      ++i;
+      continue;
+    }
+    const size_t start = i;
+    const char32_t cp = NextCodePoint(name, i);
+    const char32_t upper = SimpleUpper(cp);
+    if (upper == cp) {
+      folded.append(name.substr(start, i - start));  // kept byte for byte, even if not UTF-8
+    } else {
+      AppendUtf8(folded, upper);
+    }
   }
-  return i == a.size() && j == b.size();
+  return folded;
 }
+
+bool NamesEqual(std::string_view a, std::string_view b) { return FoldName(a) == FoldName(b); }
 
 Result<CompoundFile> CompoundFile::Open(Bytes file) {
   CompoundFile cf;
@@ -324,6 +340,8 @@ Status CompoundFile::BuildTree() {
   // over the whole traversal turns cycles and shared subtrees into errors.
   std::vector<bool> visited(n, false);
   visited[kRootEntry] = true;
+  folded_.assign(n, std::string());
+  by_name_.assign(n, std::vector<EntryId>());
   struct Pending {
     EntryId storage;
     int depth;
@@ -376,6 +394,13 @@ Status CompoundFile::BuildTree() {
       from = raw_offset(cur) + kDirRight;
       cur = LoadU32Le(raw(cur) + kDirRight);
     }
+    // Index by folded name; the stable sort keeps the first in tree order first
+    // when a broken writer stored a name twice.
+    std::vector<EntryId> by_name = children;
+    for (EntryId id : children) folded_[id] = FoldName(entries_[id].name);
+    std::stable_sort(by_name.begin(), by_name.end(),
+                     [this](EntryId x, EntryId y) { return folded_[x] < folded_[y]; });
+    by_name_[p.storage] = std::move(by_name);
     entries_[p.storage].children = std::move(children);
   }
   return {};
@@ -434,12 +459,14 @@ Status CompoundFile::LoadMiniStream() {
 }
 
 std::optional<EntryId> CompoundFile::FindChild(EntryId storage, std::string_view name) const {
-  // A full walk instead of the tree's binary search: it does not depend on the
-  // writer having sorted the names as the format wants.
-  for (EntryId id : entries_[storage].children) {
-    if (NamesEqual(entries_[id].name, name)) return id;
-  }
-  return std::nullopt;
+  // A search of our own index rather than of the stored tree: it does not depend
+  // on the writer having sorted the names as the format wants.
+  const std::vector<EntryId>& ids = by_name_[storage];
+  const std::string key = FoldName(name);
+  auto it = std::lower_bound(ids.begin(), ids.end(), key,
+                             [this](EntryId id, const std::string& k) { return folded_[id] < k; });
+  if (it == ids.end() || folded_[*it] != key) return std::nullopt;
+  return *it;
 }
 
 Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
