@@ -17,7 +17,9 @@ Result<Message> ReadMessage(const cfb::CompoundFile& file);
 
 // The item embedded in `storage` (an attachment's __substg1.0_3701000D storage),
 // `depth` levels below the top; 8-bit strings fall back to `parent_codepage`.
-Result<Message> ReadEmbeddedMessage(const cfb::CompoundFile& file, cfb::EntryId storage, int depth,
+Result<Message> ReadEmbeddedMessage(const cfb::CompoundFile& file,
+                                    cfb::EntryId storage,
+                                    int depth,
                                     uint32_t parent_codepage);
 
 }  // namespace formats::msg
