@@ -9,7 +9,8 @@ namespace formats::msg {
 
 // The item stored at the root of `file`, with its recipients, attachments and
 // embedded messages (to limits::kMaxEmbeddingDepth levels). StreamRefs in the
-// result point into `file`, which must outlive them.
+// result point at `file`, which must outlive them and stay where it is (do not
+// move the CompoundFile after reading).
 // Errors: the compound file errors of broken property streams; kLimitExceeded for
 // too many recipients or attachments, nesting too deep, or a string beyond
 // limits::kMaxStringPropertyBytes.
