@@ -305,6 +305,11 @@ Status CompoundFile::LoadDirectory() {
     return MakeError(ErrorCode::kBadDirectory, kOffFirstDirSector, "the directory is empty");
   }
   const uint32_t per_sector = sector_size_ / kDirEntrySize;
+  if (chain->size() > limits::kMaxDirectoryEntries / per_sector) {
+    return MakeError(ErrorCode::kLimitExceeded, kOffFirstDirSector,
+                     "directory of " + std::to_string(chain->size()) + " sectors holds more than " +
+                         std::to_string(limits::kMaxDirectoryEntries) + " entries");
+  }
   entries_.reserve(chain->size() * per_sector);
   for (uint32_t sector : *chain) {
     std::optional<Bytes> data = Sector(sector);
