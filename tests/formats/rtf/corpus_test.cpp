@@ -79,6 +79,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Plain text sent as \fromtext: exactly the message's text body.
         CorpusCase{"perl_html_unsent.lzfu", Encapsulation::kText,
                    {"This is a test\r\nThe body is in plain text\r\n"}},
+        // Japanese in a \fcharset128 font inside \htmlrtf: the lead byte 0x90
+        // with the trail byte 0x5C ("\\") escaped, under \ansicpg1252.
+        CorpusCase{"js_many_entities_ja_text.lzfu", Encapsulation::kText,
+                   {"申請が最終承認されました。確認をお願いいたします。\r\n\r\nhttp://localhost:5257/\r\n"}},
         // RTF written by the rich edit control: two fonts, \par.
         CorpusCase{"perl_rtf_unsent.lzfu", Encapsulation::kNone,
                    {"<div><span style=\"font-size:10pt;\">This is a test</span></div>\r\n"
