@@ -82,6 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
              "x"},
         Case{"FieldInstructionSkippedResultKept",
              "{\\rtf1\\ansi\\fromhtml1 {\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt r}}}", "r"},
+        Case{"PictureDataSkipped", "{\\rtf1\\ansi\\fromhtml1 a{\\pict\\pngblip 89504e47}b}", "ab"},
         Case{"BinaryDataSkipped", "{\\rtf1\\ansi\\fromhtml1 a\\bin3 {}\\b}", "ab"},
         Case{"CrLfInSourceIgnored", "{\\rtf1\\ansi\\fromhtml1 a\r\nb\\par\r\n}", "ab\r\n"},
         Case{"ExtraCloseBraceEndsDocument", "{\\rtf1\\ansi\\fromhtml1 a}b}", "a"},
