@@ -1,0 +1,271 @@
+#include "formats/common/codepage.h"
+
+#include <iconv.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace formats {
+
+namespace {
+
+struct CodepageName {
+  uint32_t codepage;
+  const char* iconv_name;
+};
+
+// Windows code pages that mail uses, with the name glibc's iconv knows them by.
+constexpr CodepageName kCodepages[] = {
+    {37, "IBM037"},          {437, "CP437"},          {850, "CP850"},
+    {852, "CP852"},          {866, "CP866"},          {874, "CP874"},
+    {932, "CP932"},          {936, "CP936"},          {949, "CP949"},
+    {950, "BIG5-HKSCS"},     {1200, "UTF-16LE"},      {1201, "UTF-16BE"},
+    {1250, "WINDOWS-1250"},  {1251, "WINDOWS-1251"},  {1252, "WINDOWS-1252"},
+    {1253, "WINDOWS-1253"},  {1254, "WINDOWS-1254"},  {1255, "WINDOWS-1255"},
+    {1256, "WINDOWS-1256"},  {1257, "WINDOWS-1257"},  {1258, "WINDOWS-1258"},
+    {10000, "MACINTOSH"},    {20127, "US-ASCII"},     {20866, "KOI8-R"},
+    {20932, "EUC-JP"},       {21866, "KOI8-U"},       {28591, "ISO-8859-1"},
+    {28592, "ISO-8859-2"},   {28593, "ISO-8859-3"},   {28594, "ISO-8859-4"},
+    {28595, "ISO-8859-5"},   {28596, "ISO-8859-6"},   {28597, "ISO-8859-7"},
+    {28598, "ISO-8859-8"},   {28599, "ISO-8859-9"},   {28603, "ISO-8859-13"},
+    {28605, "ISO-8859-15"},  {38598, "ISO-8859-8"},   {50220, "ISO-2022-JP"},
+    {50221, "ISO-2022-JP"},  {50222, "ISO-2022-JP"},  {50225, "ISO-2022-KR"},
+    {51932, "EUC-JP"},       {51936, "GBK"},          {51949, "EUC-KR"},
+    {52936, "HZ-GB-2312"},   {54936, "GB18030"},      {65000, "UTF-7"},
+    {65001, "UTF-8"},
+};
+
+struct CharsetAlias {
+  const char* label;
+  uint32_t codepage;
+};
+
+// MIME and HTML labels, lower case.
+constexpr CharsetAlias kAliases[] = {
+    {"utf-8", 65001},        {"utf8", 65001},          {"us-ascii", 20127},
+    {"ascii", 20127},        {"iso-8859-1", 28591},    {"latin1", 28591},
+    {"iso-8859-2", 28592},   {"iso-8859-3", 28593},    {"iso-8859-4", 28594},
+    {"iso-8859-5", 28595},   {"iso-8859-6", 28596},    {"iso-8859-7", 28597},
+    {"iso-8859-8", 28598},   {"iso-8859-8-i", 38598},  {"iso-8859-9", 28599},
+    {"iso-8859-13", 28603},  {"iso-8859-15", 28605},   {"windows-1250", 1250},
+    {"windows-1251", 1251},  {"windows-1252", 1252},   {"windows-1253", 1253},
+    {"windows-1254", 1254},  {"windows-1255", 1255},   {"windows-1256", 1256},
+    {"windows-1257", 1257},  {"windows-1258", 1258},   {"cp1252", 1252},
+    {"shift_jis", 932},      {"shift-jis", 932},       {"sjis", 932},
+    {"x-sjis", 932},         {"windows-31j", 932},     {"cp932", 932},
+    {"euc-jp", 51932},       {"iso-2022-jp", 50220},   {"gb2312", 936},
+    {"gbk", 936},            {"gb18030", 54936},       {"big5", 950},
+    {"euc-kr", 51949},       {"ks_c_5601-1987", 949},  {"iso-2022-kr", 50225},
+    {"koi8-r", 20866},       {"koi8-u", 21866},        {"utf-16", 1200},
+    {"utf-16le", 1200},      {"utf-16be", 1201},       {"utf-7", 65000},
+    {"windows-874", 874},    {"tis-620", 874},         {"macintosh", 10000},
+    {"hz-gb-2312", 52936},   {"ibm437", 437},          {"cp866", 866},
+};
+
+struct LcidCodepage {
+  uint16_t primary_language;
+  uint32_t codepage;
+};
+
+// Primary language id (low 10 bits of the LCID) to its ANSI code page.
+constexpr LcidCodepage kLanguages[] = {
+    {0x01, 1256}, {0x02, 1251}, {0x03, 1252}, {0x04, 936},  {0x05, 1250}, {0x06, 1252},
+    {0x07, 1252}, {0x08, 1253}, {0x09, 1252}, {0x0A, 1252}, {0x0B, 1252}, {0x0C, 1252},
+    {0x0D, 1255}, {0x0E, 1250}, {0x0F, 1252}, {0x10, 1252}, {0x11, 932},  {0x12, 949},
+    {0x13, 1252}, {0x14, 1252}, {0x15, 1250}, {0x16, 1252}, {0x18, 1250}, {0x19, 1251},
+    {0x1A, 1250}, {0x1B, 1250}, {0x1C, 1250}, {0x1D, 1252}, {0x1E, 874},  {0x1F, 1254},
+    {0x20, 1256}, {0x21, 1252}, {0x22, 1251}, {0x23, 1251}, {0x24, 1250}, {0x25, 1257},
+    {0x26, 1257}, {0x27, 1257}, {0x29, 1256}, {0x2A, 1258}, {0x2D, 1252}, {0x2F, 1251},
+    {0x36, 1252}, {0x38, 1252}, {0x3E, 1252}, {0x3F, 1251}, {0x41, 1252}, {0x43, 1254},
+    {0x44, 1251}, {0x56, 1252},
+};
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+// Converts with iconv. strict: fail on the first invalid sequence; otherwise
+// replace each undecodable byte with U+FFFD and go on.
+std::optional<std::string> Iconv(std::string_view bytes, const char* from, bool strict) {
+  iconv_t cd = iconv_open("UTF-8", from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 2 + 16);
+  std::vector<char> buffer(16384);
+  char* in_ptr = const_cast<char*>(bytes.data());
+  size_t in_left = bytes.size();
+  bool ok = true;
+  while (true) {
+    char* out_ptr = buffer.data();
+    size_t out_left = buffer.size();
+    size_t rc = in_left > 0 ? iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left)
+                            : iconv(cd, nullptr, nullptr, &out_ptr, &out_left);
+    out.append(buffer.data(), buffer.size() - out_left);
+    if (rc != static_cast<size_t>(-1)) {
+      if (in_left == 0) {
+        if (rc == 0 || in_ptr == nullptr) break;
+        // Flush shift state once more.
+        out_ptr = buffer.data();
+        out_left = buffer.size();
+        iconv(cd, nullptr, nullptr, &out_ptr, &out_left);
+        out.append(buffer.data(), buffer.size() - out_left);
+        break;
+      }
+      continue;
+    }
+    if (errno == E2BIG) continue;
+    // EILSEQ or EINVAL (a sequence cut off at the end).
+    if (strict) {
+      ok = false;
+      break;
+    }
+    AppendUtf8(out, 0xFFFD);
+    ++in_ptr;
+    --in_left;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+    if (in_left == 0) break;
+  }
+  iconv_close(cd);
+  if (!ok) return std::nullopt;
+  return out;
+}
+
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+bool IsValidUtf8(std::string_view text) {
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t len;
+    char32_t cp;
+    if ((c & 0xE0) == 0xC0) {
+      len = 2;
+      cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      len = 3;
+      cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      len = 4;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (n - i < len) return false;
+    for (size_t k = 1; k < len; ++k) {
+      const auto cc = static_cast<unsigned char>(text[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    // Overlong forms, surrogates and values beyond Unicode are not UTF-8.
+    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+        cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    i += len;
+  }
+  return true;
+}
+
+std::string Utf16LeToUtf8(Bytes bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  const size_t units = bytes.size() / 2;
+  for (size_t i = 0; i < units; ++i) {
+    char32_t u = LoadU16Le(bytes.data() + 2 * i);
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+      const char32_t low = LoadU16Le(bytes.data() + 2 * (i + 1));
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        ++i;
+        continue;
+      }
+    }
+    AppendUtf8(out, u);  // lone surrogates become U+FFFD there
+  }
+  return out;
+}
+
+const char* CodepageCharsetName(uint32_t codepage) {
+  for (const auto& entry : kCodepages) {
+    if (entry.codepage == codepage) return entry.iconv_name;
+  }
+  return nullptr;
+}
+
+std::optional<uint32_t> CodepageFromCharsetName(std::string_view label) {
+  while (!label.empty() && std::isspace(static_cast<unsigned char>(label.front()))) label.remove_prefix(1);
+  while (!label.empty() && std::isspace(static_cast<unsigned char>(label.back()))) label.remove_suffix(1);
+  for (const auto& alias : kAliases) {
+    if (EqualsIgnoreCase(label, alias.label)) return alias.codepage;
+  }
+  return std::nullopt;
+}
+
+uint32_t LcidToAnsiCodepage(uint32_t lcid) {
+  const uint32_t primary = lcid & 0x3FF;
+  // Chinese: Traditional (Taiwan, Hong Kong, Macao) uses Big5, Simplified GBK.
+  if (primary == 0x04) {
+    const uint32_t sub = (lcid & 0xFFFF);
+    if (sub == 0x0404 || sub == 0x0C04 || sub == 0x1404 || sub == 0x7C04) return 950;
+    return 936;
+  }
+  for (const auto& entry : kLanguages) {
+    if (entry.primary_language == primary) return entry.codepage;
+  }
+  return 0;
+}
+
+std::optional<std::string> CodepageToUtf8(std::string_view bytes, uint32_t codepage) {
+  if (codepage == 65001) {
+    if (!IsValidUtf8(bytes)) return std::nullopt;
+    return std::string(bytes);
+  }
+  const char* name = CodepageCharsetName(codepage);
+  if (name == nullptr) return std::nullopt;
+  return Iconv(bytes, name, /*strict=*/true);
+}
+
+std::string DecodeLenient(std::string_view bytes, uint32_t codepage) {
+  if (auto strict = CodepageToUtf8(bytes, codepage)) return *std::move(strict);
+  // 8-bit strings written by a program that ignored the code page are often UTF-8.
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  const char* name = CodepageCharsetName(codepage);
+  if (name == nullptr || codepage == 65001) name = "WINDOWS-1252";
+  if (auto lenient = Iconv(bytes, name, /*strict=*/false)) return *std::move(lenient);
+  std::string out;
+  for (char c : bytes) AppendUtf8(out, static_cast<unsigned char>(c) < 0x80 ? static_cast<unsigned char>(c) : 0xFFFD);
+  return out;
+}
+
+}  // namespace formats

@@ -1,0 +1,41 @@
+// Text decoding shared by the .msg reader and the RTF code: UTF-16LE and Windows
+// code pages into UTF-8. Code pages go through the C library's iconv.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "formats/common/byte_reader.h"
+
+namespace formats {
+
+// Appends one code point as UTF-8 (surrogates and values above U+10FFFF become U+FFFD).
+void AppendUtf8(std::string& out, char32_t cp);
+
+bool IsValidUtf8(std::string_view text);
+
+// UTF-16LE to UTF-8. Unpaired surrogates become U+FFFD; an odd trailing byte is dropped.
+std::string Utf16LeToUtf8(Bytes bytes);
+
+// iconv's name for a Windows code page number ("WINDOWS-1252", "CP932", "UTF-8", ...),
+// or nullptr when we know no name for it.
+const char* CodepageCharsetName(uint32_t codepage);
+
+// Code page number of a MIME / HTML charset label ("utf-8", "iso-8859-1",
+// "shift_jis", "windows-1251", ...), compared without regard to case.
+std::optional<uint32_t> CodepageFromCharsetName(std::string_view label);
+
+// Default ANSI code page of a Windows locale id (LCID), 0 when unknown.
+uint32_t LcidToAnsiCodepage(uint32_t lcid);
+
+// Decodes 8-bit text in a code page strictly: nullopt when the code page is not
+// known or the bytes are not valid in it.
+std::optional<std::string> CodepageToUtf8(std::string_view bytes, uint32_t codepage);
+
+// Decodes never failing: UTF-8 stays as is when valid, unknown code pages fall back
+// to 1252, undecodable bytes become U+FFFD.
+std::string DecodeLenient(std::string_view bytes, uint32_t codepage);
+
+}  // namespace formats

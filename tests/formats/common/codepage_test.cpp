@@ -1,0 +1,60 @@
+#include "formats/common/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace formats {
+namespace {
+
+Bytes AsBytes(const std::string& s) {
+  return Bytes(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+}
+
+TEST(Utf16Test, DecodesPairsAndReplacesLoneSurrogates) {
+  // "a", U+1F600 as a surrogate pair, a lone high surrogate, "b", then an odd byte.
+  const std::string in("a\0\x3D\xD8\x00\xDE\x3D\xD8" "b\0\x41", 11);
+  EXPECT_EQ(Utf16LeToUtf8(AsBytes(in)), "a\xF0\x9F\x98\x80\xEF\xBF\xBD" "b");
+}
+
+TEST(CodepageTest, DecodesWindowsAndAsianCodepages) {
+  EXPECT_EQ(CodepageToUtf8("caf\xE9 \x80", 1252), "caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(CodepageToUtf8("\xCF\xF0\xE8\xE2\xE5\xF2", 1251),
+            "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82");
+  // "日本" in Shift_JIS.
+  EXPECT_EQ(CodepageToUtf8("\x93\xFA\x96\x7B", 932), "\xE6\x97\xA5\xE6\x9C\xAC");
+}
+
+TEST(CodepageTest, StrictRejectsWhatLenientRepairs) {
+  EXPECT_FALSE(CodepageToUtf8("\xFF\xFE", 65001).has_value());
+  EXPECT_FALSE(CodepageToUtf8("abc", 424242).has_value());
+  // Unknown code page falls back to 1252.
+  EXPECT_EQ(DecodeLenient("\xE9", 424242), "\xC3\xA9");
+  // Bytes that are valid UTF-8 under a wrong label (here US-ASCII) stay UTF-8.
+  EXPECT_EQ(DecodeLenient("\xC3\xA9", 20127), "\xC3\xA9");
+  // Cut-off Shift_JIS lead byte: kept text plus a replacement character.
+  EXPECT_EQ(DecodeLenient("A\x93", 932), "A\xEF\xBF\xBD");
+}
+
+TEST(CodepageTest, CharsetLabelsAndLocales) {
+  EXPECT_EQ(CodepageFromCharsetName(" Shift_JIS "), 932u);
+  EXPECT_EQ(CodepageFromCharsetName("UTF-8"), 65001u);
+  EXPECT_FALSE(CodepageFromCharsetName("x-unknown").has_value());
+  EXPECT_EQ(LcidToAnsiCodepage(0x0411), 932u);   // Japanese
+  EXPECT_EQ(LcidToAnsiCodepage(0x0419), 1251u);  // Russian
+  EXPECT_EQ(LcidToAnsiCodepage(0x0404), 950u);   // Chinese (Taiwan)
+  EXPECT_EQ(LcidToAnsiCodepage(0x0804), 936u);   // Chinese (PRC)
+  EXPECT_EQ(LcidToAnsiCodepage(0x0000), 0u);
+}
+
+TEST(Utf8Test, RejectsOverlongAndSurrogates) {
+  EXPECT_TRUE(IsValidUtf8("plain \xE2\x82\xAC"));
+  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));          // overlong '/'
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // surrogate
+  EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
+  EXPECT_FALSE(IsValidUtf8("\xE2\x82"));          // cut off
+}
+
+}  // namespace
+}  // namespace formats
