@@ -107,6 +107,7 @@ class Form1IntakeTest : public QObject {
   void dragOver_data();
   void dragOver();
   void dropMixesFoldersAndFilesInOrder();
+  void dropOnTheListReachesTheHandler();
   void samplesAddedOnceAndQuestionAlwaysAsked();
   void missingSampleFolderStillAsks();
 };
@@ -325,6 +326,20 @@ void Form1IntakeTest::dropMixesFoldersAndFilesInOrder() {
   QCOMPARE(h.Items(), expected);
   QVERIFY(h.dialogs.messages.empty());
   QVERIFY(h.pump.yields > 0);
+}
+
+void Form1IntakeTest::dropOnTheListReachesTheHandler() {
+  Harness h;
+  Touch(h.dir.path() + "/in/one.msg");
+  auto data = FileDrop({h.dir.path() + "/in"});
+  QWidget* target = h.form->ListView1->viewport();
+  const QPointF at(5, 5);
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &enter);
+  QVERIFY(enter.isAccepted());
+  QDropEvent drop(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &drop);
+  QCOMPARE(h.Items(), QStringList{h.dir.path() + "/in/one.msg"});
 }
 
 void Form1IntakeTest::samplesAddedOnceAndQuestionAlwaysAsked() {
