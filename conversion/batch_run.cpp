@@ -177,6 +177,9 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
   guard.Step(110, [&] { image = host.ToolImage(); });
   QString tool_path;
   guard.Step(112, [&] {
+    // Without an image (its load was reported at 110) there is nothing to run;
+    // the items then fail one by one.
+    if (image.isEmpty()) return;
     const QString folder =
         options.tool_folder.isEmpty() ? PrivateToolFolder() : options.tool_folder;
     tool_path = PlaceTool(image, folder, host.Pump());
