@@ -2,12 +2,12 @@
 
 #include <QFile>
 #include <QRandomGenerator>
-#include <QSet>
 
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -118,11 +118,28 @@ QString TargetPathFor(const QString& source_path, const QString& folder) {
       QStringLiteral(".eml"));
 }
 
-QStringList NewNames(const QStringList& before, const QStringList& after) {
-  const QSet<QString> known(before.begin(), before.end());
+QSet<QByteArray> FolderEntries(const QString& folder) {
+  QSet<QByteArray> names;
+  const QByteArray native = QFile::encodeName(folder);
+  if (folder.isEmpty() || native.contains('\0')) return names;
+  DIR* dir = ::opendir(native.constData());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = ::readdir(dir)) names.insert(QByteArray(entry->d_name));
+  ::closedir(dir);
+  return names;
+}
+
+QStringList NewResultNames(const QString& folder, const QSet<QByteArray>& before) {
   QStringList fresh;
-  for (const QString& name : after) {
-    if (!known.contains(name)) fresh.append(name);
+  const QString base = WithTrailingSeparator(folder);
+  for (const QByteArray& raw : FolderEntries(folder)) {
+    if (before.contains(raw)) continue;
+    // A name that does not survive decoding names no file we could move.
+    const QString name = QFile::decodeName(raw);
+    if (QFile::encodeName(name) != raw) continue;
+    if (!intake::MatchesWildcard(name, QStringLiteral("*.eml"))) continue;
+    if (!intake::IsExistingFile(base + name)) continue;
+    fresh.append(name);
   }
   return fresh;
 }
@@ -143,16 +160,6 @@ void MoveResultInPlace(const QString& from, const QString& to) {
 void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_busy,
                         const BatchOptions& options) {
   seams::Guard guard(host.Dialogs(), QString::fromLatin1(kConvertLocation));
-  const auto list_files = options.list_folder_files
-                              ? options.list_folder_files
-                              : std::function<QStringList(const QString&, const QString&)>(
-                                    &intake::ListFolderFiles);
-  const auto list_results = [&](const QString& working) {
-    // An empty folder text names no folder; listing it must not fall back to
-    // the current or the root folder.
-    return working.isEmpty() ? QStringList() : list_files(working, QStringLiteral("*.eml"));
-  };
-
   if (guard.ExitIf(100, [&] { return conversion_busy; })) return;
   guard.Step(102, [&] { conversion_busy = true; });
   BusyReset busy_reset(conversion_busy);
@@ -220,12 +227,13 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
 
     QString working;
     QStringList arguments;
-    QStringList before;
+    QSet<QByteArray> before;
     guard.Step(136, [&] {
       working = WithTrailingSeparator(host.WorkingFolder());
       arguments = QStringList{source, working};
-      // What is there before the tool runs, to tell its result apart.
-      before = list_results(working);
+      // What is there before the tool runs, to tell its result apart. An empty
+      // folder text names no folder (not the current one).
+      if (!working.isEmpty()) before = FolderEntries(working);
     });
     guard.Step(138, [&] {
       ProgressSink& bar = host.Bar();
@@ -233,7 +241,9 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
                         host.ItemCount());
     });
     QStringList fresh;
-    guard.Step(140, [&] { fresh = NewNames(before, list_results(working)); });
+    guard.Step(140, [&] {
+      if (!working.isEmpty()) fresh = NewResultNames(working, before);
+    });
     // Exactly one new .eml is a result. None is a failed conversion; more than
     // one cannot be told apart from attachments a failed run left behind, so
     // nothing is moved and the item counts as failed.

@@ -10,10 +10,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <chrono>
-#include <functional>
 
 #include "app/seams/dialogs.h"
 #include "conversion/tool_runner.h"
@@ -66,9 +66,6 @@ class ProcessToolRunner : public ToolRunner {
 struct BatchOptions {
   // The folder the tool is written to; empty means PrivateToolFolder().
   QString tool_folder;
-  // Lists the names of the files in a folder that match a wildcard; empty
-  // means the program's folder listing (intake::ListFolderFiles).
-  std::function<QStringList(const QString& folder, const QString& pattern)> list_folder_files;
 };
 
 // The run. `conversion_busy` is the window's ConversionBusy flag: a call while it
@@ -85,8 +82,15 @@ QString TargetPathFor(const QString& source_path, const QString& folder);
 // at its end (text typed into the box may lack it).
 QString WithTrailingSeparator(const QString& folder);
 
-// Names in `after` that are not in `before`.
-QStringList NewNames(const QStringList& before, const QStringList& after);
+// The raw names of every entry of a folder: what was there before the tool ran.
+// Empty when the folder cannot be read.
+QSet<QByteArray> FolderEntries(const QString& folder);
+
+// The .eml files (by the wildcard "*.eml", letter case ignored, hidden ones
+// included, folders never) that are in `folder` now and were not among
+// `before`. Only the new names are examined, so a folder that fills up with
+// results costs one directory read per look, not one file test per result.
+QStringList NewResultNames(const QString& folder, const QSet<QByteArray>& before);
 
 // Moves the result `from` to `to`, replacing a file at `to` in one step, so the
 // old file stays until the new one is in place. Across file systems it copies

@@ -113,6 +113,24 @@ class BatchRunTest : public QObject {
     QCOMPARE(conversion::TargetPathFor(source, folder), expected);
   }
 
+  void NewResultNamesSinglesOutNewEmlFiles() {
+    QTemporaryDir dir;
+    QVERIFY(WriteFile(dir.filePath("old.eml"), "x"));
+    const QSet<QByteArray> before = conversion::FolderEntries(dir.path());
+    QVERIFY(before.contains("old.eml"));
+    QVERIFY(WriteFile(dir.filePath("old.eml"), "rewritten"));  // not new
+    QVERIFY(WriteFile(dir.filePath("New.EML"), "x"));
+    QVERIFY(WriteFile(dir.filePath(".hidden.eml"), "x"));
+    QVERIFY(WriteFile(dir.filePath("notes.txt"), "x"));
+    QVERIFY(WriteFile(dir.filePath("a.eml.part"), "x"));
+    QVERIFY(QDir().mkdir(dir.filePath("folder.eml")));
+    QVERIFY(QFile::link(dir.filePath("missing"), dir.filePath("dangling.eml")));
+    QStringList fresh = conversion::NewResultNames(dir.path(), before);
+    fresh.sort();
+    QCOMPARE(fresh, (QStringList{".hidden.eml", "New.EML"}));
+    QVERIFY(conversion::NewResultNames(dir.filePath("missing"), {}).isEmpty());
+  }
+
   void EmptyListWritesNothing() {
     Scene scene;
     scene.Run();
