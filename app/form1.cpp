@@ -37,8 +37,10 @@ QString Location(const char* procedure) {
 // A skin file is a style sheet; anything this large is not one.
 constexpr qint64 kMaxSkinBytes = 4 << 20;
 
+// Both separators count on every platform: folders come from Qt with '/' and
+// from the user or an older store in the Windows form.
 bool EndsWithSeparator(const QString& path) {
-  return path.endsWith(QDir::separator()) || path.endsWith(QLatin1Char('/'));
+  return path.endsWith(QLatin1Char('/')) || path.endsWith(QLatin1Char('\\'));
 }
 
 }  // namespace
