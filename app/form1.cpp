@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "app/cursor_file.h"
+#include "conversion/path_helpers.h"
 #include "app/seams/error_report.h"
 
 namespace {
@@ -191,7 +192,7 @@ void Form1::Form_Load() {
   seams::Guard guard(dialogs_, Location("Form_Load"));
   guard.Step(100, [&] { ApplySkin(); });
   const QString hand_file = QDir(app_folder_).filePath(QStringLiteral("HAND-M.CUR"));
-  if (guard.If(102, [&] { return QFileInfo::exists(hand_file); })) {
+  if (guard.If(102, [&] { return paths::PathExists(hand_file); })) {
     guard.Step(104, [&] { LoadHandPointer(hand_file); });
   }
   guard.Step(106, [&] { OpenHomePageAtRandom(); });
