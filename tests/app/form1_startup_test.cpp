@@ -142,13 +142,6 @@ class Form1StartupTest : public QObject {
     QVERIFY(f.Reports().isEmpty());
   }
 
-  void hidden_skin_file_is_not_found() {
-    FormFixture f;
-    f.WriteBeside("x/.o.cjs", "QWidget {}");  // another name: a hidden file
-    Form1& form = f.Load();
-    QVERIFY(form.styleSheet().isEmpty());
-  }
-
   // The skin fails after the colours changed: step 100 is reported, the colours
   // stay, and start-up goes on to the pointer and everything after it.
   void failing_skin_reports_step_100_and_goes_on() {

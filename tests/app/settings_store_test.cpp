@@ -52,15 +52,6 @@ class SettingsStoreTest : public QObject {
     QCOMPARE(again.GetSetting("Text1", "default"), value);
   }
 
-  void values_live_in_the_mailvane_section() {
-    {
-      SettingsStore store(SettingsStore::OpenIniFile(Ini()));
-      store.SaveSetting("LastFolderDot", "/srv/out");
-    }
-    QSettings raw(Ini(), QSettings::IniFormat);
-    QCOMPARE(raw.value("Mailvane/LastFolderDot").toString(), QStringLiteral("/srv/out"));
-  }
-
   void booleans_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("expected");  // 0 false, 1 true, -1 not a boolean
