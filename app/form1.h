@@ -38,7 +38,8 @@ struct Form1Deps {
   QString app_folder;
   ScreenCursor& screen_cursor;
   // Runs when the window is closed: ends the program at once. Empty means
-  // the real thing (flush nothing, exit the process); tests pass their own.
+  // the real thing (exit the process without running anything further);
+  // tests pass their own.
   std::function<void()> end_program = {};
 };
 
@@ -152,7 +153,6 @@ class Form1 : public QWidget {
   void ApplySkin();
   void OpenHomePageAtRandom();
   void SetAppTitle();
-  void SetUpFileList();
   void LoadHandPointer(const QString& path);
   // The selected row, or nullptr.
   QTreeWidgetItem* SelectedItem() const;
