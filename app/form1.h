@@ -189,4 +189,10 @@ class Form1 : public QWidget {
  private:
 
   // --- intake (form1_intake.cpp) ---
+  // Appends every sample file not yet listed, then offers to open the folder.
+  void AddSampleFiles();
+  // Adds the files of a dropped folder and of every folder below it.
+  void AddDroppedFolder(const QString& folder);
+  // The folder last chosen through "Add All MSG File(s) In Folder".
+  QString last_folder_;
 };

@@ -102,8 +102,10 @@ void FolderScanTest::listingSkipsNamesTheCodePageCannotWrite() {
     QVERIFY(fd >= 0);
     ::close(fd);
   }
-  QCOMPARE(intake::ListFolderFiles(dir.path(), "*.msg"),
-           (QStringList{QString::fromUtf8("café.msg"), "good.msg"}));
+  const QStringList names = intake::ListFolderFiles(dir.path(), "*.msg");
+  // QTemporaryDir cannot name the undecodable file, so it goes here.
+  ::unlink((base + "bad\xff.msg").constData());
+  QCOMPARE(names, (QStringList{QString::fromUtf8("café.msg"), "good.msg"}));
 }
 
 void FolderScanTest::listingWithAndWithoutTrailingSlashAgree() {
