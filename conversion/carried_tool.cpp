@@ -4,17 +4,15 @@
 
 #include "app/seams/error_report.h"
 
-// Registers the resource of this static library; the linker would otherwise
-// drop its initialiser. Outside any namespace, as the macro requires.
-static void InitCarriedToolResource() { Q_INIT_RESOURCE(carried_tool); }
-
 namespace conversion {
 
+// qt_add_resources puts the resource of this static library into an object
+// library of its own, linked into every user, so it registers itself at start
+// without Q_INIT_RESOURCE.
 QByteArray CarriedToolImage() {
-  InitCarriedToolResource();
   QResource resource(QStringLiteral(":/mailvane/quorvex"));
   if (!resource.isValid()) throw seams::Failure("Resource not found");
-  // Stored uncompressed, so this is a copy of the mapped bytes.
+  // Stored uncompressed: this copies the mapped bytes.
   return resource.uncompressedData();
 }
 

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "conversion/batch_run.h"
@@ -86,6 +87,15 @@ class HeadlessHost : public conversion::BatchHost {
   AppPump pump;
 };
 
+// CPU seconds used so far by this process (RUSAGE_SELF) or by the tools it
+// waited for (RUSAGE_CHILDREN).
+double CpuSeconds(int who) {
+  struct rusage usage {};
+  ::getrusage(who, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+         usage.ru_stime.tv_usec / 1e6;
+}
+
 QByteArray ReadFile(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -139,15 +149,23 @@ int main(int argc, char** argv) {
 
   HeadlessHost host;
   QString converter = QStringLiteral("quorvex (carried)");
+  QStringList convertible;
   if (!trivial) {
+    // Only messages the tool converts: items that are no mail (appointments,
+    // contacts) or lack a sender address fail by design and cost less.
     host.image = conversion::CarriedToolImage();
-    if (!Converts(host.image, samples.front(), temp.filePath(QStringLiteral("probe")))) {
-      std::printf("note: the carried quorvex does not convert %s yet; measuring with the "
-                  "stand-in converter\n", qPrintable(samples.front()));
+    for (int i = 0; i < samples.size(); ++i) {
+      const QString scratch = temp.filePath(QStringLiteral("probe%1").arg(i));
+      if (Converts(host.image, samples[i], scratch)) convertible.append(samples[i]);
+    }
+    if (convertible.isEmpty()) {
+      std::printf("note: the carried quorvex converts none of the samples yet; measuring with "
+                  "the stand-in converter\n");
       trivial = true;
     }
   }
   if (trivial) {
+    convertible = samples;
     host.image = ReadFile(QStringLiteral(TRIVIAL_CONVERTER_PATH));
     converter = QStringLiteral("stand-in (writes one small .eml)");
   }
@@ -161,7 +179,7 @@ int main(int argc, char** argv) {
   ::chmod(QFile::encodeName(tools).constData(), 0700);
   for (int i = 0; i < count; ++i) {
     const QString target = QStringLiteral("%1/m%2.msg").arg(sources).arg(i, 5, 10, QLatin1Char('0'));
-    QFile::copy(samples[i % samples.size()], target);
+    QFile::copy(convertible[i % convertible.size()], target);
     host.items.append(target);
   }
   host.working_folder = out + QLatin1Char('/');
@@ -171,16 +189,25 @@ int main(int argc, char** argv) {
   options.tool_folder = tools;
   bool busy = false;
   QElapsedTimer timer;
+  const double self_before = CpuSeconds(RUSAGE_SELF);
+  const double tools_before = CpuSeconds(RUSAGE_CHILDREN);
   timer.start();
   conversion::RunBatchConversion(host, runner, busy, options);
   const double seconds = timer.nsecsElapsed() / 1e9;
+  const double self_cpu = CpuSeconds(RUSAGE_SELF) - self_before;
+  const double tools_cpu = CpuSeconds(RUSAGE_CHILDREN) - tools_before;
 
   const int results =
       intake::ListFolderFiles(out, QStringLiteral("m*.eml")).size();
-  std::printf("converter: %s\n", qPrintable(converter));
+  std::printf("converter: %s, %lld distinct sample messages\n", qPrintable(converter),
+              static_cast<long long>(convertible.size()));
   std::printf("files: %d, results: %d, failed: %d, error reports: %d\n", count, results,
               host.dialogs.failed, host.dialogs.reports);
   std::printf("total: %.3f s, per file: %.2f ms (target <= 15 ms)\n", seconds,
               seconds * 1000.0 / count);
+  // Wall time suffers on a busy machine; the CPU time of the run and its tool
+  // processes does not.
+  std::printf("cpu per file: run %.2f ms, tools %.2f ms\n", self_cpu * 1000.0 / count,
+              tools_cpu * 1000.0 / count);
   return 0;
 }

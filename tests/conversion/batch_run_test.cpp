@@ -30,11 +30,9 @@ class RecordingRunner : public conversion::ToolRunner {
                  conversion::ProgressSink* bar, const QString& text, int start_value,
                  int total) override {
     calls.push_back({program, arguments, text, start_value, total});
-    if (before_run) before_run();
     return real_.RunAndWait(program, arguments, bar, text, start_value, total);
   }
   std::vector<ToolCall> calls;
-  std::function<void()> before_run;
 
  private:
   conversion::ProcessToolRunner real_;
@@ -339,24 +337,6 @@ class BatchRunTest : public QObject {
     QCOMPARE(int(scene.runner.calls.size()), 2);
     // The share of items begun uses the count at each item.
     QCOMPARE(qRound(scene.host.bar.values[0]), 33);
-  }
-
-  void SecondClickDuringRunChangesNothing() {
-    Scene scene;
-    const QString a = scene.AddSource("a.msg");
-    bool clicked = false;
-    scene.runner.before_run = [&] {
-      // One click on "Start Converting" handled while the tool runs.
-      if (std::exchange(clicked, true)) return;
-      scene.host.items.append(scene.src + "x.msg");
-      scene.Run();
-      QVERIFY(scene.busy);
-    };
-    scene.Run();
-    QCOMPARE(scene.host.Messages(), QStringList{"Done."});
-    QCOMPARE(int(scene.runner.calls.size()), 1);
-    QCOMPARE(ReadAll(scene.out + "a.eml"), Converted(a));
-    QVERIFY(!scene.busy);
   }
 
   void PlantedToolIsReplacedNeverRun() {

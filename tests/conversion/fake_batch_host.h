@@ -14,7 +14,7 @@
 
 // A converter for tests, chosen by the source's name: "nothing" writes no file
 // (and says so on its console, which nobody reads), "crash" exits with 3, "two"
-// writes two .eml files, "slow" sleeps a little first; anything else writes one
+// writes two .eml files; anything else writes one
 // .eml under a fresh generated name holding "converted:" and the source's bytes.
 inline const QByteArray kTestConverter = R"(#!/bin/sh
 src="$1"; out="$2"
@@ -22,7 +22,6 @@ case "$src" in
   *nothing*) echo "cannot convert"; exit 0 ;;
   *crash*) exit 3 ;;
   *two*) printf one > "${out}r1-$$.eml"; printf two > "${out}r2-$$.eml"; exit 0 ;;
-  *slow*) sleep 0.2 ;;
 esac
 [ -f "$src" ] || exit 0
 n=0

@@ -61,22 +61,6 @@ class ToolRunnerTest : public QObject {
     QCOMPARE(conversion::BuildCommandLine(tool, source, folder), expected);
   }
 
-  void RoundHalfToEven_data() {
-    QTest::addColumn<double>("value");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("2.5 down") << 2.5 << 2;
-    QTest::newRow("3.5 up") << 3.5 << 4;
-    QTest::newRow("0.5 down") << 0.5 << 0;
-    QTest::newRow("below half") << 33.333 << 33;
-    QTest::newRow("above half") << 66.667 << 67;
-    QTest::newRow("whole") << 100.0 << 100;
-  }
-  void RoundHalfToEven() {
-    QFETCH(double, value);
-    QFETCH(int, expected);
-    QCOMPARE(conversion::RoundHalfToEven(value), expected);
-  }
-
   void BarSteps_data() {
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("total");
