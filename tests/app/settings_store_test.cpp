@@ -94,6 +94,12 @@ class SettingsStoreTest : public QObject {
     QVERIFY(QDir().mkpath(blocked));
     SettingsStore store(SettingsStore::OpenIniFile(blocked));
     QVERIFY_THROWS_EXCEPTION(seams::Failure, store.SaveSetting("Text1", "x"));
+    // Once the place is writable again, the next write succeeds.
+    QVERIFY(QDir().rmdir(blocked));
+    store.SaveSetting("Text1", "y");
+    QCOMPARE(store.GetSetting("Text1", "default"), QStringLiteral("y"));
+    QCOMPARE(QSettings(blocked, QSettings::IniFormat).value("Mailvane/Text1").toString(),
+             QStringLiteral("y"));
   }
 };
 
