@@ -40,7 +40,6 @@ class SettingsStore {
   // The stored words for a boolean: "True" / "False".
   static QString FromBoolean(bool value);
 
-
  private:
   // A new QSettings over the same file or registry key.
   void Reopen();
