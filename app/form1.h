@@ -2,7 +2,7 @@
 //
 // The window takes everything modal, the message loop, the random draw, the
 // settings and the screen pointer position as seams (Form1Deps), so every
-// handler can be driven from tests. Controls and handlers keep their design
+// handler can be driven from tests. Controls and handlers keep their historic
 // names; handlers are connected explicitly in the constructor.
 //
 // Busy state: the window is busy while its own pointer is the hourglass
@@ -62,7 +62,7 @@ class Form1 : public QWidget {
   // any blank is used whole (cut to 40 characters).
   static QString AppTitleFor(const QString& product_name);
 
-  // --- controls, named as designed ---
+  // --- controls, under their historic names ---
   QPushButton* PushButton3 = nullptr;  // "Help"
   FileListView* ListView1 = nullptr;
   QPushButton* PushButton1 = nullptr;  // "Add MSG File(s)"
