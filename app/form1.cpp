@@ -20,8 +20,8 @@
 
 namespace {
 
-// Places and sizes are kept in twips as designed; 15 twips make one pixel at
-// 96 dpi, and Qt scales the pixels on screens with more dots.
+// Places and sizes are kept in twips, the window's own unit; 15 twips make one
+// pixel at 96 dpi, and Qt scales the pixels on screens with more dots.
 constexpr int kTwipsPerPixel = 15;
 
 int Px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }

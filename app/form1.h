@@ -2,7 +2,7 @@
 //
 // The window takes everything modal, the message loop, the random draw, the
 // settings and the screen pointer position as seams (Form1Deps), so every
-// handler can be driven from tests. Controls and handlers keep their design
+// handler can be driven from tests. Controls and handlers keep their historic
 // names; handlers are connected explicitly in the constructor.
 //
 // Busy state: the window is busy while its own pointer is the hourglass
@@ -38,7 +38,8 @@ struct Form1Deps {
   QString app_folder;
   ScreenCursor& screen_cursor;
   // Runs when the window is closed: ends the program at once. Empty means
-  // the real thing (flush nothing, exit the process); tests pass their own.
+  // the real thing (exit the process without running anything further);
+  // tests pass their own.
   std::function<void()> end_program = {};
 };
 
@@ -61,7 +62,7 @@ class Form1 : public QWidget {
   // any blank is used whole (cut to 40 characters).
   static QString AppTitleFor(const QString& product_name);
 
-  // --- controls, named as designed ---
+  // --- controls, under their historic names ---
   QPushButton* PushButton3 = nullptr;  // "Help"
   FileListView* ListView1 = nullptr;
   QPushButton* PushButton1 = nullptr;  // "Add MSG File(s)"
@@ -152,7 +153,6 @@ class Form1 : public QWidget {
   void ApplySkin();
   void OpenHomePageAtRandom();
   void SetAppTitle();
-  void SetUpFileList();
   void LoadHandPointer(const QString& path);
   // The selected row, or nullptr.
   QTreeWidgetItem* SelectedItem() const;

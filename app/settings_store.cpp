@@ -9,17 +9,6 @@ namespace {
 constexpr char kApplicationName[] = "Velmora";
 constexpr char kSection[] = "Mailvane";
 
-void ThrowIfFailed(const QSettings& settings) {
-  switch (settings.status()) {
-    case QSettings::NoError:
-      return;
-    case QSettings::AccessError:
-      throw seams::Failure("Permission denied");
-    case QSettings::FormatError:
-      throw seams::Failure("Settings file is damaged");
-  }
-}
-
 }  // namespace
 
 SettingsStore::SettingsStore(std::unique_ptr<QSettings> settings) : settings_(std::move(settings)) {}
@@ -40,7 +29,8 @@ std::unique_ptr<QSettings> SettingsStore::OpenIniFile(const QString& path) {
 }
 
 QString SettingsStore::GetSetting(const QString& key, const QString& default_value) {
-  ThrowIfFailed(*settings_);
+  // Reading never fails: a file that cannot be read or parsed yields what Qt
+  // could read of it, and absent keys their defaults.
   settings_->beginGroup(QString::fromLatin1(kSection));
   // contains() tells an absent key from a stored empty text, which stays empty.
   const bool present = settings_->contains(key);
@@ -54,11 +44,21 @@ QString SettingsStore::GetSetting(const QString& key, const QString& default_val
 }
 
 void SettingsStore::SaveSetting(const QString& key, const QString& value) {
+  // QSettings keeps the first error it met for good (also one from reading),
+  // so a fresh object over the same place lets this write report on its own.
+  if (settings_->status() != QSettings::NoError) Reopen();
   settings_->beginGroup(QString::fromLatin1(kSection));
   settings_->setValue(key, value);
   settings_->endGroup();
   settings_->sync();
-  ThrowIfFailed(*settings_);
+  const QSettings::Status status = settings_->status();
+  if (status == QSettings::NoError) return;
+  throw seams::Failure(status == QSettings::AccessError ? "Permission denied"
+                                                        : "Settings file is damaged");
+}
+
+void SettingsStore::Reopen() {
+  settings_ = std::make_unique<QSettings>(settings_->fileName(), settings_->format());
 }
 
 bool SettingsStore::GetBoolSetting(const QString& key, bool default_value) {

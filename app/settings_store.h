@@ -23,9 +23,10 @@ class SettingsStore {
 
   // The stored text of `key`, or `default_value` when the key does not exist.
   // A stored empty text is returned as it is, not replaced by the default.
-  // Throws seams::Failure when the store cannot be read.
+  // Never fails: a store that cannot be read yields the defaults.
   QString GetSetting(const QString& key, const QString& default_value);
-  // Creates or overwrites `key`. Throws seams::Failure when the write fails.
+  // Creates or overwrites `key`. Throws seams::Failure when the write fails;
+  // a later write is tried afresh.
   void SaveSetting(const QString& key, const QString& value);
 
   // GetSetting read as a boolean (ToBoolean); throws seams::Failure when the
@@ -39,8 +40,9 @@ class SettingsStore {
   // The stored words for a boolean: "True" / "False".
   static QString FromBoolean(bool value);
 
-  QSettings& settings() { return *settings_; }
-
  private:
+  // A new QSettings over the same file or registry key.
+  void Reopen();
+
   std::unique_ptr<QSettings> settings_;
 };

@@ -68,14 +68,6 @@ class ErrorReportTest : public QObject {
     QCOMPARE(guard.failures(), 2);
   }
 
-  void failure_of_unknown_kind_is_reported() {
-    ScriptedDialogs dialogs;
-    seams::Guard guard(dialogs, kLocation);
-    QVERIFY(!guard.Step(110, [] { throw 42; }));
-    QCOMPARE(dialogs.messages.size(), size_t{1});
-    QVERIFY(dialogs.messages[0].text.contains(QStringLiteral("at line 110")));
-  }
-
   // A failing condition counts as met; a failing early-exit test does not leave.
   void conditions_data() {
     QTest::addColumn<bool>("exit_test");

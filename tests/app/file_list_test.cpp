@@ -187,6 +187,7 @@ class FileListTest : public QObject {
     Press(form, RowCentre(form, pressed));
     // The item click put the drag pointer on the list.
     QCOMPARE(form.ListView1->cursor().shape(), Qt::BitmapCursor);
+    QVERIFY(!form.ListView1->viewport()->testAttribute(Qt::WA_SetCursor));  // shows the list's
     for (int row : path) MoveHeld(form, RowCentre(form, row));
     Release(form, RowCentre(form, path.last()));
     QCOMPARE(Rows(form), after);

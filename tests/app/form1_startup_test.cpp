@@ -28,7 +28,7 @@ class Form1StartupTest : public QObject {
     QVERIFY(desktop.endsWith(QDir::separator()));
     QCOMPARE(form.Text1->text(), desktop);
     QCOMPARE(f.Stored("Text1"), desktop);
-    // Option1 was already selected by design, so no click wrote the options.
+    // Option1 starts selected, so no click wrote the options.
     QCOMPARE(f.Stored("Option1"), kAbsent);
     QCOMPARE(f.Stored("Option2"), kAbsent);
     QVERIFY(f.dialogs.messages.empty());
@@ -57,9 +57,9 @@ class Form1StartupTest : public QObject {
     QTest::newRow("both false: none selected") << "False" << "False" << false << false << "False" << "False" << 0;
     // Selecting the second clears the first, and its click writes both.
     QTest::newRow("both true: the second wins") << "True" << "True" << false << true << "False" << "True" << 0;
-    QTest::newRow("first unreadable keeps its design state")
+    QTest::newRow("first unreadable keeps its starting state")
         << "maybe" << "0" << true << false << "maybe" << "0" << 138;
-    QTest::newRow("second unreadable keeps its design state")
+    QTest::newRow("second unreadable keeps its starting state")
         << "False" << "" << false << false << "False" << "" << 140;
     QTest::newRow("only the second stored") << kAbsent << "True" << false << true << "False" << "True" << 0;
   }
@@ -140,13 +140,6 @@ class Form1StartupTest : public QObject {
     QVERIFY(!form.PushButton1->autoFillBackground());
     QVERIFY(!form.Text1->autoFillBackground());
     QVERIFY(f.Reports().isEmpty());
-  }
-
-  void hidden_skin_file_is_not_found() {
-    FormFixture f;
-    f.WriteBeside("x/.o.cjs", "QWidget {}");  // another name: a hidden file
-    Form1& form = f.Load();
-    QVERIFY(form.styleSheet().isEmpty());
   }
 
   // The skin fails after the colours changed: step 100 is reported, the colours

@@ -52,15 +52,6 @@ class SettingsStoreTest : public QObject {
     QCOMPARE(again.GetSetting("Text1", "default"), value);
   }
 
-  void values_live_in_the_mailvane_section() {
-    {
-      SettingsStore store(SettingsStore::OpenIniFile(Ini()));
-      store.SaveSetting("LastFolderDot", "/srv/out");
-    }
-    QSettings raw(Ini(), QSettings::IniFormat);
-    QCOMPARE(raw.value("Mailvane/LastFolderDot").toString(), QStringLiteral("/srv/out"));
-  }
-
   void booleans_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("expected");  // 0 false, 1 true, -1 not a boolean
@@ -103,6 +94,12 @@ class SettingsStoreTest : public QObject {
     QVERIFY(QDir().mkpath(blocked));
     SettingsStore store(SettingsStore::OpenIniFile(blocked));
     QVERIFY_THROWS_EXCEPTION(seams::Failure, store.SaveSetting("Text1", "x"));
+    // Once the place is writable again, the next write succeeds.
+    QVERIFY(QDir().rmdir(blocked));
+    store.SaveSetting("Text1", "y");
+    QCOMPARE(store.GetSetting("Text1", "default"), QStringLiteral("y"));
+    QCOMPARE(QSettings(blocked, QSettings::IniFormat).value("Mailvane/Text1").toString(),
+             QStringLiteral("y"));
   }
 };
 
