@@ -1,1 +1,1 @@
-# Sources of formats::cfb are added here: target_sources(formats PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x.cpp)
+target_sources(formats PRIVATE ${CMAKE_CURRENT_LIST_DIR}/compound_file.cpp)

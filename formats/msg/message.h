@@ -81,6 +81,7 @@ struct Attachment {
   // Method 6 (OLE): the storage's own streams are reachable through the file; the
   // converter decides what to emit.
   std::optional<uint32_t> object_storage;
+  uint32_t storage = 0;  // directory entry of the __attach_version1.0_# storage
 };
 
 struct Message {
@@ -100,6 +101,9 @@ struct Message {
 
   uint32_t internet_codepage = 0;  // PidTagInternetCodepage, 0 when absent
   uint32_t message_codepage = 0;   // PidTagMessageCodepage, 0 when absent
+  // The code page 8-bit strings of this item were decoded with (the Unicode
+  // forms need none); embedded messages start from their parent's.
+  uint32_t string_codepage = 1252;
 
   // FILETIME values (100 ns ticks since 1601-01-01 UTC); absent when missing or zero.
   std::optional<uint64_t> client_submit_time;
@@ -111,6 +115,11 @@ struct Message {
   std::string references;
   std::string transport_headers;  // PidTagTransportMessageHeaders
   int32_t importance = 1;
+
+  // Directory entry of the storage the item was read from (the root, or an
+  // attachment's __substg1.0_3701000D storage), for properties not in the model.
+  uint32_t storage = 0;
+  int depth = 0;  // 0 for the file's own item, n for an item embedded n levels deep
 
   // Non-fatal oddities met while reading (tolerated), one line each.
   std::vector<std::string> warnings;

@@ -1,1 +1,3 @@
-# Sources of formats::msg are added here: target_sources(formats PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x.cpp)
+target_sources(formats PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/properties.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/reader.cpp)

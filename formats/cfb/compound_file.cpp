@@ -1,0 +1,537 @@
+#include "formats/cfb/compound_file.h"
+
+#include <algorithm>
+#include <array>
+
+#include "formats/common/codepage.h"
+#include "formats/common/limits.h"
+
+namespace formats::cfb {
+
+namespace {
+
+// Special sector numbers.
+constexpr uint32_t kMaxRegSect = 0xFFFFFFFA;
+constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
+constexpr uint32_t kFreeSect = 0xFFFFFFFF;
+constexpr uint32_t kNoStream = 0xFFFFFFFF;
+
+constexpr uint32_t kHeaderSize = 512;
+constexpr uint32_t kHeaderDifatEntries = 109;
+constexpr uint32_t kDirEntrySize = 128;
+constexpr uint32_t kMiniSectorSize = 64;
+constexpr uint32_t kMiniStreamCutoff = 4096;
+constexpr std::array<uint8_t, 8> kSignature = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+
+// Header field offsets.
+constexpr size_t kOffMajorVersion = 0x1A;
+constexpr size_t kOffByteOrder = 0x1C;
+constexpr size_t kOffSectorShift = 0x1E;
+constexpr size_t kOffMiniSectorShift = 0x20;
+constexpr size_t kOffFatSectorCount = 0x2C;
+constexpr size_t kOffFirstDirSector = 0x30;
+constexpr size_t kOffMiniStreamCutoff = 0x38;
+constexpr size_t kOffFirstMiniFatSector = 0x3C;
+constexpr size_t kOffFirstDifatSector = 0x44;
+constexpr size_t kOffDifatSectorCount = 0x48;
+constexpr size_t kOffHeaderDifat = 0x4C;
+
+// Directory entry field offsets.
+constexpr size_t kDirNameLength = 0x40;
+constexpr size_t kDirType = 0x42;
+constexpr size_t kDirLeft = 0x44;
+constexpr size_t kDirRight = 0x48;
+constexpr size_t kDirChild = 0x4C;
+constexpr size_t kDirStartSector = 0x74;
+constexpr size_t kDirSize = 0x78;
+
+std::string SectorText(uint32_t sector) {
+  switch (sector) {
+    case kEndOfChain: return "ENDOFCHAIN";
+    case kFreeSect: return "FREESECT";
+    case 0xFFFFFFFD: return "FATSECT";
+    case 0xFFFFFFFC: return "DIFSECT";
+    default: return std::to_string(sector);
+  }
+}
+
+uint64_t CeilDiv(uint64_t a, uint64_t b) { return a / b + (a % b != 0); }
+
+// Decodes one code point of (trusted, our own) UTF-8 and advances; bad bytes
+// come out as themselves so that comparison stays total.
+char32_t NextCodePoint(std::string_view s, size_t& i) {
+  const auto b0 = static_cast<uint8_t>(s[i]);
+  int extra = b0 >= 0xF0 ? 3 : b0 >= 0xE0 ? 2 : b0 >= 0xC0 ? 1 : 0;
+  if (i + extra >= s.size() + (extra ? 0 : 1)) extra = 0;
+  if (extra == 0) {
+    ++i;
+    return b0;
+  }
+  char32_t cp = b0 & (0x3F >> extra);
+  for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3F);
+  i += extra + 1;
+  return cp;
+}
+
+// The simple upper-casing that the format's name ordering uses, for the scripts
+// that names of mail items and attachments plausibly use.
+char32_t SimpleUpper(char32_t c) {
+  if (c >= 'a' && c <= 'z') return c - 0x20;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 0x20;
+  if (c >= 0x430 && c <= 0x44F) return c - 0x20;
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  return c;
+}
+
+}  // namespace
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (SimpleUpper(NextCodePoint(a, i)) != SimpleUpper(NextCodePoint(b, j))) return false;
+  }
+  return i == a.size() && j == b.size();
+}
+
+Result<CompoundFile> CompoundFile::Open(Bytes file) {
+  CompoundFile cf;
+  cf.file_ = file;
+  if (Status s = cf.ParseHeader(); !s) return std::move(s).error();
+  if (Status s = cf.LoadFat(); !s) return std::move(s).error();
+  if (Status s = cf.LoadMiniFat(); !s) return std::move(s).error();
+  if (Status s = cf.LoadDirectory(); !s) return std::move(s).error();
+  if (Status s = cf.BuildTree(); !s) return std::move(s).error();
+  if (Status s = cf.LoadMiniStream(); !s) return std::move(s).error();
+  return cf;
+}
+
+Status CompoundFile::ParseHeader() {
+  if (file_.size() > limits::kMaxInputBytes) {
+    return MakeError(ErrorCode::kLimitExceeded, 0, "file larger than the accepted maximum");
+  }
+  if (file_.size() < kHeaderSize) {
+    return MakeError(ErrorCode::kTruncated, file_.size(), "file shorter than a compound file header");
+  }
+  const uint8_t* h = file_.data();
+  if (!std::equal(kSignature.begin(), kSignature.end(), h)) {
+    return MakeError(ErrorCode::kBadSignature, 0, "not a compound file (signature mismatch)");
+  }
+  major_version_ = LoadU16Le(h + kOffMajorVersion);
+  if (major_version_ != 3 && major_version_ != 4) {
+    return MakeError(ErrorCode::kBadHeader, kOffMajorVersion,
+                     "unsupported major version " + std::to_string(major_version_));
+  }
+  if (LoadU16Le(h + kOffByteOrder) != 0xFFFE) {
+    return MakeError(ErrorCode::kBadHeader, kOffByteOrder, "byte order mark is not 0xFFFE");
+  }
+  // Only the two shifts the format allows, each with its version; anything else
+  // would make the shift below undefined or the geometry absurd.
+  const uint16_t shift = LoadU16Le(h + kOffSectorShift);
+  if ((major_version_ == 3 && shift != 9) || (major_version_ == 4 && shift != 12)) {
+    return MakeError(ErrorCode::kBadHeader, kOffSectorShift,
+                     "sector shift " + std::to_string(shift) + " does not match version " +
+                         std::to_string(major_version_));
+  }
+  sector_size_ = 1u << shift;
+  if (LoadU16Le(h + kOffMiniSectorShift) != 6) {
+    return MakeError(ErrorCode::kBadHeader, kOffMiniSectorShift, "mini sector shift is not 6");
+  }
+  if (LoadU32Le(h + kOffMiniStreamCutoff) != kMiniStreamCutoff) {
+    return MakeError(ErrorCode::kBadHeader, kOffMiniStreamCutoff, "mini stream cutoff is not 4096");
+  }
+  // Version 4 reserves a whole 4096-byte sector for the 512-byte header.
+  if (file_.size() <= sector_size_) {
+    return MakeError(ErrorCode::kTruncated, file_.size(), "file holds no sector after the header");
+  }
+  // A short last sector is allowed (some writers trim the file); reads that would
+  // need its missing bytes fail instead.
+  sector_count_ = static_cast<uint32_t>(CeilDiv(file_.size() - sector_size_, sector_size_));
+
+  fat_sector_count_ = LoadU32Le(h + kOffFatSectorCount);
+  if (fat_sector_count_ == 0 || fat_sector_count_ > sector_count_) {
+    return MakeError(ErrorCode::kBadHeader, kOffFatSectorCount,
+                     "FAT sector count " + std::to_string(fat_sector_count_) + " but the file has " +
+                         std::to_string(sector_count_) + " sectors");
+  }
+  first_directory_sector_ = LoadU32Le(h + kOffFirstDirSector);
+  first_minifat_sector_ = LoadU32Le(h + kOffFirstMiniFatSector);
+  first_difat_sector_ = LoadU32Le(h + kOffFirstDifatSector);
+  difat_sector_count_ = LoadU32Le(h + kOffDifatSectorCount);
+  return {};
+}
+
+std::optional<Bytes> CompoundFile::Sector(uint32_t sector) const {
+  if (sector >= sector_count_) return std::nullopt;
+  const uint64_t offset = (static_cast<uint64_t>(sector) + 1) * sector_size_;
+  const uint64_t size = std::min<uint64_t>(sector_size_, file_.size() - offset);
+  return Slice(file_, offset, size);
+}
+
+Status CompoundFile::LoadFat() {
+  std::vector<uint32_t> fat_sectors;
+  fat_sectors.reserve(fat_sector_count_);
+  auto take = [&](uint32_t sector, uint64_t where) -> Status {
+    if (sector >= sector_count_) {
+      return MakeError(ErrorCode::kBadSector, where,
+                       "FAT sector " + SectorText(sector) + " listed in the DIFAT is outside the file");
+    }
+    fat_sectors.push_back(sector);
+    return {};
+  };
+  for (uint32_t i = 0; i < kHeaderDifatEntries && fat_sectors.size() < fat_sector_count_; ++i) {
+    const size_t off = kOffHeaderDifat + 4 * i;
+    if (Status s = take(LoadU32Le(file_.data() + off), off); !s) return s;
+  }
+
+  // The rest of the list is in a chain of DIFAT sectors, each ending with the
+  // number of the next one. The visited set bounds the walk by the file's size.
+  std::vector<bool> visited(sector_count_, false);
+  uint32_t difat = first_difat_sector_;
+  const uint32_t per_sector = sector_size_ / 4 - 1;
+  while (fat_sectors.size() < fat_sector_count_) {
+    if (difat > kMaxRegSect) {
+      return MakeError(ErrorCode::kBadHeader, kOffFatSectorCount,
+                       "DIFAT lists " + std::to_string(fat_sectors.size()) + " of " +
+                           std::to_string(fat_sector_count_) + " FAT sectors");
+    }
+    std::optional<Bytes> data = Sector(difat);
+    if (!data || data->size() < sector_size_) {
+      return MakeError(ErrorCode::kBadSector, kOffFirstDifatSector,
+                       "DIFAT sector " + SectorText(difat) + " is outside the file");
+    }
+    if (visited[difat]) {
+      return MakeError(ErrorCode::kChainLoop, kOffFirstDifatSector,
+                       "DIFAT chain visits sector " + std::to_string(difat) + " twice");
+    }
+    visited[difat] = true;
+    const uint64_t base = (static_cast<uint64_t>(difat) + 1) * sector_size_;
+    for (uint32_t i = 0; i < per_sector && fat_sectors.size() < fat_sector_count_; ++i) {
+      if (Status s = take(LoadU32Le(data->data() + 4 * i), base + 4 * i); !s) return s;
+    }
+    difat = LoadU32Le(data->data() + 4 * per_sector);
+  }
+  if (difat_sector_count_ != std::count(visited.begin(), visited.end(), true)) {
+    // The count is redundant with the chain; old writers get it wrong.
+    warnings_.push_back("DIFAT sector count in the header differs from the chain");
+  }
+
+  const uint32_t per_fat_sector = sector_size_ / 4;
+  fat_.reserve(static_cast<size_t>(fat_sector_count_) * per_fat_sector);
+  for (uint32_t sector : fat_sectors) {
+    std::optional<Bytes> data = Sector(sector);
+    if (!data || data->size() < sector_size_) {
+      return MakeError(ErrorCode::kTruncated, file_.size(),
+                       "FAT sector " + std::to_string(sector) + " runs past the end of the file");
+    }
+    for (uint32_t i = 0; i < per_fat_sector; ++i) fat_.push_back(LoadU32Le(data->data() + 4 * i));
+  }
+  return {};
+}
+
+// Walks a regular chain to its ENDOFCHAIN (for the MiniFAT and the directory,
+// whose length is not declared anywhere trustworthy).
+static Result<std::vector<uint32_t>> WalkToEnd(const std::vector<uint32_t>& fat, uint32_t sector_count,
+                                               uint32_t start, uint64_t header_offset,
+                                               const char* what) {
+  std::vector<uint32_t> sectors;
+  std::vector<bool> visited(sector_count, false);
+  uint32_t cur = start;
+  while (cur != kEndOfChain) {
+    if (cur >= sector_count || cur >= fat.size()) {
+      return MakeError(ErrorCode::kBadSector, header_offset,
+                       std::string(what) + " chain reaches sector " + SectorText(cur) +
+                           ", which is not a sector of the file");
+    }
+    if (visited[cur]) {
+      return MakeError(ErrorCode::kChainLoop, header_offset,
+                       std::string(what) + " chain visits sector " + std::to_string(cur) + " twice");
+    }
+    visited[cur] = true;
+    sectors.push_back(cur);
+    cur = fat[cur];
+  }
+  return sectors;
+}
+
+Status CompoundFile::LoadMiniFat() {
+  Result<std::vector<uint32_t>> chain =
+      WalkToEnd(fat_, sector_count_, first_minifat_sector_, kOffFirstMiniFatSector, "MiniFAT");
+  if (!chain) return std::move(chain).error();
+  const uint32_t per_sector = sector_size_ / 4;
+  minifat_.reserve(chain->size() * per_sector);
+  for (uint32_t sector : *chain) {
+    std::optional<Bytes> data = Sector(sector);
+    if (!data || data->size() < sector_size_) {
+      return MakeError(ErrorCode::kTruncated, file_.size(), "MiniFAT sector runs past the end of the file");
+    }
+    for (uint32_t i = 0; i < per_sector; ++i) minifat_.push_back(LoadU32Le(data->data() + 4 * i));
+  }
+  return {};
+}
+
+Status CompoundFile::LoadDirectory() {
+  Result<std::vector<uint32_t>> chain =
+      WalkToEnd(fat_, sector_count_, first_directory_sector_, kOffFirstDirSector, "directory");
+  if (!chain) return std::move(chain).error();
+  if (chain->empty()) {
+    return MakeError(ErrorCode::kBadDirectory, kOffFirstDirSector, "the directory is empty");
+  }
+  const uint32_t per_sector = sector_size_ / kDirEntrySize;
+  entries_.reserve(chain->size() * per_sector);
+  for (uint32_t sector : *chain) {
+    std::optional<Bytes> data = Sector(sector);
+    if (!data || data->size() < sector_size_) {
+      return MakeError(ErrorCode::kTruncated, file_.size(), "directory sector runs past the end of the file");
+    }
+    for (uint32_t i = 0; i < per_sector; ++i) {
+      const uint8_t* e = data->data() + i * kDirEntrySize;
+      DirectoryEntry entry;
+      const uint8_t type = e[kDirType];
+      entry.type = (type == 1 || type == 2 || type == 5) ? static_cast<EntryType>(type) : EntryType::kUnused;
+      if (entry.type != EntryType::kUnused) {
+        // The length counts bytes with the terminating NUL. Clamp it to the field
+        // and drop an odd byte rather than reject: the name is content.
+        uint16_t length = std::min<uint16_t>(LoadU16Le(e + kDirNameLength), 64) & ~1u;
+        const size_t units = length >= 2 ? length / 2 - 1 : 0;
+        entry.name = Utf16LeToUtf8(Bytes(e, units * 2));
+        entry.start_sector = LoadU32Le(e + kDirStartSector);
+        entry.size = LoadU64Le(e + kDirSize);
+        // Old writers left garbage in the upper half; version 3 sizes are 32-bit.
+        if (major_version_ == 3) entry.size &= 0xFFFFFFFFu;
+      }
+      entries_.push_back(std::move(entry));
+    }
+  }
+  directory_sectors_ = std::move(*chain);
+  if (entries_[kRootEntry].type != EntryType::kRoot) {
+    return MakeError(ErrorCode::kBadDirectory, (static_cast<uint64_t>(directory_sectors_.front()) + 1) * sector_size_,
+                     "directory entry 0 is not the root storage");
+  }
+  return {};
+}
+
+Status CompoundFile::BuildTree() {
+  const uint32_t n = static_cast<uint32_t>(entries_.size());
+  const uint32_t per_sector = sector_size_ / kDirEntrySize;
+  auto raw = [&](EntryId id) -> const uint8_t* {
+    const uint32_t sector = directory_sectors_[id / per_sector];
+    return file_.data() + (static_cast<uint64_t>(sector) + 1) * sector_size_ + (id % per_sector) * kDirEntrySize;
+  };
+  auto raw_offset = [&](EntryId id) -> uint64_t { return static_cast<uint64_t>(raw(id) - file_.data()); };
+
+  // Every entry belongs to at most one storage and appears once: one visited set
+  // over the whole traversal turns cycles and shared subtrees into errors.
+  std::vector<bool> visited(n, false);
+  visited[kRootEntry] = true;
+  struct Pending {
+    EntryId storage;
+    int depth;
+  };
+  std::vector<Pending> storages = {{kRootEntry, 0}};
+  std::vector<EntryId> stack;
+  while (!storages.empty()) {
+    const Pending p = storages.back();
+    storages.pop_back();
+    std::vector<EntryId> children;
+    uint32_t cur = LoadU32Le(raw(p.storage) + kDirChild);
+    uint64_t from = raw_offset(p.storage) + kDirChild;
+    stack.clear();
+    // In-order walk with an explicit stack: a degenerate tree of thousands of
+    // siblings costs memory, not native stack.
+    while (cur != kNoStream || !stack.empty()) {
+      while (cur != kNoStream) {
+        if (cur >= n) {
+          return MakeError(ErrorCode::kBadDirectory, from,
+                           "directory link " + std::to_string(cur) + " beyond the " + std::to_string(n) +
+                               " entries");
+        }
+        if (visited[cur]) {
+          return MakeError(ErrorCode::kBadDirectory, from,
+                           "directory entry " + std::to_string(cur) + " is reached twice (cycle)");
+        }
+        const EntryType type = entries_[cur].type;
+        if (type != EntryType::kStorage && type != EntryType::kStream) {
+          return MakeError(ErrorCode::kBadDirectory, from,
+                           "directory link to entry " + std::to_string(cur) + " which is not in use");
+        }
+        visited[cur] = true;
+        stack.push_back(cur);
+        from = raw_offset(cur) + kDirLeft;
+        cur = LoadU32Le(raw(cur) + kDirLeft);
+      }
+      cur = stack.back();
+      stack.pop_back();
+      children.push_back(cur);
+      if (entries_[cur].type == EntryType::kStorage) {
+        if (p.depth + 1 > limits::kMaxStorageDepth) {
+          return MakeError(ErrorCode::kLimitExceeded, raw_offset(cur),
+                           "storages nested deeper than " + std::to_string(limits::kMaxStorageDepth));
+        }
+        storages.push_back({cur, p.depth + 1});
+      } else if (LoadU32Le(raw(cur) + kDirChild) != kNoStream) {
+        // A stream has no children; the link is ignored, not followed.
+        warnings_.push_back("stream entry " + std::to_string(cur) + " has a child link");
+      }
+      from = raw_offset(cur) + kDirRight;
+      cur = LoadU32Le(raw(cur) + kDirRight);
+    }
+    entries_[p.storage].children = std::move(children);
+  }
+  return {};
+}
+
+Result<std::vector<uint32_t>> CompoundFile::WalkChain(uint32_t start, uint64_t count, const char* what) const {
+  std::vector<uint32_t> sectors;
+  sectors.reserve(count);  // callers bound count by the sectors present
+  std::vector<bool> visited(sector_count_, false);
+  uint32_t cur = start;
+  for (uint64_t i = 0; i < count; ++i) {
+    if (cur == kEndOfChain) {
+      return MakeError(ErrorCode::kTruncated, 0,
+                       std::string(what) + " chain ends after " + std::to_string(i) + " of " +
+                           std::to_string(count) + " sectors");
+    }
+    if (cur >= sector_count_ || cur >= fat_.size()) {
+      return MakeError(ErrorCode::kBadSector, 0,
+                       std::string(what) + " chain reaches sector " + SectorText(cur) +
+                           ", which is not a sector of the file");
+    }
+    if (visited[cur]) {
+      return MakeError(ErrorCode::kChainLoop, (static_cast<uint64_t>(cur) + 1) * sector_size_,
+                       std::string(what) + " chain visits sector " + std::to_string(cur) + " twice");
+    }
+    visited[cur] = true;
+    sectors.push_back(cur);
+    cur = fat_[cur];
+  }
+  // Sectors past the declared size are ignored, as the format allows.
+  return sectors;
+}
+
+Status CompoundFile::LoadMiniStream() {
+  const DirectoryEntry& root = entries_[kRootEntry];
+  mini_stream_size_ = root.size;
+  if (mini_stream_size_ == 0) return {};
+  if (mini_stream_size_ > static_cast<uint64_t>(sector_count_) * sector_size_) {
+    return MakeError(ErrorCode::kBadStream, 0,
+                     "mini stream claims " + std::to_string(mini_stream_size_) + " bytes, more than the file");
+  }
+  Result<std::vector<uint32_t>> chain =
+      WalkChain(root.start_sector, CeilDiv(mini_stream_size_, sector_size_), "mini stream");
+  if (!chain) return std::move(chain).error();
+  mini_stream_sectors_ = std::move(*chain);
+  return {};
+}
+
+std::optional<EntryId> CompoundFile::FindChild(EntryId storage, std::string_view name) const {
+  // A full walk instead of the tree's binary search: it does not depend on the
+  // writer having sorted the names as the format wants.
+  for (EntryId id : entries_[storage].children) {
+    if (NamesEqual(entries_[id].name, name)) return id;
+  }
+  return std::nullopt;
+}
+
+Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
+  if (id >= entries_.size() || !entries_[id].is_stream()) {
+    return MakeError(ErrorCode::kBadStream, 0, "entry " + std::to_string(id) + " is not a stream");
+  }
+  const DirectoryEntry& e = entries_[id];
+  std::vector<Bytes> runs;
+  auto add = [&runs](Bytes piece) {
+    if (!runs.empty() && runs.back().data() + runs.back().size() == piece.data()) {
+      runs.back() = Bytes(runs.back().data(), runs.back().size() + piece.size());
+    } else {
+      runs.push_back(piece);
+    }
+  };
+  if (e.size == 0) return runs;
+
+  if (e.size < kMiniStreamCutoff) {
+    if (e.size > mini_stream_size_) {
+      return MakeError(ErrorCode::kBadStream, 0,
+                       "stream \"" + e.name + "\" claims more bytes than the mini stream holds");
+    }
+    const uint64_t count = CeilDiv(e.size, kMiniSectorSize);
+    std::vector<bool> visited(minifat_.size(), false);
+    uint32_t cur = e.start_sector;
+    uint64_t remaining = e.size;
+    for (uint64_t i = 0; i < count; ++i) {
+      const uint64_t piece = std::min<uint64_t>(remaining, kMiniSectorSize);
+      if (cur == kEndOfChain) {
+        return MakeError(ErrorCode::kTruncated, 0,
+                         "mini chain of \"" + e.name + "\" ends before its size is covered");
+      }
+      if (cur >= minifat_.size() || static_cast<uint64_t>(cur) * kMiniSectorSize + piece > mini_stream_size_) {
+        return MakeError(ErrorCode::kBadSector, 0,
+                         "mini chain of \"" + e.name + "\" reaches mini sector " + SectorText(cur) +
+                             " outside the mini stream");
+      }
+      if (visited[cur]) {
+        return MakeError(ErrorCode::kChainLoop, 0,
+                         "mini chain of \"" + e.name + "\" visits mini sector " + std::to_string(cur) + " twice");
+      }
+      visited[cur] = true;
+      const uint64_t offset = static_cast<uint64_t>(cur) * kMiniSectorSize;
+      // 64 divides the sector size, so a mini sector never straddles two sectors.
+      std::optional<Bytes> sector = Sector(mini_stream_sectors_[offset / sector_size_]);
+      std::optional<Bytes> bytes;
+      if (sector) bytes = Slice(*sector, offset % sector_size_, piece);
+      if (!bytes) {
+        return MakeError(ErrorCode::kTruncated, file_.size(), "mini stream runs past the end of the file");
+      }
+      add(*bytes);
+      remaining -= piece;
+      cur = minifat_[cur];
+    }
+    return runs;
+  }
+
+  // Never trust the declared size: it must fit in the sectors present before any
+  // walk or allocation depends on it.
+  if (e.size > static_cast<uint64_t>(sector_count_) * sector_size_) {
+    return MakeError(ErrorCode::kBadStream, 0,
+                     "stream \"" + e.name + "\" claims " + std::to_string(e.size) +
+                         " bytes, more than the file holds");
+  }
+  Result<std::vector<uint32_t>> chain = WalkChain(e.start_sector, CeilDiv(e.size, sector_size_), "stream");
+  if (!chain) return std::move(chain).error();
+  uint64_t remaining = e.size;
+  for (uint32_t sector : *chain) {
+    const uint64_t piece = std::min<uint64_t>(remaining, sector_size_);
+    std::optional<Bytes> bytes = Slice(file_, (static_cast<uint64_t>(sector) + 1) * sector_size_, piece);
+    if (!bytes) {
+      return MakeError(ErrorCode::kTruncated, file_.size(),
+                       "stream \"" + e.name + "\" runs past the end of the file");
+    }
+    add(*bytes);
+    remaining -= piece;
+  }
+  return runs;
+}
+
+Status CompoundFile::ForEachChunk(EntryId id, const ChunkSink& sink) const {
+  Result<std::vector<Bytes>> runs = StreamRuns(id);
+  if (!runs) return std::move(runs).error();
+  for (Bytes run : *runs) {
+    if (!sink(run)) break;
+  }
+  return {};
+}
+
+Result<std::vector<uint8_t>> CompoundFile::ReadStream(EntryId id, uint64_t max_bytes) const {
+  if (id < entries_.size() && entries_[id].is_stream() && entries_[id].size > max_bytes) {
+    return MakeError(ErrorCode::kLimitExceeded, 0,
+                     "stream \"" + entries_[id].name + "\" is larger than " + std::to_string(max_bytes) +
+                         " bytes");
+  }
+  Result<std::vector<Bytes>> runs = StreamRuns(id);
+  if (!runs) return std::move(runs).error();
+  std::vector<uint8_t> out;
+  out.reserve(entries_[id].size);  // checked against the data present by StreamRuns
+  for (Bytes run : *runs) out.insert(out.end(), run.begin(), run.end());
+  return out;
+}
+
+}  // namespace formats::cfb

@@ -1,0 +1,368 @@
+#include "formats/msg/reader.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "formats/common/codepage.h"
+#include "formats/common/limits.h"
+#include "formats/msg/properties.h"
+
+namespace formats::msg {
+
+namespace {
+
+// Property ids ([MS-OXPROPS]).
+constexpr uint16_t kImportance = 0x0017;
+constexpr uint16_t kMessageClass = 0x001A;
+constexpr uint16_t kSubject = 0x0037;
+constexpr uint16_t kClientSubmitTime = 0x0039;
+constexpr uint16_t kSubjectPrefix = 0x003D;
+constexpr uint16_t kSentRepresentingEntryId = 0x0041;
+constexpr uint16_t kSentRepresentingName = 0x0042;
+constexpr uint16_t kSentRepresentingAddressType = 0x0064;
+constexpr uint16_t kSentRepresentingEmailAddress = 0x0065;
+constexpr uint16_t kTransportMessageHeaders = 0x007D;
+constexpr uint16_t kRecipientType = 0x0C15;
+constexpr uint16_t kSenderEntryId = 0x0C19;
+constexpr uint16_t kSenderName = 0x0C1A;
+constexpr uint16_t kSenderAddressType = 0x0C1E;
+constexpr uint16_t kSenderEmailAddress = 0x0C1F;
+constexpr uint16_t kMessageDeliveryTime = 0x0E06;
+constexpr uint16_t kNormalizedSubject = 0x0E1D;
+constexpr uint16_t kEntryId = 0x0FFF;
+constexpr uint16_t kBody = 0x1000;
+constexpr uint16_t kRtfCompressed = 0x1009;
+constexpr uint16_t kHtml = 0x1013;
+constexpr uint16_t kInternetMessageId = 0x1035;
+constexpr uint16_t kInternetReferences = 0x1039;
+constexpr uint16_t kInReplyToId = 0x1042;
+constexpr uint16_t kDisplayName = 0x3001;
+constexpr uint16_t kAddressType = 0x3002;
+constexpr uint16_t kEmailAddress = 0x3003;
+constexpr uint16_t kCreationTime = 0x3007;
+constexpr uint16_t kAttachDataBinary = 0x3701;  // also PidTagAttachDataObject as PT_OBJECT
+constexpr uint16_t kAttachExtension = 0x3703;
+constexpr uint16_t kAttachFilename = 0x3704;
+constexpr uint16_t kAttachMethod = 0x3705;
+constexpr uint16_t kAttachLongFilename = 0x3707;
+constexpr uint16_t kAttachPathname = 0x3708;
+constexpr uint16_t kAttachLongPathname = 0x370D;
+constexpr uint16_t kAttachMimeTag = 0x370E;
+constexpr uint16_t kAttachContentId = 0x3712;
+constexpr uint16_t kAttachContentLocation = 0x3713;
+constexpr uint16_t kAttachFlags = 0x3714;
+constexpr uint16_t kSmtpAddress = 0x39FE;
+constexpr uint16_t kInternetCodepage = 0x3FDE;
+constexpr uint16_t kMessageLocaleId = 0x3FF1;
+constexpr uint16_t kMessageCodepage = 0x3FFD;
+constexpr uint16_t kSenderSmtpAddress = 0x5D01;
+constexpr uint16_t kSentRepresentingSmtpAddress = 0x5D02;
+constexpr uint16_t kRecipientDisplayName = 0x5FF6;
+constexpr uint16_t kAttachmentHidden = 0x7FFE;
+
+constexpr std::string_view kRecipientPrefix = "__recip_version1.0_#";
+constexpr std::string_view kAttachmentPrefix = "__attach_version1.0_#";
+
+// A code page that can describe 8-bit strings: known to the decoder, neither
+// UTF-16 nor one of the 7-bit encodings (US-ASCII, ISO-2022, HZ, UTF-7) that
+// items name as their Internet code page although their 8-bit strings are in
+// the Windows code page of the author's locale.
+bool UsableCodepage(std::optional<uint32_t> cp) {
+  if (!cp || *cp == 0 || *cp == 1200 || *cp == 1201 || *cp == 20127 || *cp == 52936 || *cp == 65000 ||
+      (*cp >= 50220 && *cp <= 50229)) {
+    return false;
+  }
+  return CodepageCharsetName(*cp) != nullptr;
+}
+
+// The code pages a message's 8-bit strings are tried in, most trusted first:
+// its own PidTagMessageCodepage, its PidTagInternetCodepage, the ANSI code page
+// of its locale, the enclosing message's choice, and finally Windows Latin. A
+// multi-byte code page that fails on the bytes gives way to the next one.
+std::vector<uint32_t> StringCodepages(const PropertyBag& bag, uint32_t parent_codepage) {
+  std::vector<uint32_t> cps;
+  auto add = [&cps](std::optional<uint32_t> cp) {
+    if (UsableCodepage(cp) && std::find(cps.begin(), cps.end(), *cp) == cps.end()) cps.push_back(*cp);
+  };
+  add(bag.GetLong(kMessageCodepage));
+  add(bag.GetLong(kInternetCodepage));
+  if (std::optional<uint32_t> lcid = bag.GetLong(kMessageLocaleId)) add(LcidToAnsiCodepage(*lcid));
+  add(parent_codepage);
+  add(1252);
+  return cps;
+}
+
+// Reads a string property into `out`, leaving it unchanged when absent.
+Status ReadString(const PropertyBag& bag, uint16_t id, std::span<const uint32_t> codepages, std::string& out) {
+  Result<std::optional<std::string>> value = bag.GetString(id, codepages);
+  if (!value) return std::move(value).error();
+  if (*value) out = std::move(**value);
+  return {};
+}
+
+std::optional<StreamRef> StreamOf(const PropertyBag& bag, uint16_t id, uint16_t type) {
+  std::optional<cfb::EntryId> e = bag.FindStream(id, type);
+  if (!e) return std::nullopt;
+  return StreamRef(&bag.file(), *e, bag.file().entry(*e).size);
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return (x >= 'a' && x <= 'z' ? x - 32 : x) == (y >= 'a' && y <= 'z' ? y - 32 : y);
+         });
+}
+
+struct AddressIds {
+  uint16_t name, address, address_type, smtp_address, entry_id;
+};
+
+// Fills one address group. The SMTP address comes from the dedicated property,
+// else from a one-off entry id whose address type is SMTP.
+Status ReadAddress(const PropertyBag& bag, const AddressIds& ids, std::span<const uint32_t> cps, Address& out) {
+  if (Status s = ReadString(bag, ids.name, cps, out.name); !s) return s;
+  if (Status s = ReadString(bag, ids.address, cps, out.address); !s) return s;
+  if (Status s = ReadString(bag, ids.address_type, cps, out.address_type); !s) return s;
+  if (Status s = ReadString(bag, ids.smtp_address, cps, out.smtp_address); !s) return s;
+  if (out.smtp_address.empty()) {
+    // An entry id is a few hundred bytes; anything larger is not one.
+    Result<std::optional<std::vector<uint8_t>>> entry_id = bag.GetBinary(ids.entry_id, 64 * 1024);
+    if (!entry_id) return std::move(entry_id).error();
+    if (*entry_id) {
+      std::optional<OneOffEntryId> one_off = ParseOneOffEntryId(**entry_id, cps.front());
+      if (one_off && EqualsIgnoreCase(one_off->address_type, "SMTP")) out.smtp_address = one_off->address;
+    }
+  }
+  return {};
+}
+
+// Child storages named prefix + hex number, sorted by the number: numbers may
+// have gaps (deleted items), so the header counts are not used to find them.
+Result<std::vector<cfb::EntryId>> NumberedStorages(const cfb::CompoundFile& file, cfb::EntryId storage,
+                                                   std::string_view prefix, uint32_t limit,
+                                                   std::vector<std::string>& warnings) {
+  std::vector<std::pair<uint64_t, cfb::EntryId>> found;
+  for (cfb::EntryId id : file.Children(storage)) {
+    const cfb::DirectoryEntry& e = file.entry(id);
+    if (!e.is_storage() || e.name.size() < prefix.size() ||
+        !cfb::NamesEqual(std::string_view(e.name).substr(0, prefix.size()), prefix)) {
+      continue;
+    }
+    if (found.size() == limit) {
+      return MakeError(ErrorCode::kLimitExceeded, 0,
+                       "more than " + std::to_string(limit) + " storages named " + std::string(prefix));
+    }
+    std::string_view digits = std::string_view(e.name).substr(prefix.size());
+    uint64_t number = 0;
+    bool valid = !digits.empty() && digits.size() <= 8;
+    for (char c : digits) {
+      const int v = (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                                     : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+      if (v < 0) valid = false;
+      number = number * 16 + (v < 0 ? 0 : v);
+    }
+    if (!valid) {
+      // Kept, after the well-numbered ones, in tree order.
+      warnings.push_back("storage \"" + e.name + "\" has no valid number");
+      number = (1ull << 32) + found.size();
+    }
+    found.emplace_back(number, id);
+  }
+  std::stable_sort(found.begin(), found.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<cfb::EntryId> ids;
+  ids.reserve(found.size());
+  for (const auto& f : found) ids.push_back(f.second);
+  return ids;
+}
+
+Result<Recipient> ReadRecipient(const cfb::CompoundFile& file, cfb::EntryId storage, std::span<const uint32_t> cps,
+                                std::vector<std::string>& warnings) {
+  Result<PropertyBag> bag = PropertyBag::Read(file, storage, kChildHeaderSize);
+  if (!bag) return std::move(bag).error();
+  warnings.insert(warnings.end(), bag->warnings().begin(), bag->warnings().end());
+  Recipient r;
+  if (Status s = ReadAddress(*bag, {kDisplayName, kEmailAddress, kAddressType, kSmtpAddress, kEntryId}, cps, r);
+      !s) {
+    return std::move(s).error();
+  }
+  if (r.name.empty()) {
+    if (Status s = ReadString(*bag, kRecipientDisplayName, cps, r.name); !s) return std::move(s).error();
+  }
+  // The type is kept as stored, flags included; the composer decides what they mean.
+  if (std::optional<uint32_t> type = bag->GetLong(kRecipientType)) {
+    r.type = static_cast<int32_t>(*type);
+  } else {
+    warnings.push_back("recipient \"" + file.entry(storage).name + "\" has no type; taken as To");
+  }
+  return r;
+}
+
+Result<Attachment> ReadAttachment(const cfb::CompoundFile& file, cfb::EntryId storage, int depth,
+                                  std::span<const uint32_t> cps, std::vector<std::string>& warnings) {
+  Result<PropertyBag> bag = PropertyBag::Read(file, storage, kChildHeaderSize);
+  if (!bag) return std::move(bag).error();
+  warnings.insert(warnings.end(), bag->warnings().begin(), bag->warnings().end());
+  Attachment a;
+  a.storage = storage;
+  struct {
+    uint16_t id;
+    std::string* out;
+  } const strings[] = {
+      {kAttachLongFilename, &a.long_filename}, {kAttachFilename, &a.short_filename},
+      {kDisplayName, &a.display_name},         {kAttachExtension, &a.extension},
+      {kAttachMimeTag, &a.mime_tag},           {kAttachContentId, &a.content_id},
+      {kAttachContentLocation, &a.content_location}, {kAttachLongPathname, &a.pathname},
+  };
+  for (const auto& s : strings) {
+    if (Status st = ReadString(*bag, s.id, cps, *s.out); !st) return std::move(st).error();
+  }
+  if (a.pathname.empty()) {
+    if (Status s = ReadString(*bag, kAttachPathname, cps, a.pathname); !s) return std::move(s).error();
+  }
+  a.filename = !a.long_filename.empty() ? a.long_filename : !a.short_filename.empty() ? a.short_filename : a.display_name;
+  if (std::optional<uint32_t> method = bag->GetLong(kAttachMethod)) a.method = static_cast<AttachMethod>(*method);
+  a.flags = bag->GetLong(kAttachFlags).value_or(0);
+  a.hidden = bag->GetBool(kAttachmentHidden).value_or(false);
+  a.data = StreamOf(*bag, kAttachDataBinary, kPtBinary);
+
+  if (std::optional<cfb::EntryId> object = bag->FindStorage(kAttachDataBinary, kPtObject)) {
+    if (a.method == AttachMethod::kEmbeddedMessage) {
+      Result<Message> embedded = ReadEmbeddedMessage(file, *object, depth + 1, cps.front());
+      if (!embedded) return std::move(embedded).error();
+      a.embedded = std::make_unique<Message>(std::move(*embedded));
+    } else {
+      a.object_storage = *object;
+    }
+  } else if (a.method == AttachMethod::kEmbeddedMessage) {
+    warnings.push_back("embedded-message attachment \"" + file.entry(storage).name + "\" has no message storage");
+  }
+  return a;
+}
+
+Result<Message> ReadItem(const cfb::CompoundFile& file, cfb::EntryId storage, size_t header_size, int depth,
+                         uint32_t parent_codepage) {
+  if (depth > limits::kMaxEmbeddingDepth) {
+    return MakeError(ErrorCode::kLimitExceeded, 0,
+                     "messages embedded more than " + std::to_string(limits::kMaxEmbeddingDepth) + " levels deep");
+  }
+  Result<PropertyBag> bag_result = PropertyBag::Read(file, storage, header_size);
+  if (!bag_result) return std::move(bag_result).error();
+  const PropertyBag& bag = *bag_result;
+
+  Message m;
+  m.storage = storage;
+  m.depth = depth;
+  m.warnings = bag.warnings();
+  m.internet_codepage = bag.GetLong(kInternetCodepage).value_or(0);
+  m.message_codepage = bag.GetLong(kMessageCodepage).value_or(0);
+  const std::vector<uint32_t> string_cps = StringCodepages(bag, parent_codepage);
+  m.string_codepage = string_cps.front();
+  // PidTagInternetCodepage names the code page of the bodies; the strings' code
+  // pages are the fallback when the body's bytes do not fit it.
+  std::vector<uint32_t> body_cps = string_cps;
+  body_cps.insert(body_cps.begin(), m.internet_codepage);
+
+  struct {
+    uint16_t id;
+    std::string* out;
+  } const strings[] = {
+      {kMessageClass, &m.message_class},         {kSubject, &m.subject},
+      {kInternetMessageId, &m.internet_message_id}, {kInReplyToId, &m.in_reply_to},
+      {kInternetReferences, &m.references},      {kTransportMessageHeaders, &m.transport_headers},
+  };
+  for (const auto& s : strings) {
+    if (Status st = ReadString(bag, s.id, string_cps, *s.out); !st) return std::move(st).error();
+  }
+  if (m.subject.empty()) {
+    // Some writers store only the parts of the subject.
+    std::string prefix, normalized;
+    if (Status s = ReadString(bag, kSubjectPrefix, string_cps, prefix); !s) return std::move(s).error();
+    if (Status s = ReadString(bag, kNormalizedSubject, string_cps, normalized); !s) return std::move(s).error();
+    m.subject = prefix + normalized;
+  }
+
+  if (Status s = ReadAddress(bag,
+                             {kSenderName, kSenderEmailAddress, kSenderAddressType, kSenderSmtpAddress, kSenderEntryId},
+                             string_cps, m.sender);
+      !s) {
+    return std::move(s).error();
+  }
+  if (Status s = ReadAddress(bag,
+                             {kSentRepresentingName, kSentRepresentingEmailAddress, kSentRepresentingAddressType,
+                              kSentRepresentingSmtpAddress, kSentRepresentingEntryId},
+                             string_cps, m.sent_representing);
+      !s) {
+    return std::move(s).error();
+  }
+
+  Result<std::optional<std::string>> body = bag.GetString(kBody, body_cps);
+  if (!body) return std::move(body).error();
+  m.body = std::move(*body);
+
+  // HTML: the binary form keeps the bytes as written (their charset is the
+  // internet code page or a <meta> inside); the string forms are decoded here.
+  Result<std::optional<std::vector<uint8_t>>> html = bag.GetBinary(kHtml, limits::kMaxStringPropertyBytes);
+  if (!html) return std::move(html).error();
+  if (*html) {
+    m.html = std::string((*html)->begin(), (*html)->end());
+  } else {
+    Result<std::optional<std::string>> html_text = bag.GetString(kHtml, body_cps);
+    if (!html_text) return std::move(html_text).error();
+    if (*html_text) {
+      m.html = std::move(**html_text);
+      m.html_is_utf8 = true;
+    }
+  }
+  m.rtf_compressed = StreamOf(bag, kRtfCompressed, kPtBinary);
+
+  m.client_submit_time = bag.GetTime(kClientSubmitTime);
+  m.delivery_time = bag.GetTime(kMessageDeliveryTime);
+  m.creation_time = bag.GetTime(kCreationTime);
+  if (std::optional<uint32_t> importance = bag.GetLong(kImportance)) m.importance = static_cast<int32_t>(*importance);
+
+  Result<std::vector<cfb::EntryId>> recipients =
+      NumberedStorages(file, storage, kRecipientPrefix, limits::kMaxRecipients, m.warnings);
+  if (!recipients) return std::move(recipients).error();
+  m.recipients.reserve(recipients->size());
+  for (cfb::EntryId id : *recipients) {
+    Result<Recipient> r = ReadRecipient(file, id, string_cps, m.warnings);
+    if (!r) return std::move(r).error();
+    m.recipients.push_back(std::move(*r));
+  }
+
+  Result<std::vector<cfb::EntryId>> attachments =
+      NumberedStorages(file, storage, kAttachmentPrefix, limits::kMaxAttachments, m.warnings);
+  if (!attachments) return std::move(attachments).error();
+  m.attachments.reserve(attachments->size());
+  for (cfb::EntryId id : *attachments) {
+    Result<Attachment> a = ReadAttachment(file, id, depth, string_cps, m.warnings);
+    if (!a) return std::move(a).error();
+    m.attachments.push_back(std::move(*a));
+  }
+  return m;
+}
+
+}  // namespace
+
+Result<Message> ReadMessage(const cfb::CompoundFile& file) {
+  Result<Message> m = ReadItem(file, cfb::kRootEntry, kTopLevelHeaderSize, 0, 0);
+  if (m) m->warnings.insert(m->warnings.begin(), file.warnings().begin(), file.warnings().end());
+  return m;
+}
+
+Result<Message> ReadEmbeddedMessage(const cfb::CompoundFile& file, cfb::EntryId storage, int depth,
+                                    uint32_t parent_codepage) {
+  return ReadItem(file, storage, kEmbeddedHeaderSize, depth, parent_codepage);
+}
+
+Status StreamRef::ForEachChunk(const std::function<bool(std::span<const uint8_t>)>& sink) const {
+  if (file_ == nullptr) return {};
+  return file_->ForEachChunk(entry_, sink);
+}
+
+Result<std::vector<uint8_t>> StreamRef::ReadAll(uint64_t max_bytes) const {
+  if (file_ == nullptr) return std::vector<uint8_t>();
+  return file_->ReadStream(entry_, max_bytes);
+}
+
+}  // namespace formats::msg
