@@ -27,6 +27,15 @@ inline constexpr uint32_t kMaxAttachments = 2048;
 // not plausible mail and would only cost memory.
 inline constexpr uint32_t kMaxRtfBytes = 64u << 20;
 
+// RTF groups nest at most this deep; deeper groups are read as part of their
+// parent, so the group state stack stays small. Word and Outlook nest a few
+// dozen levels at most (tables in lists in fields).
+inline constexpr int kMaxRtfGroupDepth = 256;
+
+// HTML rendered from RTF may be at most this large. Markup can outweigh the text
+// it wraps several times over, so this is a multiple of kMaxRtfBytes.
+inline constexpr uint64_t kMaxRtfHtmlBytes = 4ull * kMaxRtfBytes;
+
 // A string property larger than this is not text anyone wrote; it is truncated
 // reading as an error.
 inline constexpr uint64_t kMaxStringPropertyBytes = 64ull << 20;
