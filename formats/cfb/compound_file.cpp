@@ -522,6 +522,11 @@ Status CompoundFile::ForEachChunk(EntryId id, const ChunkSink& sink) const {
 
 Result<std::vector<uint8_t>> CompoundFile::ReadStream(EntryId id, uint64_t max_bytes) const {
   if (id < entries_.size() && entries_[id].is_stream() && entries_[id].size > max_bytes) {
+    // A size the file cannot hold is damage, not a large stream.
+    const uint64_t capacity = entries_[id].size < kMiniStreamCutoff
+                                  ? mini_stream_size_
+                                  : static_cast<uint64_t>(sector_count_) * sector_size_;
+    if (entries_[id].size > capacity) return StreamRuns(id).error();
     return MakeError(ErrorCode::kLimitExceeded, 0,
                      "stream \"" + entries_[id].name + "\" is larger than " + std::to_string(max_bytes) +
                          " bytes");

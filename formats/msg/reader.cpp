@@ -60,6 +60,8 @@ constexpr uint16_t kSentRepresentingSmtpAddress = 0x5D02;
 constexpr uint16_t kRecipientDisplayName = 0x5FF6;
 constexpr uint16_t kAttachmentHidden = 0x7FFE;
 
+constexpr uint64_t kMaxEntryIdBytes = 64 * 1024;
+
 constexpr std::string_view kRecipientPrefix = "__recip_version1.0_#";
 constexpr std::string_view kAttachmentPrefix = "__attach_version1.0_#";
 
@@ -77,8 +79,9 @@ bool UsableCodepage(std::optional<uint32_t> cp) {
 
 // The code pages a message's 8-bit strings are tried in, most trusted first:
 // its own PidTagMessageCodepage, its PidTagInternetCodepage, the ANSI code page
-// of its locale, the enclosing message's choice, and finally Windows Latin. A
-// multi-byte code page that fails on the bytes gives way to the next one.
+// of its locale and the enclosing message's choice; Windows Latin when none is
+// known. A multi-byte code page that fails on the bytes gives way to the next
+// one; when all fail, valid UTF-8 is kept (see DecodeString8).
 std::vector<uint32_t> StringCodepages(const PropertyBag& bag, uint32_t parent_codepage) {
   std::vector<uint32_t> cps;
   auto add = [&cps](std::optional<uint32_t> cp) {
@@ -88,7 +91,7 @@ std::vector<uint32_t> StringCodepages(const PropertyBag& bag, uint32_t parent_co
   add(bag.GetLong(kInternetCodepage));
   if (std::optional<uint32_t> lcid = bag.GetLong(kMessageLocaleId)) add(LcidToAnsiCodepage(*lcid));
   add(parent_codepage);
-  add(1252);
+  if (cps.empty()) cps.push_back(1252);
   return cps;
 }
 
@@ -123,9 +126,11 @@ Status ReadAddress(const PropertyBag& bag, const AddressIds& ids, std::span<cons
   if (Status s = ReadString(bag, ids.address, cps, out.address); !s) return s;
   if (Status s = ReadString(bag, ids.address_type, cps, out.address_type); !s) return s;
   if (Status s = ReadString(bag, ids.smtp_address, cps, out.smtp_address); !s) return s;
-  if (out.smtp_address.empty()) {
-    // An entry id is a few hundred bytes; anything larger is not one.
-    Result<std::optional<std::vector<uint8_t>>> entry_id = bag.GetBinary(ids.entry_id, 64 * 1024);
+  std::optional<cfb::EntryId> entry_id_stream = bag.FindStream(ids.entry_id, kPtBinary);
+  // An entry id is a few hundred bytes; a larger one is not a one-off entry id
+  // and is skipped rather than read.
+  if (out.smtp_address.empty() && entry_id_stream && bag.file().entry(*entry_id_stream).size <= kMaxEntryIdBytes) {
+    Result<std::optional<std::vector<uint8_t>>> entry_id = bag.GetBinary(ids.entry_id, kMaxEntryIdBytes);
     if (!entry_id) return std::move(entry_id).error();
     if (*entry_id) {
       std::optional<OneOffEntryId> one_off = ParseOneOffEntryId(**entry_id, cps.front());

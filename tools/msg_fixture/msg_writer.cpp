@@ -1,0 +1,173 @@
+#include "tools/msg_fixture/msg_writer.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace msg_fixture {
+
+namespace {
+
+std::string SubstgName(uint32_t tag) {
+  char name[32];
+  std::snprintf(name, sizeof name, "__substg1.0_%08X", tag);
+  return name;
+}
+
+std::string NumberedName(const char* prefix, size_t n) {
+  char name[48];
+  std::snprintf(name, sizeof name, "%s%08zX", prefix, n);
+  return name;
+}
+
+void Append32(std::vector<uint8_t>& b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.push_back((v >> (8 * i)) & 0xFF);
+}
+void Append64(std::vector<uint8_t>& b, uint64_t v) {
+  for (int i = 0; i < 8; ++i) b.push_back((v >> (8 * i)) & 0xFF);
+}
+
+// The property stream and the value streams of one object.
+void AddProperties(const Properties& props, std::vector<uint8_t> header, std::vector<Node>& children) {
+  std::vector<uint8_t>& s = header;
+  for (const Properties::Value& v : props.values()) {
+    if (v.listed) {
+      Append32(s, v.tag);
+      Append32(s, 0x6);  // readable | writable
+      if (v.variable) {
+        const uint16_t type = v.tag & 0xFFFF;
+        const uint32_t size = type == kPtObject ? 0xFFFFFFFF
+                              : type == kPtUnicode ? static_cast<uint32_t>(v.bytes.size() + 2)
+                                                   : static_cast<uint32_t>(v.bytes.size());
+        Append32(s, size);
+        Append32(s, 0);
+      } else {
+        Append64(s, v.fixed);
+      }
+    }
+    if (v.variable && (v.tag & 0xFFFF) != kPtObject) children.push_back(Node::Stream(SubstgName(v.tag), v.bytes));
+  }
+  children.push_back(Node::Stream("__properties_version1.0", std::move(s)));
+}
+
+}  // namespace
+
+Properties& Properties::Fixed(uint16_t id, uint16_t type, uint64_t raw) {
+  values_.push_back({(static_cast<uint32_t>(id) << 16) | type, raw, false, true, {}});
+  return *this;
+}
+
+Properties& Properties::Unicode(uint16_t id, std::string_view utf8) { return Raw(id, kPtUnicode, Utf16Le(utf8)); }
+
+Properties& Properties::String8(uint16_t id, std::string_view bytes) {
+  std::vector<uint8_t> b(bytes.begin(), bytes.end());
+  b.push_back(0);
+  return Raw(id, kPtString8, std::move(b));
+}
+
+Properties& Properties::Binary(uint16_t id, std::vector<uint8_t> bytes) { return Raw(id, kPtBinary, std::move(bytes)); }
+
+Properties& Properties::Raw(uint16_t id, uint16_t type, std::vector<uint8_t> bytes, bool listed) {
+  values_.push_back({(static_cast<uint32_t>(id) << 16) | type, 0, true, listed, std::move(bytes)});
+  return *this;
+}
+
+Node MessageTree(const FixtureMessage& message, bool top_level, const std::string& name) {
+  std::vector<Node> children;
+  std::vector<uint8_t> header(8, 0);
+  const uint32_t recips = static_cast<uint32_t>(message.recipients.size());
+  const uint32_t atts = static_cast<uint32_t>(message.attachments.size());
+  Append32(header, recips);  // next recipient id
+  Append32(header, atts);    // next attachment id
+  Append32(header, recips);
+  Append32(header, atts);
+  if (top_level) {
+    header.resize(32, 0);
+    children.push_back(Node::Storage("__nameid_version1.0", {Node::Stream("__substg1.0_00020102", {}),
+                                                               Node::Stream("__substg1.0_00030102", {}),
+                                                               Node::Stream("__substg1.0_00040102", {})}));
+  }
+  AddProperties(message.props, header, children);
+  for (size_t i = 0; i < message.recipients.size(); ++i) {
+    std::vector<Node> r;
+    AddProperties(message.recipients[i], std::vector<uint8_t>(8, 0), r);
+    children.push_back(Node::Storage(NumberedName("__recip_version1.0_#", i), std::move(r)));
+  }
+  for (size_t i = 0; i < message.attachments.size(); ++i) {
+    const FixtureAttachment& a = message.attachments[i];
+    std::vector<Node> c;
+    Properties props = a.props;
+    if (a.embedded) {
+      props.Raw(0x3701, kPtObject, {});
+      c.push_back(MessageTree(*a.embedded, false, "__substg1.0_3701000D"));
+    }
+    AddProperties(props, std::vector<uint8_t>(8, 0), c);
+    children.push_back(Node::Storage(NumberedName("__attach_version1.0_#", i), std::move(c)));
+  }
+  return Node::Storage(name, std::move(children));
+}
+
+CompoundImage WriteMsg(const FixtureMessage& message, const CfbOptions& options) {
+  return WriteCompoundFile(MessageTree(message, true), options);
+}
+
+std::vector<uint8_t> OneOffEntryId(std::string_view name, std::string_view type, std::string_view address,
+                                   bool unicode) {
+  std::vector<uint8_t> b = {0, 0, 0, 0, 0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
+                            0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02, 0, 0};
+  const uint16_t flags = unicode ? 0x8001 : 0x0001;  // strings in UTF-16 | no rich info
+  b.push_back(flags & 0xFF);
+  b.push_back(flags >> 8);
+  for (std::string_view s : {name, type, address}) {
+    if (unicode) {
+      std::vector<uint8_t> u = Utf16Le(s);
+      b.insert(b.end(), u.begin(), u.end());
+      b.push_back(0);
+      b.push_back(0);
+    } else {
+      b.insert(b.end(), s.begin(), s.end());
+      b.push_back(0);
+    }
+  }
+  return b;
+}
+
+void SetSmtpSender(Properties& m, std::string_view name, std::string_view address) {
+  m.Unicode(0x0C1A, name).Unicode(0x0C1F, address).Unicode(0x0C1E, "SMTP").Unicode(0x5D01, address);
+  m.Binary(0x0C19, OneOffEntryId(name, "SMTP", address));
+  m.Unicode(0x0042, name).Unicode(0x0065, address).Unicode(0x0064, "SMTP").Unicode(0x5D02, address);
+  m.Binary(0x0041, OneOffEntryId(name, "SMTP", address));
+}
+
+Properties SmtpRecipient(int32_t type, std::string_view name, std::string_view address) {
+  Properties r;
+  r.Long(0x0C15, static_cast<uint32_t>(type)).Unicode(0x3001, name).Unicode(0x3003, address);
+  r.Unicode(0x3002, "SMTP").Unicode(0x39FE, address).Binary(0x0FFF, OneOffEntryId(name, "SMTP", address));
+  return r;
+}
+
+FixtureAttachment FileAttachment(std::string_view filename, std::string_view mime_type, std::vector<uint8_t> data,
+                                 std::string_view content_id) {
+  FixtureAttachment a;
+  std::string_view ext = filename.substr(std::min(filename.size(), filename.rfind('.')));
+  a.props.Long(0x3705, 1).Unicode(0x3707, filename).Unicode(0x3704, filename).Unicode(0x3001, filename);
+  a.props.Unicode(0x3703, ext).Unicode(0x370E, mime_type).Long(0x0E20, static_cast<uint32_t>(data.size()));
+  if (!content_id.empty()) {
+    a.props.Unicode(0x3712, content_id).Long(0x3714, 0x4).Bool(0x7FFE, true);  // attRenderedInBody
+  }
+  a.props.Binary(0x3701, std::move(data));
+  return a;
+}
+
+uint64_t FileTime(int year, int month, int day, int hour, int minute, int second) {
+  // Days from civil (proleptic Gregorian), then the 1601 epoch.
+  const int y = year - (month <= 2);
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const int64_t days = static_cast<int64_t>(era) * 146097 + doe - 719468;
+  const int64_t unix_seconds = days * 86400 + hour * 3600 + minute * 60 + second;
+  return static_cast<uint64_t>(unix_seconds + 11644473600LL) * 10000000ULL;
+}
+
+}  // namespace msg_fixture

@@ -1,0 +1,94 @@
+// Writes .msg files from a description in code: properties of the message, its
+// recipients and attachments (by value, by reference, embedded messages),
+// laid out as Outlook lays them out in a compound file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/msg_fixture/cfb_writer.h"
+
+namespace msg_fixture {
+
+// Property types written.
+inline constexpr uint16_t kPtLong = 0x0003;
+inline constexpr uint16_t kPtBoolean = 0x000B;
+inline constexpr uint16_t kPtObject = 0x000D;
+inline constexpr uint16_t kPtString8 = 0x001E;
+inline constexpr uint16_t kPtUnicode = 0x001F;
+inline constexpr uint16_t kPtSysTime = 0x0040;
+inline constexpr uint16_t kPtBinary = 0x0102;
+
+class Properties {
+ public:
+  Properties& Long(uint16_t id, uint32_t value) { return Fixed(id, kPtLong, value); }
+  Properties& Bool(uint16_t id, bool value) { return Fixed(id, kPtBoolean, value ? 1 : 0); }
+  Properties& Time(uint16_t id, uint64_t filetime) { return Fixed(id, kPtSysTime, filetime); }
+  // Any fixed-size value: the 8 bytes of the entry's value field.
+  Properties& Fixed(uint16_t id, uint16_t type, uint64_t raw);
+  // PT_UNICODE from UTF-8, stored without terminator as Outlook does.
+  Properties& Unicode(uint16_t id, std::string_view utf8);
+  // PT_STRING8: the bytes as given (already in the item's code page), plus a NUL.
+  Properties& String8(uint16_t id, std::string_view bytes);
+  Properties& Binary(uint16_t id, std::vector<uint8_t> bytes);
+  // A stream of exactly these bytes under `type`, for odd lengths and the like;
+  // `listed` false leaves it out of the property stream.
+  Properties& Raw(uint16_t id, uint16_t type, std::vector<uint8_t> bytes, bool listed = true);
+
+  struct Value {
+    uint32_t tag = 0;
+    uint64_t fixed = 0;
+    bool variable = false;
+    bool listed = true;
+    std::vector<uint8_t> bytes;
+  };
+  const std::vector<Value>& values() const { return values_; }
+
+ private:
+  std::vector<Value> values_;
+};
+
+struct FixtureMessage;
+
+struct FixtureAttachment {
+  Properties props;  // method, names, data ...
+  // With an embedded message, the writer adds the __substg1.0_3701000D storage
+  // and its PT_OBJECT entry; set PidTagAttachMethod (5) in props yourself.
+  std::shared_ptr<FixtureMessage> embedded;
+};
+
+struct FixtureMessage {
+  Properties props;
+  std::vector<Properties> recipients;
+  std::vector<FixtureAttachment> attachments;
+};
+
+// The storage tree of a message: `top_level` adds the named-property storage
+// and the 32-byte property header, otherwise the 24-byte header of an embedded
+// message is used.
+Node MessageTree(const FixtureMessage& message, bool top_level, const std::string& name = "Root Entry");
+
+CompoundImage WriteMsg(const FixtureMessage& message, const CfbOptions& options = {});
+
+// A one-off entry id naming (display name, address type, address); strings in
+// UTF-16LE when `unicode`, else as the 8-bit bytes given.
+std::vector<uint8_t> OneOffEntryId(std::string_view name, std::string_view type, std::string_view address,
+                                   bool unicode = true);
+
+// Sender and sent-representing groups of an SMTP sender (names, address type,
+// addresses, SMTP addresses, one-off entry ids), Unicode.
+void SetSmtpSender(Properties& message, std::string_view name, std::string_view address);
+// A recipient of `type` (1 To, 2 Cc, 3 Bcc) with an SMTP address, Unicode.
+Properties SmtpRecipient(int32_t type, std::string_view name, std::string_view address);
+// A by-value attachment with its names, MIME type and data; `content_id`
+// non-empty marks it as an image shown inside the HTML body.
+FixtureAttachment FileAttachment(std::string_view filename, std::string_view mime_type, std::vector<uint8_t> data,
+                                 std::string_view content_id = {});
+
+// FILETIME ticks of a UTC calendar time.
+uint64_t FileTime(int year, int month, int day, int hour, int minute, int second);
+
+}  // namespace msg_fixture
