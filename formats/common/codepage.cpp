@@ -111,8 +111,8 @@ std::optional<std::string> Iconv(std::string_view bytes, const char* from, bool 
     out.append(buffer.data(), buffer.size() - out_left);
     if (rc != static_cast<size_t>(-1)) {
       if (in_left == 0) {
-        if (rc == 0 || in_ptr == nullptr) break;
-        // Flush shift state once more.
+        // Always flush: stateful decoders (Windows-1255, -1258 and the ISO-2022
+        // family) hold back the last character until told the input has ended.
         out_ptr = buffer.data();
         out_left = buffer.size();
         iconv(cd, nullptr, nullptr, &out_ptr, &out_left);
@@ -131,7 +131,6 @@ std::optional<std::string> Iconv(std::string_view bytes, const char* from, bool 
     ++in_ptr;
     --in_left;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
-    if (in_left == 0) break;
   }
   iconv_close(cd);
   if (!ok) return std::nullopt;

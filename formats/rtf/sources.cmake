@@ -1,1 +1,6 @@
-# Sources of formats::rtf are added here: target_sources(formats PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x.cpp)
+# Sources of formats::rtf.
+target_sources(formats PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/decompress.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/deencapsulate.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/interpreter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/rtf_to_html.cpp)
