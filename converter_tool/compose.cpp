@@ -177,6 +177,68 @@ std::string UsableContentId(std::string_view id) {
   return std::string(id);
 }
 
+
+// --- Addresses from the transport headers -------------------------------------
+
+// The mailboxes of one field ("From", "To", "Cc") of a received item's original
+// Internet header block. Only well-formed addresses are kept.
+std::vector<mime::Mailbox> HeaderMailboxes(std::string_view headers, std::string_view field) {
+  std::vector<mime::Mailbox> out;
+  // Unfold the field's value.
+  std::string value;
+  bool in_field = false;
+  size_t pos = 0;
+  while (pos < headers.size()) {
+    size_t end = headers.find('\n', pos);
+    if (end == std::string_view::npos) end = headers.size();
+    std::string_view line = headers.substr(pos, end - pos);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    pos = end + 1;
+    if (line.empty()) break;  // end of the header block
+    if (line.front() == ' ' || line.front() == '\t') {
+      if (in_field) value += line;
+      continue;
+    }
+    if (in_field) break;
+    if (line.size() > field.size() && line[field.size()] == ':' && EqualsNoCase(line.substr(0, field.size()), field)) {
+      in_field = true;
+      value = line.substr(field.size() + 1);
+    }
+  }
+  // Split at commas outside quotes and angle brackets.
+  std::vector<std::string> items(1);
+  bool quoted = false;
+  int angle = 0;
+  for (char c : value) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && c == '<') ++angle;
+    if (!quoted && c == '>' && angle > 0) --angle;
+    if (c == ',' && !quoted && angle == 0) {
+      items.emplace_back();
+    } else {
+      items.back() += c;
+    }
+  }
+  auto trim = [](std::string s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '"')) s.erase(0, 1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '"')) s.pop_back();
+    return s;
+  };
+  for (const std::string& item : items) {
+    mime::Mailbox m;
+    const size_t open = item.rfind('<');
+    const size_t close = item.rfind('>');
+    if (open != std::string::npos && close != std::string::npos && close > open) {
+      m.address = trim(item.substr(open + 1, close - open - 1));
+      m.display_name = trim(item.substr(0, open));
+    } else {
+      m.address = trim(item);
+    }
+    if (mime::IsMailAddress(m.address)) out.push_back(std::move(m));
+  }
+  return out;
+}
+
 // --- Attachments -----------------------------------------------------------------
 
 std::string AttachmentName(const msg::Attachment& a, std::string_view media_type) {
@@ -320,6 +382,14 @@ class Composer {
         break;
       }
     }
+    if (!from) {
+      // An Exchange sender of a received item: its original header says who it was.
+      std::vector<mime::Mailbox> header_from = HeaderMailboxes(m.transport_headers, "From");
+      if (!header_from.empty()) {
+        from = header_from.front();
+        if (!m.sender.name.empty()) from->display_name = RemoveNuls(m.sender.name);
+      }
+    }
     if (from) {
       fields.push_back(mime::FoldAddressList("From", {*from}));
     } else if (top_level) {
@@ -334,6 +404,7 @@ class Composer {
       const uint32_t type = static_cast<uint32_t>(r.type) & 0xFF;
       if (type < 1 || type > 3) continue;
       std::optional<std::string> address = InternetAddress(r);
+      if (!address) address = AddressFromHeaders(m, r, type);
       if (!address) {
         if (!top_level) continue;
         const std::string who = !r.name.empty() ? r.name : r.address;
@@ -367,6 +438,24 @@ class Composer {
     }
     fields.push_back("MIME-Version: 1.0\r\n");
     return fields;
+  }
+
+  // An Exchange recipient of a received item, found in the original To or Cc
+  // header: by display name, or as the only one when the field and the item both
+  // have exactly one.
+  static std::optional<std::string> AddressFromHeaders(const msg::Message& m, const msg::Recipient& r, uint32_t type) {
+    if (type == 3 || m.transport_headers.empty()) return std::nullopt;
+    const std::vector<mime::Mailbox> listed = HeaderMailboxes(m.transport_headers, type == 1 ? "To" : "Cc");
+    for (const mime::Mailbox& box : listed) {
+      if (!r.name.empty() && (EqualsNoCase(box.display_name, r.name) || EqualsNoCase(box.address, r.name))) {
+        return box.address;
+      }
+    }
+    const auto same_type = std::count_if(m.recipients.begin(), m.recipients.end(), [type](const msg::Recipient& x) {
+      return (static_cast<uint32_t>(x.type) & 0xFF) == type;
+    });
+    if (listed.size() == 1 && same_type == 1) return listed.front().address;
+    return std::nullopt;
   }
 
   // Clear-signed items carry the signed entity as their one attachment; written
