@@ -239,6 +239,60 @@ std::vector<mime::Mailbox> HeaderMailboxes(std::string_view headers, std::string
   return out;
 }
 
+
+// --- Clear-signed bodies ---------------------------------------------------------
+
+constexpr size_t kMaxSignedHeaderBytes = 64 * 1024;
+
+struct SignedEntityHead {
+  std::string fields;  // the entity's header fields we keep, CR LF lines, no blank line
+  uint64_t length = 0;  // bytes of the stored header block up to (not including) the blank line
+};
+
+// The header block at the start of a stored signed entity. Outlook keeps a few
+// outer fields there (MIME-Version, X-MimeOLE) besides Content-Type; the message's
+// own header already has MIME-Version, so that one is dropped. The signature
+// covers only what follows the blank line, which is passed on untouched.
+std::optional<SignedEntityHead> ParseSignedEntityHead(std::string_view bytes) {
+  SignedEntityHead head;
+  bool has_signed_type = false;
+  bool keep = false;
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    size_t end = bytes.find('\n', pos);
+    if (end == std::string_view::npos) return std::nullopt;  // no blank line within the limit
+    std::string_view line = bytes.substr(pos, end - pos);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) {
+      if (!has_signed_type) return std::nullopt;
+      head.length = pos;
+      return head;
+    }
+    if (line.front() == ' ' || line.front() == '\t') {
+      if (pos == 0) return std::nullopt;
+    } else {
+      const size_t colon = line.find(':');
+      if (colon == std::string_view::npos || colon == 0) return std::nullopt;
+      for (char c : line.substr(0, colon)) {
+        if (c <= 0x20 || c >= 0x7F) return std::nullopt;
+      }
+      const std::string_view name = line.substr(0, colon);
+      keep = !EqualsNoCase(name, "MIME-Version");
+      if (EqualsNoCase(name, "Content-Type")) {
+        std::string_view value = line.substr(colon + 1);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+        has_signed_type = StartsWithNoCase(value, "multipart/signed");
+      }
+    }
+    if (keep) {
+      head.fields += line;
+      head.fields += "\r\n";
+    }
+    pos = end + 1;
+  }
+  return std::nullopt;
+}
+
 // --- Attachments -----------------------------------------------------------------
 
 std::string AttachmentName(const msg::Attachment& a, std::string_view media_type) {
@@ -468,14 +522,28 @@ class Composer {
       if (!a.data) continue;
       const std::string tag = Lower(a.mime_tag);
       if (tag == "multipart/signed" || (signed_class && m.attachments.size() == 1)) {
-        Result<std::string> prefix = content_.ReadAttachmentPrefix(a, 64);
+        Result<std::string> prefix = content_.ReadAttachmentPrefix(a, kMaxSignedHeaderBytes);
         if (!prefix) return std::move(prefix).error();
-        // The stored entity starts with its own Content-Type header; anything else
-        // is not a signed entity and is treated as ordinary mail.
-        if (!StartsWithNoCase(*prefix, "Content-Type:")) continue;
+        std::optional<SignedEntityHead> head = ParseSignedEntityHead(*prefix);
+        // Bytes that do not open with a header block naming the multipart/signed
+        // type are not the signed entity: the item is then ordinary mail.
+        if (!head) continue;
         mime::Entity e;
         e.kind = mime::Entity::Kind::kVerbatim;
-        e.source = AttachmentSource(a, content_);
+        const ContentAccess& content = content_;
+        e.source = [&a, &content, fields = std::move(head->fields), skip = head->length](const mime::ChunkFn& fn) {
+          if (Status st = fn({reinterpret_cast<const uint8_t*>(fields.data()), fields.size()}); !st) return st;
+          uint64_t left = skip;
+          return content.StreamAttachment(a, [&](std::span<const uint8_t> chunk) -> Status {
+            if (left >= chunk.size()) {
+              left -= chunk.size();
+              return {};
+            }
+            chunk = chunk.subspan(static_cast<size_t>(left));
+            left = 0;
+            return fn(chunk);
+          });
+        };
         return std::optional<mime::Entity>(std::move(e));
       }
       const bool p7m = tag == "application/pkcs7-mime" || tag == "application/x-pkcs7-mime" ||
