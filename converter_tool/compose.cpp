@@ -609,16 +609,26 @@ class Composer {
     const bool by_cid = !cid.empty() && cids.count(Lower(cid)) > 0;
     const bool by_location = !location.empty() && location.size() <= 900 &&
                              lower_html.find(Lower(location)) != std::string::npos;
-    const bool is_inline = (by_cid || by_location) && a.data.has_value();
+    // Some writers refer to an image by its bare file name (src="image001.jpg");
+    // beside the HTML with that Content-Location, the reference resolves.
+    std::string referenced_name;
+    if (!by_cid && !by_location && !name.empty()) {
+      const std::string lower_name = Lower(name);
+      if (lower_html.find("src=\"" + lower_name + "\"") != std::string::npos ||
+          lower_html.find("src='" + lower_name + "'") != std::string::npos) {
+        referenced_name = name;
+      }
+    }
+    const bool is_inline = (by_cid || by_location || !referenced_name.empty()) && a.data.has_value();
     mime::Entity e = NamedLeaf(media_type, name, is_inline);
     // Data read when written; an attachment without data (method 0, or a broken
     // one) still appears, empty, under its name.
     e.source = AttachmentSource(a, content_);
     if (is_inline) {
       if (!cid.empty()) e.fields.push_back({"Content-ID", "<" + cid + ">"});
-      if (by_location && formats::IsValidUtf8(location) &&
-          std::all_of(location.begin(), location.end(), [](char c) { return c > 0x20 && c < 0x7F; })) {
-        e.fields.push_back({"Content-Location", location});
+      const std::string& where = by_location ? location : referenced_name;
+      if (!where.empty() && std::all_of(where.begin(), where.end(), [](char c) { return c > 0x20 && c < 0x7F; })) {
+        e.fields.push_back({"Content-Location", where});
       }
       inline_parts.push_back(std::move(e));
       return std::optional<mime::Entity>();

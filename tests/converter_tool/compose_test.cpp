@@ -275,14 +275,15 @@ TEST(ComposeTest, BodyAlwaysHtmlWithCharsetThatDescribesItsBytes) {
 
 TEST(ComposeTest, ReferencedImagesGoInlineOthersAttach) {
   msg::Message m = BasicMessage();
-  m.html = "<img src=\"cid:IMG%401\"><img src=\"logo.png\">";
+  m.html = "<img src=\"cid:IMG%401\"><img src=\"logo.png\"><img src='Pic.gif'>";
   m.attachments.push_back(File("photo.png", "image/png", "img@1"));  // referenced by cid (case, %-escape)
   m.attachments.push_back(File("logo.png", "", ""));
   m.attachments.back().content_location = "logo.png";  // referenced by location
   m.attachments.push_back(File("unused.png", "image/png", "other@1"));  // content id nobody uses
   m.attachments.push_back(File("report.pdf"));
+  m.attachments.push_back(File("pic.gif"));  // referenced by its bare file name
   FakeContent content;
-  content.data = {{"photo.png", "P"}, {"logo.png", "L"}, {"unused.png", "U"}, {"report.pdf", "%PDF"}};
+  content.data = {{"photo.png", "P"}, {"logo.png", "L"}, {"unused.png", "U"}, {"report.pdf", "%PDF"}, {"pic.gif", "G"}};
   Result<mime::Message> out = ComposeMessage(m, content, Fixed());
   ASSERT_TRUE(out.ok());
   const mime::Entity& mixed = out->body;
@@ -290,12 +291,13 @@ TEST(ComposeTest, ReferencedImagesGoInlineOthersAttach) {
   ASSERT_EQ(mixed.parts.size(), 3u);
   const mime::Entity& related = mixed.parts[0];
   ASSERT_EQ(related.media_type, "multipart/related");
-  ASSERT_EQ(related.parts.size(), 3u);
+  ASSERT_EQ(related.parts.size(), 4u);
   EXPECT_EQ(related.parts[0].media_type, "text/html");
   EXPECT_EQ(related.parts[1].disposition, "inline");
   EXPECT_EQ(related.parts[1].fields.at(0), (std::pair<std::string, std::string>{"Content-ID", "<img@1>"}));
   EXPECT_EQ(related.parts[2].media_type, "image/png");  // from the extension
   EXPECT_EQ(related.parts[2].fields.at(0).first, "Content-Location");
+  EXPECT_EQ(related.parts[3].fields.at(0), (std::pair<std::string, std::string>{"Content-Location", "pic.gif"}));
   EXPECT_EQ(mixed.parts[1].disposition_params.at(0).value, "unused.png");
   EXPECT_EQ(mixed.parts[2].media_type, "application/pdf");
   const std::string text = Written(*out);
