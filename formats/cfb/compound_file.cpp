@@ -47,15 +47,22 @@ constexpr size_t kDirSize = 0x78;
 
 std::string SectorText(uint32_t sector) {
   switch (sector) {
-    case kEndOfChain: return "ENDOFCHAIN";
-    case kFreeSect: return "FREESECT";
-    case 0xFFFFFFFD: return "FATSECT";
-    case 0xFFFFFFFC: return "DIFSECT";
-    default: return std::to_string(sector);
+    case kEndOfChain:
+      return "ENDOFCHAIN";
+    case kFreeSect:
+      return "FREESECT";
+    case 0xFFFFFFFD:
+      return "FATSECT";
+    case 0xFFFFFFFC:
+      return "DIFSECT";
+    default:
+      return std::to_string(sector);
   }
 }
 
-uint64_t CeilDiv(uint64_t a, uint64_t b) { return a / b + (a % b != 0); }
+uint64_t CeilDiv(uint64_t a, uint64_t b) {
+  return a / b + (a % b != 0);
+}
 
 // Decodes one code point of (trusted, our own) UTF-8 and advances; bad bytes
 // come out as themselves so that comparison stays total.
@@ -86,12 +93,30 @@ char32_t SimpleUpper(char32_t c) {
 
 }  // namespace
 
-bool NamesEqual(std::string_view a, std::string_view b) {
-  size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    if (SimpleUpper(NextCodePoint(a, i)) != SimpleUpper(NextCodePoint(b, j))) return false;
+std::string FoldName(std::string_view name) {
+  std::string folded;
+  folded.reserve(name.size());
+  for (size_t i = 0; i < name.size();) {
+    const auto b = static_cast<uint8_t>(name[i]);
+    if (b < 0x80) {  // the common case: ASCII names of .msg files
+      folded.push_back(static_cast<char>(b >= 'a' && b <= 'z' ? b - 0x20 : b));
+      ++i;
+      continue;
+    }
+    const size_t start = i;
+    const char32_t cp = NextCodePoint(name, i);
+    const char32_t upper = SimpleUpper(cp);
+    if (upper == cp) {
+      folded.append(name.substr(start, i - start));  // kept byte for byte, even if not UTF-8
+    } else {
+      AppendUtf8(folded, upper);
+    }
   }
-  return i == a.size() && j == b.size();
+  return folded;
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+  return FoldName(a) == FoldName(b);
 }
 
 Result<CompoundFile> CompoundFile::Open(Bytes file) {
@@ -129,9 +154,9 @@ Status CompoundFile::ParseHeader() {
   // would make the shift below undefined or the geometry absurd.
   const uint16_t shift = LoadU16Le(h + kOffSectorShift);
   if ((major_version_ == 3 && shift != 9) || (major_version_ == 4 && shift != 12)) {
-    return MakeError(ErrorCode::kBadHeader, kOffSectorShift,
-                     "sector shift " + std::to_string(shift) + " does not match version " +
-                         std::to_string(major_version_));
+    return MakeError(
+        ErrorCode::kBadHeader, kOffSectorShift,
+        "sector shift " + std::to_string(shift) + " does not match version " + std::to_string(major_version_));
   }
   sector_size_ = 1u << shift;
   if (LoadU16Le(h + kOffMiniSectorShift) != 6) {
@@ -231,17 +256,19 @@ Status CompoundFile::LoadFat() {
 
 // Walks a regular chain to its ENDOFCHAIN (for the MiniFAT and the directory,
 // whose length is not declared anywhere trustworthy).
-static Result<std::vector<uint32_t>> WalkToEnd(const std::vector<uint32_t>& fat, uint32_t sector_count,
-                                               uint32_t start, uint64_t header_offset,
+static Result<std::vector<uint32_t>> WalkToEnd(const std::vector<uint32_t>& fat,
+                                               uint32_t sector_count,
+                                               uint32_t start,
+                                               uint64_t header_offset,
                                                const char* what) {
   std::vector<uint32_t> sectors;
   std::vector<bool> visited(sector_count, false);
   uint32_t cur = start;
   while (cur != kEndOfChain) {
     if (cur >= sector_count || cur >= fat.size()) {
-      return MakeError(ErrorCode::kBadSector, header_offset,
-                       std::string(what) + " chain reaches sector " + SectorText(cur) +
-                           ", which is not a sector of the file");
+      return MakeError(
+          ErrorCode::kBadSector, header_offset,
+          std::string(what) + " chain reaches sector " + SectorText(cur) + ", which is not a sector of the file");
     }
     if (visited[cur]) {
       return MakeError(ErrorCode::kChainLoop, header_offset,
@@ -278,6 +305,11 @@ Status CompoundFile::LoadDirectory() {
     return MakeError(ErrorCode::kBadDirectory, kOffFirstDirSector, "the directory is empty");
   }
   const uint32_t per_sector = sector_size_ / kDirEntrySize;
+  if (chain->size() > limits::kMaxDirectoryEntries / per_sector) {
+    return MakeError(ErrorCode::kLimitExceeded, kOffFirstDirSector,
+                     "directory of " + std::to_string(chain->size()) + " sectors holds more than " +
+                         std::to_string(limits::kMaxDirectoryEntries) + " entries");
+  }
   entries_.reserve(chain->size() * per_sector);
   for (uint32_t sector : *chain) {
     std::optional<Bytes> data = Sector(sector);
@@ -324,6 +356,8 @@ Status CompoundFile::BuildTree() {
   // over the whole traversal turns cycles and shared subtrees into errors.
   std::vector<bool> visited(n, false);
   visited[kRootEntry] = true;
+  folded_.assign(n, std::string());
+  by_name_.assign(n, std::vector<EntryId>());
   struct Pending {
     EntryId storage;
     int depth;
@@ -343,8 +377,7 @@ Status CompoundFile::BuildTree() {
       while (cur != kNoStream) {
         if (cur >= n) {
           return MakeError(ErrorCode::kBadDirectory, from,
-                           "directory link " + std::to_string(cur) + " beyond the " + std::to_string(n) +
-                               " entries");
+                           "directory link " + std::to_string(cur) + " beyond the " + std::to_string(n) + " entries");
         }
         if (visited[cur]) {
           return MakeError(ErrorCode::kBadDirectory, from,
@@ -376,34 +409,49 @@ Status CompoundFile::BuildTree() {
       from = raw_offset(cur) + kDirRight;
       cur = LoadU32Le(raw(cur) + kDirRight);
     }
+    // Index by folded name; the stable sort keeps the first in tree order first
+    // when a broken writer stored a name twice.
+    std::vector<EntryId> by_name = children;
+    for (EntryId id : children) folded_[id] = FoldName(entries_[id].name);
+    std::stable_sort(by_name.begin(), by_name.end(), [this](EntryId x, EntryId y) { return folded_[x] < folded_[y]; });
+    by_name_[p.storage] = std::move(by_name);
     entries_[p.storage].children = std::move(children);
   }
   return {};
 }
 
+// A sector seen twice in one chain. Sorting a copy costs time in proportion to
+// the chain, not to the file, so reading many small streams of a large file
+// stays cheap.
+static std::optional<uint32_t> FirstRepeat(std::vector<uint32_t> sectors) {
+  std::sort(sectors.begin(), sectors.end());
+  auto it = std::adjacent_find(sectors.begin(), sectors.end());
+  if (it == sectors.end()) return std::nullopt;
+  return *it;
+}
+
 Result<std::vector<uint32_t>> CompoundFile::WalkChain(uint32_t start, uint64_t count, const char* what) const {
   std::vector<uint32_t> sectors;
   sectors.reserve(count);  // callers bound count by the sectors present
-  std::vector<bool> visited(sector_count_, false);
   uint32_t cur = start;
+  // At most `count` steps, so a loop cannot hang the walk; it is reported below.
   for (uint64_t i = 0; i < count; ++i) {
     if (cur == kEndOfChain) {
-      return MakeError(ErrorCode::kTruncated, 0,
-                       std::string(what) + " chain ends after " + std::to_string(i) + " of " +
-                           std::to_string(count) + " sectors");
+      return MakeError(
+          ErrorCode::kTruncated, 0,
+          std::string(what) + " chain ends after " + std::to_string(i) + " of " + std::to_string(count) + " sectors");
     }
     if (cur >= sector_count_ || cur >= fat_.size()) {
-      return MakeError(ErrorCode::kBadSector, 0,
-                       std::string(what) + " chain reaches sector " + SectorText(cur) +
-                           ", which is not a sector of the file");
+      return MakeError(
+          ErrorCode::kBadSector, 0,
+          std::string(what) + " chain reaches sector " + SectorText(cur) + ", which is not a sector of the file");
     }
-    if (visited[cur]) {
-      return MakeError(ErrorCode::kChainLoop, (static_cast<uint64_t>(cur) + 1) * sector_size_,
-                       std::string(what) + " chain visits sector " + std::to_string(cur) + " twice");
-    }
-    visited[cur] = true;
     sectors.push_back(cur);
     cur = fat_[cur];
+  }
+  if (std::optional<uint32_t> repeat = FirstRepeat(sectors)) {
+    return MakeError(ErrorCode::kChainLoop, (static_cast<uint64_t>(*repeat) + 1) * sector_size_,
+                     std::string(what) + " chain visits sector " + std::to_string(*repeat) + " twice");
   }
   // Sectors past the declared size are ignored, as the format allows.
   return sectors;
@@ -425,12 +473,14 @@ Status CompoundFile::LoadMiniStream() {
 }
 
 std::optional<EntryId> CompoundFile::FindChild(EntryId storage, std::string_view name) const {
-  // A full walk instead of the tree's binary search: it does not depend on the
-  // writer having sorted the names as the format wants.
-  for (EntryId id : entries_[storage].children) {
-    if (NamesEqual(entries_[id].name, name)) return id;
-  }
-  return std::nullopt;
+  // A search of our own index rather than of the stored tree: it does not depend
+  // on the writer having sorted the names as the format wants.
+  const std::vector<EntryId>& ids = by_name_[storage];
+  const std::string key = FoldName(name);
+  auto it = std::lower_bound(ids.begin(), ids.end(), key,
+                             [this](EntryId id, const std::string& k) { return folded_[id] < k; });
+  if (it == ids.end() || folded_[*it] != key) return std::nullopt;
+  return *it;
 }
 
 Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
@@ -454,26 +504,32 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
                        "stream \"" + e.name + "\" claims more bytes than the mini stream holds");
     }
     const uint64_t count = CeilDiv(e.size, kMiniSectorSize);
-    std::vector<bool> visited(minifat_.size(), false);
+    std::vector<uint32_t> chain;
+    chain.reserve(count);  // e.size is below the cutoff: at most 64 mini sectors
     uint32_t cur = e.start_sector;
     uint64_t remaining = e.size;
     for (uint64_t i = 0; i < count; ++i) {
       const uint64_t piece = std::min<uint64_t>(remaining, kMiniSectorSize);
       if (cur == kEndOfChain) {
-        return MakeError(ErrorCode::kTruncated, 0,
-                         "mini chain of \"" + e.name + "\" ends before its size is covered");
+        return MakeError(ErrorCode::kTruncated, 0, "mini chain of \"" + e.name + "\" ends before its size is covered");
       }
       if (cur >= minifat_.size() || static_cast<uint64_t>(cur) * kMiniSectorSize + piece > mini_stream_size_) {
-        return MakeError(ErrorCode::kBadSector, 0,
-                         "mini chain of \"" + e.name + "\" reaches mini sector " + SectorText(cur) +
-                             " outside the mini stream");
+        return MakeError(
+            ErrorCode::kBadSector, 0,
+            "mini chain of \"" + e.name + "\" reaches mini sector " + SectorText(cur) + " outside the mini stream");
       }
-      if (visited[cur]) {
-        return MakeError(ErrorCode::kChainLoop, 0,
-                         "mini chain of \"" + e.name + "\" visits mini sector " + std::to_string(cur) + " twice");
-      }
-      visited[cur] = true;
-      const uint64_t offset = static_cast<uint64_t>(cur) * kMiniSectorSize;
+      chain.push_back(cur);
+      remaining -= piece;
+      cur = minifat_[cur];
+    }
+    if (std::optional<uint32_t> repeat = FirstRepeat(chain)) {
+      return MakeError(ErrorCode::kChainLoop, 0,
+                       "mini chain of \"" + e.name + "\" visits mini sector " + std::to_string(*repeat) + " twice");
+    }
+    remaining = e.size;
+    for (uint32_t mini : chain) {
+      const uint64_t piece = std::min<uint64_t>(remaining, kMiniSectorSize);
+      const uint64_t offset = static_cast<uint64_t>(mini) * kMiniSectorSize;
       // 64 divides the sector size, so a mini sector never straddles two sectors.
       std::optional<Bytes> sector = Sector(mini_stream_sectors_[offset / sector_size_]);
       std::optional<Bytes> bytes;
@@ -483,7 +539,6 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
       }
       add(*bytes);
       remaining -= piece;
-      cur = minifat_[cur];
     }
     return runs;
   }
@@ -492,8 +547,7 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
   // walk or allocation depends on it.
   if (e.size > static_cast<uint64_t>(sector_count_) * sector_size_) {
     return MakeError(ErrorCode::kBadStream, 0,
-                     "stream \"" + e.name + "\" claims " + std::to_string(e.size) +
-                         " bytes, more than the file holds");
+                     "stream \"" + e.name + "\" claims " + std::to_string(e.size) + " bytes, more than the file holds");
   }
   Result<std::vector<uint32_t>> chain = WalkChain(e.start_sector, CeilDiv(e.size, sector_size_), "stream");
   if (!chain) return std::move(chain).error();
@@ -502,8 +556,7 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
     const uint64_t piece = std::min<uint64_t>(remaining, sector_size_);
     std::optional<Bytes> bytes = Slice(file_, (static_cast<uint64_t>(sector) + 1) * sector_size_, piece);
     if (!bytes) {
-      return MakeError(ErrorCode::kTruncated, file_.size(),
-                       "stream \"" + e.name + "\" runs past the end of the file");
+      return MakeError(ErrorCode::kTruncated, file_.size(), "stream \"" + e.name + "\" runs past the end of the file");
     }
     add(*bytes);
     remaining -= piece;
@@ -523,13 +576,11 @@ Status CompoundFile::ForEachChunk(EntryId id, const ChunkSink& sink) const {
 Result<std::vector<uint8_t>> CompoundFile::ReadStream(EntryId id, uint64_t max_bytes) const {
   if (id < entries_.size() && entries_[id].is_stream() && entries_[id].size > max_bytes) {
     // A size the file cannot hold is damage, not a large stream.
-    const uint64_t capacity = entries_[id].size < kMiniStreamCutoff
-                                  ? mini_stream_size_
-                                  : static_cast<uint64_t>(sector_count_) * sector_size_;
+    const uint64_t capacity =
+        entries_[id].size < kMiniStreamCutoff ? mini_stream_size_ : static_cast<uint64_t>(sector_count_) * sector_size_;
     if (entries_[id].size > capacity) return StreamRuns(id).error();
     return MakeError(ErrorCode::kLimitExceeded, 0,
-                     "stream \"" + entries_[id].name + "\" is larger than " + std::to_string(max_bytes) +
-                         " bytes");
+                     "stream \"" + entries_[id].name + "\" is larger than " + std::to_string(max_bytes) + " bytes");
   }
   Result<std::vector<Bytes>> runs = StreamRuns(id);
   if (!runs) return std::move(runs).error();

@@ -18,6 +18,12 @@ inline constexpr int kMaxEmbeddingDepth = 16;
 // embedded message adds about two levels.
 inline constexpr int kMaxStorageDepth = 64;
 
+// Directory entries of a compound file. A message with the most recipients and
+// attachments the format allows (2048 each, ~15 streams apiece) needs about 60 000;
+// 2^20 leaves room for embedded messages and keeps the parsed directory (about
+// 200 bytes an entry) within a few hundred MB however large the file.
+inline constexpr uint32_t kMaxDirectoryEntries = 1u << 20;
+
 // Recipient and attachment storages per message: the .msg format allows 2048 of each.
 inline constexpr uint32_t kMaxRecipients = 2048;
 inline constexpr uint32_t kMaxAttachments = 2048;
@@ -39,5 +45,13 @@ inline constexpr uint64_t kMaxRtfHtmlBytes = 4ull * kMaxRtfBytes;
 // A string property larger than this is not text anyone wrote; it is truncated
 // reading as an error.
 inline constexpr uint64_t kMaxStringPropertyBytes = 64ull << 20;
+
+// A property stream holds 16 bytes per property; an item with every property
+// MAPI defines would still need far less than 1 MB.
+inline constexpr uint64_t kMaxPropertyStreamBytes = 1u << 20;
+
+// An entry id is at most a few hundred bytes (a one-off id holds three short
+// strings); a larger blob in an entry id property is not read.
+inline constexpr uint64_t kMaxEntryIdBytes = 64u << 10;
 
 }  // namespace formats::limits

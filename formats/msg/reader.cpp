@@ -60,8 +60,6 @@ constexpr uint16_t kSentRepresentingSmtpAddress = 0x5D02;
 constexpr uint16_t kRecipientDisplayName = 0x5FF6;
 constexpr uint16_t kAttachmentHidden = 0x7FFE;
 
-constexpr uint64_t kMaxEntryIdBytes = 64 * 1024;
-
 constexpr std::string_view kRecipientPrefix = "__recip_version1.0_#";
 constexpr std::string_view kAttachmentPrefix = "__attach_version1.0_#";
 
@@ -129,8 +127,9 @@ Status ReadAddress(const PropertyBag& bag, const AddressIds& ids, std::span<cons
   std::optional<cfb::EntryId> entry_id_stream = bag.FindStream(ids.entry_id, kPtBinary);
   // An entry id is a few hundred bytes; a larger one is not a one-off entry id
   // and is skipped rather than read.
-  if (out.smtp_address.empty() && entry_id_stream && bag.file().entry(*entry_id_stream).size <= kMaxEntryIdBytes) {
-    Result<std::optional<std::vector<uint8_t>>> entry_id = bag.GetBinary(ids.entry_id, kMaxEntryIdBytes);
+  if (out.smtp_address.empty() && entry_id_stream &&
+      bag.file().entry(*entry_id_stream).size <= limits::kMaxEntryIdBytes) {
+    Result<std::optional<std::vector<uint8_t>>> entry_id = bag.GetBinary(ids.entry_id, limits::kMaxEntryIdBytes);
     if (!entry_id) return std::move(entry_id).error();
     if (*entry_id) {
       std::optional<OneOffEntryId> one_off = ParseOneOffEntryId(**entry_id, cps.front());
@@ -142,8 +141,10 @@ Status ReadAddress(const PropertyBag& bag, const AddressIds& ids, std::span<cons
 
 // Child storages named prefix + hex number, sorted by the number: numbers may
 // have gaps (deleted items), so the header counts are not used to find them.
-Result<std::vector<cfb::EntryId>> NumberedStorages(const cfb::CompoundFile& file, cfb::EntryId storage,
-                                                   std::string_view prefix, uint32_t limit,
+Result<std::vector<cfb::EntryId>> NumberedStorages(const cfb::CompoundFile& file,
+                                                   cfb::EntryId storage,
+                                                   std::string_view prefix,
+                                                   uint32_t limit,
                                                    std::vector<std::string>& warnings) {
   std::vector<std::pair<uint64_t, cfb::EntryId>> found;
   for (cfb::EntryId id : file.Children(storage)) {
@@ -160,8 +161,10 @@ Result<std::vector<cfb::EntryId>> NumberedStorages(const cfb::CompoundFile& file
     uint64_t number = 0;
     bool valid = !digits.empty() && digits.size() <= 8;
     for (char c : digits) {
-      const int v = (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                                     : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+      const int v = (c >= '0' && c <= '9')   ? c - '0'
+                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                    : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                                             : -1;
       if (v < 0) valid = false;
       number = number * 16 + (v < 0 ? 0 : v);
     }
@@ -172,22 +175,22 @@ Result<std::vector<cfb::EntryId>> NumberedStorages(const cfb::CompoundFile& file
     }
     found.emplace_back(number, id);
   }
-  std::stable_sort(found.begin(), found.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<cfb::EntryId> ids;
   ids.reserve(found.size());
   for (const auto& f : found) ids.push_back(f.second);
   return ids;
 }
 
-Result<Recipient> ReadRecipient(const cfb::CompoundFile& file, cfb::EntryId storage, std::span<const uint32_t> cps,
+Result<Recipient> ReadRecipient(const cfb::CompoundFile& file,
+                                cfb::EntryId storage,
+                                std::span<const uint32_t> cps,
                                 std::vector<std::string>& warnings) {
   Result<PropertyBag> bag = PropertyBag::Read(file, storage, kChildHeaderSize);
   if (!bag) return std::move(bag).error();
   warnings.insert(warnings.end(), bag->warnings().begin(), bag->warnings().end());
   Recipient r;
-  if (Status s = ReadAddress(*bag, {kDisplayName, kEmailAddress, kAddressType, kSmtpAddress, kEntryId}, cps, r);
-      !s) {
+  if (Status s = ReadAddress(*bag, {kDisplayName, kEmailAddress, kAddressType, kSmtpAddress, kEntryId}, cps, r); !s) {
     return std::move(s).error();
   }
   if (r.name.empty()) {
@@ -202,8 +205,11 @@ Result<Recipient> ReadRecipient(const cfb::CompoundFile& file, cfb::EntryId stor
   return r;
 }
 
-Result<Attachment> ReadAttachment(const cfb::CompoundFile& file, cfb::EntryId storage, int depth,
-                                  std::span<const uint32_t> cps, std::vector<std::string>& warnings) {
+Result<Attachment> ReadAttachment(const cfb::CompoundFile& file,
+                                  cfb::EntryId storage,
+                                  int depth,
+                                  std::span<const uint32_t> cps,
+                                  std::vector<std::string>& warnings) {
   Result<PropertyBag> bag = PropertyBag::Read(file, storage, kChildHeaderSize);
   if (!bag) return std::move(bag).error();
   warnings.insert(warnings.end(), bag->warnings().begin(), bag->warnings().end());
@@ -213,10 +219,14 @@ Result<Attachment> ReadAttachment(const cfb::CompoundFile& file, cfb::EntryId st
     uint16_t id;
     std::string* out;
   } const strings[] = {
-      {kAttachLongFilename, &a.long_filename}, {kAttachFilename, &a.short_filename},
-      {kDisplayName, &a.display_name},         {kAttachExtension, &a.extension},
-      {kAttachMimeTag, &a.mime_tag},           {kAttachContentId, &a.content_id},
-      {kAttachContentLocation, &a.content_location}, {kAttachLongPathname, &a.pathname},
+      {kAttachLongFilename, &a.long_filename},
+      {kAttachFilename, &a.short_filename},
+      {kDisplayName, &a.display_name},
+      {kAttachExtension, &a.extension},
+      {kAttachMimeTag, &a.mime_tag},
+      {kAttachContentId, &a.content_id},
+      {kAttachContentLocation, &a.content_location},
+      {kAttachLongPathname, &a.pathname},
   };
   for (const auto& s : strings) {
     if (Status st = ReadString(*bag, s.id, cps, *s.out); !st) return std::move(st).error();
@@ -224,7 +234,9 @@ Result<Attachment> ReadAttachment(const cfb::CompoundFile& file, cfb::EntryId st
   if (a.pathname.empty()) {
     if (Status s = ReadString(*bag, kAttachPathname, cps, a.pathname); !s) return std::move(s).error();
   }
-  a.filename = !a.long_filename.empty() ? a.long_filename : !a.short_filename.empty() ? a.short_filename : a.display_name;
+  a.filename = !a.long_filename.empty()    ? a.long_filename
+               : !a.short_filename.empty() ? a.short_filename
+                                           : a.display_name;
   if (std::optional<uint32_t> method = bag->GetLong(kAttachMethod)) a.method = static_cast<AttachMethod>(*method);
   a.flags = bag->GetLong(kAttachFlags).value_or(0);
   a.hidden = bag->GetBool(kAttachmentHidden).value_or(false);
@@ -244,7 +256,10 @@ Result<Attachment> ReadAttachment(const cfb::CompoundFile& file, cfb::EntryId st
   return a;
 }
 
-Result<Message> ReadItem(const cfb::CompoundFile& file, cfb::EntryId storage, size_t header_size, int depth,
+Result<Message> ReadItem(const cfb::CompoundFile& file,
+                         cfb::EntryId storage,
+                         size_t header_size,
+                         int depth,
                          uint32_t parent_codepage) {
   if (depth > limits::kMaxEmbeddingDepth) {
     return MakeError(ErrorCode::kLimitExceeded, 0,
@@ -271,9 +286,12 @@ Result<Message> ReadItem(const cfb::CompoundFile& file, cfb::EntryId storage, si
     uint16_t id;
     std::string* out;
   } const strings[] = {
-      {kMessageClass, &m.message_class},         {kSubject, &m.subject},
-      {kInternetMessageId, &m.internet_message_id}, {kInReplyToId, &m.in_reply_to},
-      {kInternetReferences, &m.references},      {kTransportMessageHeaders, &m.transport_headers},
+      {kMessageClass, &m.message_class},
+      {kSubject, &m.subject},
+      {kInternetMessageId, &m.internet_message_id},
+      {kInReplyToId, &m.in_reply_to},
+      {kInternetReferences, &m.references},
+      {kTransportMessageHeaders, &m.transport_headers},
   };
   for (const auto& s : strings) {
     if (Status st = ReadString(bag, s.id, string_cps, *s.out); !st) return std::move(st).error();
@@ -286,9 +304,9 @@ Result<Message> ReadItem(const cfb::CompoundFile& file, cfb::EntryId storage, si
     m.subject = prefix + normalized;
   }
 
-  if (Status s = ReadAddress(bag,
-                             {kSenderName, kSenderEmailAddress, kSenderAddressType, kSenderSmtpAddress, kSenderEntryId},
-                             string_cps, m.sender);
+  if (Status s =
+          ReadAddress(bag, {kSenderName, kSenderEmailAddress, kSenderAddressType, kSenderSmtpAddress, kSenderEntryId},
+                      string_cps, m.sender);
       !s) {
     return std::move(s).error();
   }
@@ -355,7 +373,9 @@ Result<Message> ReadMessage(const cfb::CompoundFile& file) {
   return m;
 }
 
-Result<Message> ReadEmbeddedMessage(const cfb::CompoundFile& file, cfb::EntryId storage, int depth,
+Result<Message> ReadEmbeddedMessage(const cfb::CompoundFile& file,
+                                    cfb::EntryId storage,
+                                    int depth,
                                     uint32_t parent_codepage) {
   return ReadItem(file, storage, kEmbeddedHeaderSize, depth, parent_codepage);
 }
