@@ -44,6 +44,11 @@ class Deencapsulator : public Interpreter {
   }
 
   void OnControlWord(const Token& token) override {
+    // Pictures and objects are RTF's own rendering; their hex data is not text.
+    if (token.word == "pict" || token.word == "object") {
+      state().dest = Destination::kSkip;
+      return;
+    }
     if (!Copying()) return;
     if (token.word == "par" || token.word == "line") {
       decoder_.AddCodepoint(U'\r');

@@ -305,6 +305,7 @@ void Interpreter::HandleControlWord(const Token& token) {
     s.font = token.param;
     return;
   }
+  if (w == "plain") s.font = -1;  // back to \deff; readers reset the rest
   if (w == "htmlrtf") {
     s.htmlrtf = !token.has_param || token.param != 0;
     return;

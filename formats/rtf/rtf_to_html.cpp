@@ -508,7 +508,6 @@ class HtmlRenderer : public Interpreter {
       s.highlight = t.param;
     } else if (w == "plain") {
       ResetCharacterFormat(s);
-      s.font = -1;
     } else if (w == "pard") {
       s.in_table = false;
       s.align = 0;

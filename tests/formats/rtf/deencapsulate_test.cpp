@@ -36,6 +36,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ParInsideHtmltag", "{\\rtf1\\ansi\\fromhtml1 {\\*\\htmltag241 <!--\\par x-->}}", "<!--\r\nx-->"},
         Case{"HtmltagParameterTextKept", "{\\rtf1\\ansi\\fromhtml1 {\\*\\htmltag84 <a href=\"http://x/?a=1&b=2\">}}",
              "<a href=\"http://x/?a=1&b=2\">"},
+        // The space after the parameter is needed only before a digit.
+        Case{"HtmltagWithoutSpace", "{\\rtf1\\ansi\\fromhtml1 {\\*\\htmltag84<br>}{\\*\\htmltag 1}}", "<br>1"},
         Case{"UnicodeSkipsFallback", "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\uc1 x\\u8364?y}", "x\xE2\x82\xACy"},
         Case{"SurrogatePairJoined", "{\\rtf1\\ansi\\fromhtml1 \\uc1 \\u-10179?\\u-8704?}", "\xF0\x9F\x98\x80"},
         Case{"LoneSurrogateReplaced", "{\\rtf1\\ansi\\fromhtml1 \\uc0 \\u-10179 a}", "\xEF\xBF\xBD" "a"},
@@ -80,6 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
              "x"},
         Case{"FieldInstructionSkippedResultKept",
              "{\\rtf1\\ansi\\fromhtml1 {\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt r}}}", "r"},
+        Case{"PictureDataSkipped", "{\\rtf1\\ansi\\fromhtml1 a{\\pict\\pngblip 89504e47}b}", "ab"},
         Case{"BinaryDataSkipped", "{\\rtf1\\ansi\\fromhtml1 a\\bin3 {}\\b}", "ab"},
         Case{"CrLfInSourceIgnored", "{\\rtf1\\ansi\\fromhtml1 a\r\nb\\par\r\n}", "ab\r\n"},
         Case{"ExtraCloseBraceEndsDocument", "{\\rtf1\\ansi\\fromhtml1 a}b}", "a"},
@@ -111,6 +114,10 @@ INSTANTIATE_TEST_SUITE_P(
              "{\\rtf1\\ansi\\ansicpg1252\\fromtext \\deff1{\\fonttbl{\\f1\\fcharset204 Cyr;}}\\'c0}", "\xD0\x90"},
         Case{"CpgOverridesCharset",
              "{\\rtf1\\ansi\\fromtext {\\fonttbl{\\f0\\fcharset0\\cpg1253 G;}}\\f0 \\'e1}", "\xCE\xB1"},
+        Case{"PlainReturnsToDefaultFont",
+             "{\\rtf1\\ansi\\fromtext \\deff0{\\fonttbl{\\f0\\fcharset204 C;}{\\f1\\fcharset0 W;}}"
+             "\\f1 \\'c0\\plain \\'c0}",
+             "\xC3\x80\xD0\x90"},
         Case{"Ansicpg1200ReadAs1252", "{\\rtf1\\ansi\\ansicpg1200\\fromtext \\'e9}", "\xC3\xA9"},
         Case{"CharsetDefaultUsesAnsicpg",
              "{\\rtf1\\ansi\\ansicpg1251\\fromtext {\\fonttbl{\\f0\\fcharset1 F;}}\\f0 \\'e9}", "\xD0\xB9"},
