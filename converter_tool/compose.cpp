@@ -250,9 +250,10 @@ struct SignedEntityHead {
 };
 
 // The header block at the start of a stored signed entity. Outlook keeps a few
-// outer fields there (MIME-Version, X-MimeOLE) besides Content-Type; the message's
-// own header already has MIME-Version, so that one is dropped. The signature
-// covers only what follows the blank line, which is passed on untouched.
+// outer fields there (MIME-Version, X-MimeOLE) besides Content-Type; Content-*
+// and X-* fields are kept, the rest (MIME-Version and anything addressing) is
+// already in the message's own header. The signature covers only what follows
+// the blank line, which is passed on untouched.
 std::optional<SignedEntityHead> ParseSignedEntityHead(std::string_view bytes) {
   SignedEntityHead head;
   bool has_signed_type = false;
@@ -277,7 +278,9 @@ std::optional<SignedEntityHead> ParseSignedEntityHead(std::string_view bytes) {
         if (c <= 0x20 || c >= 0x7F) return std::nullopt;
       }
       const std::string_view name = line.substr(0, colon);
-      keep = !EqualsNoCase(name, "MIME-Version");
+      // Only the entity's own fields: addressing fields there would repeat (or
+      // contradict) the message's header written above them.
+      keep = StartsWithNoCase(name, "Content-") || StartsWithNoCase(name, "X-");
       if (EqualsNoCase(name, "Content-Type")) {
         std::string_view value = line.substr(colon + 1);
         while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);

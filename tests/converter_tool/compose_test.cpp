@@ -360,7 +360,8 @@ TEST(ComposeTest, EmbeddedReferenceOleAndEmptyAttachmentsAllAppear) {
 
 TEST(ComposeTest, ClearSignedBodyIsCopiedAfterOurHeader) {
   const std::string stored =
-      "MIME-Version: 1.0\r\nContent-Type: multipart/signed; protocol=\"application/pkcs7-signature\";\r\n"
+      "MIME-Version: 1.0\r\nBcc: smuggled@example.com\r\n"
+      "Content-Type: multipart/signed; protocol=\"application/pkcs7-signature\";\r\n"
       "\tboundary=\"b\"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\nsigned\r\n--b--\r\n";
   msg::Message m = BasicMessage();
   m.message_class = "IPM.Note.SMIME.MultipartSigned";
@@ -373,6 +374,7 @@ TEST(ComposeTest, ClearSignedBodyIsCopiedAfterOurHeader) {
   const std::string signed_part = stored.substr(stored.find("\r\n\r\n"));
   EXPECT_NE(text.find(signed_part), std::string::npos);
   EXPECT_EQ(text.find("MIME-Version"), text.rfind("MIME-Version")) << "MIME-Version twice";
+  EXPECT_EQ(text.find("smuggled"), std::string::npos) << "a stored Bcc field was carried";
   EXPECT_NE(text.find("MIME-Version: 1.0\r\nContent-Type: multipart/signed;"), std::string::npos) << text;
 
   // Bytes without a header block are not a signed entity: ordinary mail then.
