@@ -607,6 +607,12 @@ class Composer {
         break;
     }
 
+    if (a.method == msg::AttachMethod::kByValue && a.data) {
+      Result<std::optional<mime::Entity>> message = StoredMessagePart(a, name);
+      if (!message) return std::move(message).error();
+      if (*message) return message;
+    }
+
     const std::string cid = UsableContentId(a.content_id);
     const std::string location = RemoveNuls(a.content_location);
     const bool by_cid = !cid.empty() && cids.count(Lower(cid)) > 0;
@@ -636,6 +642,35 @@ class Composer {
       inline_parts.push_back(std::move(e));
       return std::optional<mime::Entity>();
     }
+    return std::optional<mime::Entity>(std::move(e));
+  }
+
+  // A stored Internet message (.eml attached by value) goes out as
+  // message/rfc822 when its bytes can stand in a 7bit part as they are: ASCII,
+  // CR LF lines of at most 998 characters, starting with a header field. Anything
+  // else stays a base64 attachment, which keeps its bytes just as well.
+  Result<std::optional<mime::Entity>> StoredMessagePart(const msg::Attachment& a, const std::string& name) {
+    constexpr uint64_t kMaxInlineMessageBytes = 16u << 20;
+    const std::optional<std::string> tag = mime::NormalizeMediaType(a.mime_tag);
+    const bool is_message = tag ? *tag == "message/rfc822" : EndsWithNoCase(name, ".eml");
+    if (!is_message || a.data->size() == 0 || a.data->size() > kMaxInlineMessageBytes) {
+      return std::optional<mime::Entity>();
+    }
+    Result<std::string> bytes = content_.ReadAttachmentPrefix(a, kMaxInlineMessageBytes);
+    if (!bytes) return std::move(bytes).error();
+    const mime::BodyScan scan = mime::ScanBody(*bytes);
+    const size_t colon = bytes->find(':');
+    const bool starts_with_field = colon != std::string::npos && colon > 0 && colon < bytes->find("\r\n");
+    if (scan.eight_bit || scan.nuls || scan.bare_cr || scan.bare_lf || scan.controls ||
+        scan.longest_line > mime::kMaxLineLength || !starts_with_field) {
+      return std::optional<mime::Entity>();
+    }
+    mime::Entity e;
+    e.media_type = "message/rfc822";
+    e.encoding = mime::TransferEncoding::k7bit;
+    e.disposition = "attachment";
+    e.disposition_params = {{"filename", name, false}};
+    e.body = std::move(*bytes);
     return std::optional<mime::Entity>(std::move(e));
   }
 
