@@ -10,6 +10,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   python3
   xvfb xauth fonts-liberation
+  desktop-file-utils appstream file
 )
 
 missing=()
