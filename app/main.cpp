@@ -1,8 +1,8 @@
 // mailvane: the one-window application.
 #include <QApplication>
-#include <QDir>
 #include <QIcon>
 
+#include "app/app_folder.h"
 #include "app/form1.h"
 #include "app/qt_dialogs.h"
 #include "app/qt_seams.h"
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
               .pump = pump,
               .random = random,
               .settings = settings,
-              .app_folder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath()),
+              .app_folder = ApplicationFolder(),
               .screen_cursor = screen_cursor});
   dialogs.SetOwner(&form);
   // Start-up runs before the window is shown; its reports come first.
