@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Mailvane"));
   QApplication::setOrganizationName(QStringLiteral("Velmora"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/mailvane/mailvane.png")));
+  // Names the installed desktop entry, so docks and task bars show its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("example.mailvane.Mailvane"));
 
   QtDialogs dialogs;
   QtEventPump pump;
