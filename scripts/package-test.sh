@@ -50,6 +50,8 @@ if command -v lintian > /dev/null; then
   #     package" bug; this package is not uploaded there.
   lintian --fail-on error,warning --suppress-tags dir-or-file-in-opt,initial-upload-closes-no-bugs "$deb" ||
     fail "lintian found errors or warnings"
+else
+  echo "lintian is not installed: package not linted (apt-get install lintian)"
 fi
 
 root=$(mktemp -d)
