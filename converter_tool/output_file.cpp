@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <signal.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -36,7 +38,29 @@ int RenameNoReplace(const char* from, const char* to) {
 #endif
 }
 
+// The temporary file of the OutputFile in progress, for the signal handler: a
+// fixed buffer, since a handler may only call async-signal-safe functions.
+char g_temp_path[4096];
+volatile sig_atomic_t g_temp_active = 0;
+
+void SetActiveTemp(const std::string& path) {
+  g_temp_active = 0;
+  if (path.size() >= sizeof g_temp_path) return;
+  std::memcpy(g_temp_path, path.c_str(), path.size() + 1);
+  g_temp_active = 1;
+}
+
+extern "C" void RemoveTempAndReraise(int sig) {
+  if (g_temp_active) ::unlink(g_temp_path);
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
 }  // namespace
+
+void OutputFile::RemoveTemporaryFileOnSignals() {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::signal(sig, RemoveTempAndReraise);
+}
 
 std::string NewUuid() {
   std::random_device rd;
@@ -73,7 +97,17 @@ Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder
   for (int attempt = 0; attempt < 8; ++attempt) {
     std::string uuid = NewUuid();
     std::string temp = JoinPath(folder, "." + uuid + ".tmp");
+    // Signals wait while the file is created and recorded, so a handler never
+    // finds a file of ours that it does not know about.
+    sigset_t block, previous;
+    sigemptyset(&block);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&block, sig);
+    sigprocmask(SIG_BLOCK, &block, &previous);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int open_errno = errno;
+    if (fd >= 0) SetActiveTemp(temp);
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    errno = open_errno;
     if (fd >= 0) {
       return std::unique_ptr<OutputFile>(new OutputFile(folder, std::move(uuid), std::move(temp), fd));
     }
@@ -87,6 +121,7 @@ Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder
 OutputFile::~OutputFile() {
   if (fd_ >= 0) ::close(fd_);
   if (!committed_) ::unlink(temp_path_.c_str());
+  g_temp_active = 0;
 }
 
 Status OutputFile::Fail(const std::string& what, int error_number) {
@@ -129,6 +164,7 @@ Result<std::string> OutputFile::Commit() {
     int rc = ::link(temp_path_.c_str(), final_path.c_str());
     if (rc == 0) {
       committed_ = true;
+      g_temp_active = 0;
       ::unlink(temp_path_.c_str());
     } else if (errno != EEXIST) {
       // File systems without hard links: an exclusive rename does the same.
@@ -143,7 +179,10 @@ Result<std::string> OutputFile::Commit() {
           rc = ::rename(temp_path_.c_str(), final_path.c_str());
         }
       }
-      if (rc == 0) committed_ = true;
+      if (rc == 0) {
+        committed_ = true;
+        g_temp_active = 0;
+      }
     }
     if (rc == 0) {
       // Make the new name durable too.

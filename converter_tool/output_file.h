@@ -24,6 +24,11 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 
 class OutputFile : public formats::mime::Sink {
  public:
+  // Makes SIGINT, SIGTERM and SIGHUP remove the temporary file of the OutputFile
+  // in progress before the process ends. For the tool's main(); a SIGKILL or a
+  // power cut can still leave a ".<uuid>.tmp", never a partial .eml.
+  static void RemoveTemporaryFileOnSignals();
+
   static constexpr size_t kBufferSize = 256 * 1024;
 
   // Errors: kIo naming the folder and the system's reason.

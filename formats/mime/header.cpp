@@ -348,7 +348,12 @@ std::optional<std::string> NormalizeMessageId(std::string_view text) {
                        IsPrintableAscii(right, false) &&
                        right.substr(1, right.size() - 2).find_first_of("[]\\") == std::string_view::npos;
   if (!literal && !IsDotAtomText(right)) return std::nullopt;
-  return "<" + std::string(text) + ">";
+  std::string id;
+  id.reserve(text.size() + 2);
+  id += '<';
+  id.append(text);
+  id += '>';
+  return id;
 }
 
 std::vector<std::string> MessageIdList(std::string_view text) {

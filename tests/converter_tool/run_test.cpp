@@ -3,6 +3,7 @@
 // check_eml.py, which parses it with Python's own email package.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -25,9 +26,12 @@ constexpr char kUsage[] = "Usage: Quorvex.exe <msg_file> <output folder>\n";
 std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
 
 std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
-  std::mt19937 rng(seed);
+  std::mt19937_64 rng(seed);
   std::vector<uint8_t> out(n);
-  for (auto& b : out) b = static_cast<uint8_t>(rng());
+  for (size_t i = 0; i < n; i += 8) {
+    const uint64_t v = rng();
+    std::memcpy(out.data() + i, &v, std::min<size_t>(8, n - i));
+  }
   return out;
 }
 
@@ -186,6 +190,16 @@ TEST(ToolTest, FailuresPrintOneLineAndLeaveNothing) {
                                          .Unicode(0x3001, "Pat Lee")
                                          .Unicode(0x3002, "EX")
                                          .Unicode(0x3003, "/O=ORG/OU=EXCHANGE/CN=RECIPIENTS/CN=PLEE"));
+  // Forwarded inside forwarded, one level deeper than the reader goes.
+  FixtureMessage deep = Mail("Level 17");
+  for (int level = 16; level >= 0; --level) {
+    FixtureMessage outer = Mail("Level " + std::to_string(level));
+    FixtureAttachment a;
+    a.props.Long(0x3705, 5).Unicode(0x3001, "inner");
+    a.embedded = std::make_shared<FixtureMessage>(std::move(deep));
+    outer.attachments.push_back(std::move(a));
+    deep = std::move(outer);
+  }
   const std::string garbage = in.path() + "/garbage.msg";
   std::ofstream(garbage) << std::string(3000, 'x');
 
@@ -197,6 +211,7 @@ TEST(ToolTest, FailuresPrintOneLineAndLeaveNothing) {
       {{WriteFixture(in, "draft.msg", draft), out.path()}, "Sender has no Internet mail address"},
       {{WriteFixture(in, "ex.msg", exchange_only), out.path()}, "Recipient \"Pat Lee\" has no Internet mail address"},
       {{garbage, out.path()}, "Cannot read the message: "},
+      {{WriteFixture(in, "deep.msg", deep), out.path()}, "Cannot read the message: messages embedded more than 16"},
       {{in.path() + "/missing.msg", out.path()}, "Cannot open " + in.path() + "/missing.msg: No such file"},
       {{in.path(), out.path()}, "Cannot open " + in.path() + ": not a regular file"},
   };
@@ -269,6 +284,43 @@ TEST(ToolTest, LargeAttachmentStreamsInBoundedMemory) {
   EXPECT_EQ(tool_test::CheckEml(out.path() + "/" + *ListDir(out.path()).begin(), ExpectationFor(msg, scratch.path()),
                                 scratch.path()),
             "");
+}
+
+TEST(ToolTest, TerminatedRunRemovesItsTemporaryFile) {
+  TempDir in, out;
+  FixtureMessage m = Mail("Big");
+  m.props.Unicode(0x1000, "see attachment");
+  m.attachments.push_back(msg_fixture::FileAttachment("big.bin", "", RandomBytes(48u << 20, 11)));
+  const std::string msg = WriteFixture(in, "big.msg", m, 4);
+  m = {};
+  bool caught = false;
+  for (int attempt = 0; attempt < 3 && !caught; ++attempt) {
+    for (const auto& name : ListDir(out.path())) std::filesystem::remove(out.path() + "/" + name);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int null_fd = open("/dev/null", O_WRONLY);
+      dup2(null_fd, 1);
+      execl(QUORVEX_PATH, QUORVEX_PATH, msg.c_str(), out.path().c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // Wait for the temporary file to appear, then stop the run under it.
+    for (int i = 0; i < 5000 && !caught; ++i) {
+      for (const auto& name : ListDir(out.path())) {
+        if (name.size() > 4 && name.substr(name.size() - 4) == ".tmp") caught = true;
+      }
+      if (!caught) usleep(200);
+    }
+    if (caught) kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (caught && WIFSIGNALED(status)) {
+      EXPECT_EQ(WTERMSIG(status), SIGTERM);
+      EXPECT_TRUE(ListDir(out.path()).empty()) << *ListDir(out.path()).begin();
+    } else {
+      caught = false;  // the run finished first: try again
+    }
+  }
+  if (!caught) GTEST_SKIP() << "the run always finished before it could be stopped";
 }
 
 // Which corpus files may fail, and with which line: items that are not mail, and
