@@ -128,23 +128,35 @@ Status OutputFile::Fail(const std::string& what, int error_number) {
   return MakeError(ErrorCode::kIo, 0, what + " " + temp_path_ + ": " + std::strerror(error_number));
 }
 
-Status OutputFile::Flush() {
+Status OutputFile::WriteAll(const char* data, size_t size) {
   size_t done = 0;
-  while (done < buffer_.size()) {
-    const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+  while (done < size) {
+    const ssize_t n = ::write(fd_, data + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return Fail("Cannot write", errno);
     }
     done += static_cast<size_t>(n);
   }
-  buffer_.clear();
   return {};
+}
+
+Status OutputFile::Flush() {
+  if (buffer_.empty()) return {};
+  Status st = WriteAll(buffer_.data(), buffer_.size());
+  buffer_.clear();
+  return st;
 }
 
 Status OutputFile::Write(std::string_view bytes) {
   if (buffer_.size() + bytes.size() > kBufferSize) {
     if (Status st = Flush(); !st) return st;
+  }
+  if (bytes.size() >= kDirectWriteSize) {
+    // The base64 encoder hands over 64 KB blocks: copying them into the buffer
+    // cost more than the system call it saves.
+    if (Status st = Flush(); !st) return st;
+    return WriteAll(bytes.data(), bytes.size());
   }
   buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
   if (buffer_.size() >= kBufferSize) return Flush();

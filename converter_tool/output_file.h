@@ -30,6 +30,8 @@ class OutputFile : public formats::mime::Sink {
   static void RemoveTemporaryFileOnSignals();
 
   static constexpr size_t kBufferSize = 256 * 1024;
+  // Pieces at least this large skip the buffer.
+  static constexpr size_t kDirectWriteSize = 32 * 1024;
 
   // Errors: kIo naming the folder and the system's reason.
   static formats::Result<std::unique_ptr<OutputFile>> Create(const std::string& folder);
@@ -46,6 +48,7 @@ class OutputFile : public formats::mime::Sink {
  private:
   OutputFile(std::string folder, std::string uuid, std::string temp_path, int fd);
   formats::Status Flush();
+  formats::Status WriteAll(const char* data, size_t size);
   formats::Status Fail(const std::string& what, int error_number);
 
   std::string folder_;
