@@ -138,6 +138,17 @@ Status OutputFile::WriteAll(const char* data, size_t size) {
     }
     done += static_cast<size_t>(n);
   }
+  written_ += size;
+#ifdef __linux__
+  // Start writing a large message to disk while the rest is still being encoded,
+  // so that the fsync in Commit waits for the last few megabytes only. A hint:
+  // write errors still come back from fsync.
+  if (written_ - writeback_from_ >= kWritebackStep) {
+    ::sync_file_range(fd_, static_cast<off_t>(writeback_from_), static_cast<off_t>(written_ - writeback_from_),
+                      SYNC_FILE_RANGE_WRITE);
+    writeback_from_ = written_;
+  }
+#endif
   return {};
 }
 
