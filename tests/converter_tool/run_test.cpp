@@ -106,13 +106,16 @@ void ExpectConverts(const std::string& msg_path, const std::string& folder_arg, 
   EXPECT_EQ(tool_test::CheckEml(folder + "/" + name, expected, scratch.path()), "") << msg_path;
 }
 
+// folder: where nothing may change ("" when it is not ours to list, like /proc).
 void ExpectFails(const std::vector<std::string>& args, const std::string& folder, const std::string& line_start) {
-  const std::set<std::string> before = ListDir(folder);
+  const std::set<std::string> before = folder.empty() ? std::set<std::string>() : ListDir(folder);
   const tool_test::ToolResult r = RunTool(args);
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.output.substr(0, line_start.size()), line_start) << r.output;
   EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << "exactly one line: " << r.output;
-  EXPECT_EQ(ListDir(folder), before) << "the folder changed";
+  if (!folder.empty()) {
+    EXPECT_EQ(ListDir(folder), before) << "the folder changed";
+  }
 }
 
 TEST(ToolTest, UsageLineWithFewerThanTwoArguments) {
@@ -228,7 +231,7 @@ TEST(ToolTest, UnwritableOrMissingFolderFailsCleanly) {
   ExpectFails({msg, out.path() + "/missing"}, out.path(), "Output folder " + out.path() + "/missing: No such file");
   ExpectFails({msg, in.path() + "/rich.msg"}, in.path(), "Output folder " + in.path() + "/rich.msg is not a folder");
   // /proc takes no new files, not even from root.
-  ExpectFails({msg, "/proc"}, "/proc", "Cannot write to the output folder /proc: ");
+  ExpectFails({msg, "/proc"}, "", "Cannot write to the output folder /proc: ");
   if (geteuid() != 0) {
     chmod(out.path().c_str(), 0555);
     ExpectFails({msg, out.path()}, out.path(), "Cannot write to the output folder");
@@ -277,7 +280,12 @@ TEST(ToolTest, LargeAttachmentStreamsInBoundedMemory) {
   m.attachments.push_back(msg_fixture::FileAttachment("big.bin", "", RandomBytes(24u << 20, 9)));
   const std::string msg = WriteFixture(in, "big.msg", m, 4);
   m = {};
-  const tool_test::ToolResult r = RunTool({msg, out.path()}, 0, 16u << 20);
+#if defined(__SANITIZE_ADDRESS__)
+  const rlim_t data_limit = 0;  // the sanitizer's shadow memory alone is far beyond any cap
+#else
+  const rlim_t data_limit = 16u << 20;
+#endif
+  const tool_test::ToolResult r = RunTool({msg, out.path()}, 0, data_limit);
   EXPECT_EQ(r.output, "");
   ASSERT_EQ(ListDir(out.path()).size(), 1u);
   TempDir scratch;
