@@ -121,6 +121,17 @@ for f in "$WORK"/in/small/*.msg; do /bin/true "$f" "$WORK/small-out"; done
 t_true=$(elapsed "$t0" "$(now)")
 say "same loop running /bin/true: $t_true s = $(awk -v n="$SMALL_COUNT" -v s="$t_true" 'BEGIN { printf "%.0f", n / s }') starts/s (the loop's own ceiling on this machine)"
 python3 "$HERE/check_outputs.py" small "$WORK/small-out" "$SMALL_COUNT"
+# For reference only: the same loop with fsync and fdatasync turned into no-ops,
+# to show what the one fsync per .eml costs on this disk.
+if command -v cc >/dev/null; then
+  printf 'int fsync(int fd) { (void)fd; return 0; }\nint fdatasync(int fd) { (void)fd; return 0; }\n' >"$WORK/nosync.c"
+  cc -shared -fPIC -O2 -o "$WORK/nosync.so" "$WORK/nosync.c"
+  rm -rf "$WORK/small-out" && mkdir "$WORK/small-out"
+  t0=$(now)
+  for f in "$WORK"/in/small/*.msg; do LD_PRELOAD=$WORK/nosync.so "$Q" "$f" "$WORK/small-out"; done
+  t_nosync=$(elapsed "$t0" "$(now)")
+  say "quorvex with fsync stubbed out: $t_nosync s = $(awk -v n="$SMALL_COUNT" -v s="$t_nosync" 'BEGIN { printf "%.0f", n / s }') files/s (not a configuration we ship)"
+fi
 
 say "== peer: msgconvert (Perl) on the same items"
 if ! command -v msgconvert >/dev/null; then
