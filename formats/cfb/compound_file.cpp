@@ -47,15 +47,22 @@ constexpr size_t kDirSize = 0x78;
 
 std::string SectorText(uint32_t sector) {
   switch (sector) {
-    case kEndOfChain: return "ENDOFCHAIN";
-    case kFreeSect: return "FREESECT";
-    case 0xFFFFFFFD: return "FATSECT";
-    case 0xFFFFFFFC: return "DIFSECT";
-    default: return std::to_string(sector);
+    case kEndOfChain:
+      return "ENDOFCHAIN";
+    case kFreeSect:
+      return "FREESECT";
+    case 0xFFFFFFFD:
+      return "FATSECT";
+    case 0xFFFFFFFC:
+      return "DIFSECT";
+    default:
+      return std::to_string(sector);
   }
 }
 
-uint64_t CeilDiv(uint64_t a, uint64_t b) { return a / b + (a % b != 0); }
+uint64_t CeilDiv(uint64_t a, uint64_t b) {
+  return a / b + (a % b != 0);
+}
 
 // Decodes one code point of (trusted, our own) UTF-8 and advances; bad bytes
 // come out as themselves so that comparison stays total.
@@ -108,7 +115,9 @@ std::string FoldName(std::string_view name) {
   return folded;
 }
 
-bool NamesEqual(std::string_view a, std::string_view b) { return FoldName(a) == FoldName(b); }
+bool NamesEqual(std::string_view a, std::string_view b) {
+  return FoldName(a) == FoldName(b);
+}
 
 Result<CompoundFile> CompoundFile::Open(Bytes file) {
   CompoundFile cf;
@@ -145,9 +154,9 @@ Status CompoundFile::ParseHeader() {
   // would make the shift below undefined or the geometry absurd.
   const uint16_t shift = LoadU16Le(h + kOffSectorShift);
   if ((major_version_ == 3 && shift != 9) || (major_version_ == 4 && shift != 12)) {
-    return MakeError(ErrorCode::kBadHeader, kOffSectorShift,
-                     "sector shift " + std::to_string(shift) + " does not match version " +
-                         std::to_string(major_version_));
+    return MakeError(
+        ErrorCode::kBadHeader, kOffSectorShift,
+        "sector shift " + std::to_string(shift) + " does not match version " + std::to_string(major_version_));
   }
   sector_size_ = 1u << shift;
   if (LoadU16Le(h + kOffMiniSectorShift) != 6) {
@@ -247,17 +256,19 @@ Status CompoundFile::LoadFat() {
 
 // Walks a regular chain to its ENDOFCHAIN (for the MiniFAT and the directory,
 // whose length is not declared anywhere trustworthy).
-static Result<std::vector<uint32_t>> WalkToEnd(const std::vector<uint32_t>& fat, uint32_t sector_count,
-                                               uint32_t start, uint64_t header_offset,
+static Result<std::vector<uint32_t>> WalkToEnd(const std::vector<uint32_t>& fat,
+                                               uint32_t sector_count,
+                                               uint32_t start,
+                                               uint64_t header_offset,
                                                const char* what) {
   std::vector<uint32_t> sectors;
   std::vector<bool> visited(sector_count, false);
   uint32_t cur = start;
   while (cur != kEndOfChain) {
     if (cur >= sector_count || cur >= fat.size()) {
-      return MakeError(ErrorCode::kBadSector, header_offset,
-                       std::string(what) + " chain reaches sector " + SectorText(cur) +
-                           ", which is not a sector of the file");
+      return MakeError(
+          ErrorCode::kBadSector, header_offset,
+          std::string(what) + " chain reaches sector " + SectorText(cur) + ", which is not a sector of the file");
     }
     if (visited[cur]) {
       return MakeError(ErrorCode::kChainLoop, header_offset,
@@ -294,6 +305,11 @@ Status CompoundFile::LoadDirectory() {
     return MakeError(ErrorCode::kBadDirectory, kOffFirstDirSector, "the directory is empty");
   }
   const uint32_t per_sector = sector_size_ / kDirEntrySize;
+  if (chain->size() > limits::kMaxDirectoryEntries / per_sector) {
+    return MakeError(ErrorCode::kLimitExceeded, kOffFirstDirSector,
+                     "directory of " + std::to_string(chain->size()) + " sectors holds more than " +
+                         std::to_string(limits::kMaxDirectoryEntries) + " entries");
+  }
   entries_.reserve(chain->size() * per_sector);
   for (uint32_t sector : *chain) {
     std::optional<Bytes> data = Sector(sector);
@@ -361,8 +377,7 @@ Status CompoundFile::BuildTree() {
       while (cur != kNoStream) {
         if (cur >= n) {
           return MakeError(ErrorCode::kBadDirectory, from,
-                           "directory link " + std::to_string(cur) + " beyond the " + std::to_string(n) +
-                               " entries");
+                           "directory link " + std::to_string(cur) + " beyond the " + std::to_string(n) + " entries");
         }
         if (visited[cur]) {
           return MakeError(ErrorCode::kBadDirectory, from,
@@ -398,8 +413,7 @@ Status CompoundFile::BuildTree() {
     // when a broken writer stored a name twice.
     std::vector<EntryId> by_name = children;
     for (EntryId id : children) folded_[id] = FoldName(entries_[id].name);
-    std::stable_sort(by_name.begin(), by_name.end(),
-                     [this](EntryId x, EntryId y) { return folded_[x] < folded_[y]; });
+    std::stable_sort(by_name.begin(), by_name.end(), [this](EntryId x, EntryId y) { return folded_[x] < folded_[y]; });
     by_name_[p.storage] = std::move(by_name);
     entries_[p.storage].children = std::move(children);
   }
@@ -423,14 +437,14 @@ Result<std::vector<uint32_t>> CompoundFile::WalkChain(uint32_t start, uint64_t c
   // At most `count` steps, so a loop cannot hang the walk; it is reported below.
   for (uint64_t i = 0; i < count; ++i) {
     if (cur == kEndOfChain) {
-      return MakeError(ErrorCode::kTruncated, 0,
-                       std::string(what) + " chain ends after " + std::to_string(i) + " of " +
-                           std::to_string(count) + " sectors");
+      return MakeError(
+          ErrorCode::kTruncated, 0,
+          std::string(what) + " chain ends after " + std::to_string(i) + " of " + std::to_string(count) + " sectors");
     }
     if (cur >= sector_count_ || cur >= fat_.size()) {
-      return MakeError(ErrorCode::kBadSector, 0,
-                       std::string(what) + " chain reaches sector " + SectorText(cur) +
-                           ", which is not a sector of the file");
+      return MakeError(
+          ErrorCode::kBadSector, 0,
+          std::string(what) + " chain reaches sector " + SectorText(cur) + ", which is not a sector of the file");
     }
     sectors.push_back(cur);
     cur = fat_[cur];
@@ -497,13 +511,12 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
     for (uint64_t i = 0; i < count; ++i) {
       const uint64_t piece = std::min<uint64_t>(remaining, kMiniSectorSize);
       if (cur == kEndOfChain) {
-        return MakeError(ErrorCode::kTruncated, 0,
-                         "mini chain of \"" + e.name + "\" ends before its size is covered");
+        return MakeError(ErrorCode::kTruncated, 0, "mini chain of \"" + e.name + "\" ends before its size is covered");
       }
       if (cur >= minifat_.size() || static_cast<uint64_t>(cur) * kMiniSectorSize + piece > mini_stream_size_) {
-        return MakeError(ErrorCode::kBadSector, 0,
-                         "mini chain of \"" + e.name + "\" reaches mini sector " + SectorText(cur) +
-                             " outside the mini stream");
+        return MakeError(
+            ErrorCode::kBadSector, 0,
+            "mini chain of \"" + e.name + "\" reaches mini sector " + SectorText(cur) + " outside the mini stream");
       }
       chain.push_back(cur);
       remaining -= piece;
@@ -534,8 +547,7 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
   // walk or allocation depends on it.
   if (e.size > static_cast<uint64_t>(sector_count_) * sector_size_) {
     return MakeError(ErrorCode::kBadStream, 0,
-                     "stream \"" + e.name + "\" claims " + std::to_string(e.size) +
-                         " bytes, more than the file holds");
+                     "stream \"" + e.name + "\" claims " + std::to_string(e.size) + " bytes, more than the file holds");
   }
   Result<std::vector<uint32_t>> chain = WalkChain(e.start_sector, CeilDiv(e.size, sector_size_), "stream");
   if (!chain) return std::move(chain).error();
@@ -544,8 +556,7 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
     const uint64_t piece = std::min<uint64_t>(remaining, sector_size_);
     std::optional<Bytes> bytes = Slice(file_, (static_cast<uint64_t>(sector) + 1) * sector_size_, piece);
     if (!bytes) {
-      return MakeError(ErrorCode::kTruncated, file_.size(),
-                       "stream \"" + e.name + "\" runs past the end of the file");
+      return MakeError(ErrorCode::kTruncated, file_.size(), "stream \"" + e.name + "\" runs past the end of the file");
     }
     add(*bytes);
     remaining -= piece;
@@ -565,13 +576,11 @@ Status CompoundFile::ForEachChunk(EntryId id, const ChunkSink& sink) const {
 Result<std::vector<uint8_t>> CompoundFile::ReadStream(EntryId id, uint64_t max_bytes) const {
   if (id < entries_.size() && entries_[id].is_stream() && entries_[id].size > max_bytes) {
     // A size the file cannot hold is damage, not a large stream.
-    const uint64_t capacity = entries_[id].size < kMiniStreamCutoff
-                                  ? mini_stream_size_
-                                  : static_cast<uint64_t>(sector_count_) * sector_size_;
+    const uint64_t capacity =
+        entries_[id].size < kMiniStreamCutoff ? mini_stream_size_ : static_cast<uint64_t>(sector_count_) * sector_size_;
     if (entries_[id].size > capacity) return StreamRuns(id).error();
     return MakeError(ErrorCode::kLimitExceeded, 0,
-                     "stream \"" + entries_[id].name + "\" is larger than " + std::to_string(max_bytes) +
-                         " bytes");
+                     "stream \"" + entries_[id].name + "\" is larger than " + std::to_string(max_bytes) + " bytes");
   }
   Result<std::vector<Bytes>> runs = StreamRuns(id);
   if (!runs) return std::move(runs).error();

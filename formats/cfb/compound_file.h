@@ -124,7 +124,7 @@ class CompoundFile {
 
   std::vector<uint32_t> fat_;
   std::vector<uint32_t> minifat_;
-  std::vector<uint32_t> directory_sectors_;  // the directory chain, for the links
+  std::vector<uint32_t> directory_sectors_;    // the directory chain, for the links
   std::vector<uint32_t> mini_stream_sectors_;  // regular sectors holding the mini stream
   uint64_t mini_stream_size_ = 0;
   std::vector<DirectoryEntry> entries_;

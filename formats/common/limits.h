@@ -18,6 +18,12 @@ inline constexpr int kMaxEmbeddingDepth = 16;
 // embedded message adds about two levels.
 inline constexpr int kMaxStorageDepth = 64;
 
+// Directory entries of a compound file. A message with the most recipients and
+// attachments the format allows (2048 each, ~15 streams apiece) needs about 60 000;
+// 2^20 leaves room for embedded messages and keeps the parsed directory (about
+// 200 bytes an entry) within a few hundred MB however large the file.
+inline constexpr uint32_t kMaxDirectoryEntries = 1u << 20;
+
 // Recipient and attachment storages per message: the .msg format allows 2048 of each.
 inline constexpr uint32_t kMaxRecipients = 2048;
 inline constexpr uint32_t kMaxAttachments = 2048;

@@ -12,7 +12,9 @@ constexpr uint32_t kFatSect = 0xFFFFFFFD;
 constexpr uint32_t kDifSect = 0xFFFFFFFC;
 constexpr uint32_t kCutoff = 4096;
 
-uint32_t CeilDiv(uint64_t a, uint64_t b) { return static_cast<uint32_t>(a / b + (a % b != 0)); }
+uint32_t CeilDiv(uint64_t a, uint64_t b) {
+  return static_cast<uint32_t>(a / b + (a % b != 0));
+}
 
 void Put16(std::vector<uint8_t>& b, size_t off, uint16_t v) {
   b[off] = v & 0xFF;
@@ -43,7 +45,9 @@ std::vector<uint16_t> Utf16Units(std::string_view utf8) {
   return units;
 }
 
-uint16_t Upper(uint16_t c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
+uint16_t Upper(uint16_t c) {
+  return (c >= 'a' && c <= 'z') ? c - 32 : c;
+}
 
 // The format's order: shorter names first, then code unit by code unit upper-cased.
 bool NameLess(const std::vector<uint16_t>& a, const std::vector<uint16_t>& b) {
@@ -69,8 +73,7 @@ void Flatten(const Node& node, const std::string& path, std::vector<Flat>& out, 
     (void)c;
   }
   for (size_t i = 0; i < node.children.size(); ++i) {
-    Flatten(node.children[i], path.empty() ? node.children[i].name : path + "/" + node.children[i].name, out,
-            ids[i]);
+    Flatten(node.children[i], path.empty() ? node.children[i].name : path + "/" + node.children[i].name, out, ids[i]);
   }
   std::sort(ids.begin(), ids.end(), [&](uint32_t a, uint32_t b) { return NameLess(out[a].name, out[b].name); });
   out[id].children = ids;
@@ -290,15 +293,23 @@ uint32_t CompoundImage::U32At(uint64_t offset) const {
   return v;
 }
 
-void CompoundImage::SetU16(uint64_t offset, uint16_t value) { Put16(bytes, offset, value); }
-void CompoundImage::SetU32(uint64_t offset, uint32_t value) { Put32(bytes, offset, value); }
-void CompoundImage::SetU64(uint64_t offset, uint64_t value) { Put64(bytes, offset, value); }
+void CompoundImage::SetU16(uint64_t offset, uint16_t value) {
+  Put16(bytes, offset, value);
+}
+void CompoundImage::SetU32(uint64_t offset, uint32_t value) {
+  Put32(bytes, offset, value);
+}
+void CompoundImage::SetU64(uint64_t offset, uint64_t value) {
+  Put64(bytes, offset, value);
+}
 
 void CompoundImage::SetEntryLink(uint32_t id, Link link, uint32_t target) {
   const uint64_t field = link == Link::kLeft ? 0x44 : link == Link::kRight ? 0x48 : 0x4C;
   SetU32(EntryOffset(id) + field, target);
 }
 
-void CompoundImage::SetEntryType(uint32_t id, uint8_t type) { bytes.at(EntryOffset(id) + 0x42) = type; }
+void CompoundImage::SetEntryType(uint32_t id, uint8_t type) {
+  bytes.at(EntryOffset(id) + 0x42) = type;
+}
 
 }  // namespace msg_fixture

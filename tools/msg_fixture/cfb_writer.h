@@ -19,8 +19,8 @@ namespace msg_fixture {
 struct Node {
   std::string name;  // UTF-8
   bool is_storage = false;
-  std::vector<uint8_t> data;    // streams
-  std::vector<Node> children;   // storages
+  std::vector<uint8_t> data;   // streams
+  std::vector<Node> children;  // storages
 
   static Node Stream(std::string name, std::vector<uint8_t> data);
   static Node Storage(std::string name, std::vector<Node> children = {});

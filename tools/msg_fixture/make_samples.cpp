@@ -72,7 +72,9 @@ std::vector<uint8_t> ChartPng() {
   return png;
 }
 
-std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> Bytes(const std::string& s) {
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 FixtureMessage Mail(const std::string& subject, int day) {
   FixtureMessage m;

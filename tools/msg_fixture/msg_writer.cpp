@@ -35,7 +35,7 @@ void AddProperties(const Properties& props, std::vector<uint8_t> header, std::ve
       Append32(s, 0x6);  // readable | writable
       if (v.variable) {
         const uint16_t type = v.tag & 0xFFFF;
-        const uint32_t size = type == kPtObject ? 0xFFFFFFFF
+        const uint32_t size = type == kPtObject    ? 0xFFFFFFFF
                               : type == kPtUnicode ? static_cast<uint32_t>(v.bytes.size() + 2)
                                                    : static_cast<uint32_t>(v.bytes.size());
         Append32(s, size);
@@ -56,7 +56,9 @@ Properties& Properties::Fixed(uint16_t id, uint16_t type, uint64_t raw) {
   return *this;
 }
 
-Properties& Properties::Unicode(uint16_t id, std::string_view utf8) { return Raw(id, kPtUnicode, Utf16Le(utf8)); }
+Properties& Properties::Unicode(uint16_t id, std::string_view utf8) {
+  return Raw(id, kPtUnicode, Utf16Le(utf8));
+}
 
 Properties& Properties::String8(uint16_t id, std::string_view bytes) {
   std::vector<uint8_t> b(bytes.begin(), bytes.end());
@@ -64,7 +66,9 @@ Properties& Properties::String8(uint16_t id, std::string_view bytes) {
   return Raw(id, kPtString8, std::move(b));
 }
 
-Properties& Properties::Binary(uint16_t id, std::vector<uint8_t> bytes) { return Raw(id, kPtBinary, std::move(bytes)); }
+Properties& Properties::Binary(uint16_t id, std::vector<uint8_t> bytes) {
+  return Raw(id, kPtBinary, std::move(bytes));
+}
 
 Properties& Properties::Raw(uint16_t id, uint16_t type, std::vector<uint8_t> bytes, bool listed) {
   values_.push_back({(static_cast<uint32_t>(id) << 16) | type, 0, true, listed, std::move(bytes)});
@@ -82,9 +86,9 @@ Node MessageTree(const FixtureMessage& message, bool top_level, const std::strin
   Append32(header, atts);
   if (top_level) {
     header.resize(32, 0);
-    children.push_back(Node::Storage("__nameid_version1.0", {Node::Stream("__substg1.0_00020102", {}),
-                                                               Node::Stream("__substg1.0_00030102", {}),
-                                                               Node::Stream("__substg1.0_00040102", {})}));
+    children.push_back(Node::Storage(
+        "__nameid_version1.0", {Node::Stream("__substg1.0_00020102", {}), Node::Stream("__substg1.0_00030102", {}),
+                                Node::Stream("__substg1.0_00040102", {})}));
   }
   AddProperties(message.props, header, children);
   for (size_t i = 0; i < message.recipients.size(); ++i) {
@@ -110,10 +114,12 @@ CompoundImage WriteMsg(const FixtureMessage& message, const CfbOptions& options)
   return WriteCompoundFile(MessageTree(message, true), options);
 }
 
-std::vector<uint8_t> OneOffEntryId(std::string_view name, std::string_view type, std::string_view address,
+std::vector<uint8_t> OneOffEntryId(std::string_view name,
+                                   std::string_view type,
+                                   std::string_view address,
                                    bool unicode) {
-  std::vector<uint8_t> b = {0, 0, 0, 0, 0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
-                            0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02, 0, 0};
+  std::vector<uint8_t> b = {0,    0,    0,    0,    0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10,
+                            0x19, 0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02, 0,    0};
   const uint16_t flags = unicode ? 0x8001 : 0x0001;  // strings in UTF-16 | no rich info
   b.push_back(flags & 0xFF);
   b.push_back(flags >> 8);
@@ -145,7 +151,9 @@ Properties SmtpRecipient(int32_t type, std::string_view name, std::string_view a
   return r;
 }
 
-FixtureAttachment FileAttachment(std::string_view filename, std::string_view mime_type, std::vector<uint8_t> data,
+FixtureAttachment FileAttachment(std::string_view filename,
+                                 std::string_view mime_type,
+                                 std::vector<uint8_t> data,
                                  std::string_view content_id) {
   FixtureAttachment a;
   std::string_view ext = filename.substr(std::min(filename.size(), filename.rfind('.')));

@@ -75,7 +75,9 @@ CompoundImage WriteMsg(const FixtureMessage& message, const CfbOptions& options 
 
 // A one-off entry id naming (display name, address type, address); strings in
 // UTF-16LE when `unicode`, else as the 8-bit bytes given.
-std::vector<uint8_t> OneOffEntryId(std::string_view name, std::string_view type, std::string_view address,
+std::vector<uint8_t> OneOffEntryId(std::string_view name,
+                                   std::string_view type,
+                                   std::string_view address,
                                    bool unicode = true);
 
 // Sender and sent-representing groups of an SMTP sender (names, address type,
@@ -85,7 +87,9 @@ void SetSmtpSender(Properties& message, std::string_view name, std::string_view 
 Properties SmtpRecipient(int32_t type, std::string_view name, std::string_view address);
 // A by-value attachment with its names, MIME type and data; `content_id`
 // non-empty marks it as an image shown inside the HTML body.
-FixtureAttachment FileAttachment(std::string_view filename, std::string_view mime_type, std::vector<uint8_t> data,
+FixtureAttachment FileAttachment(std::string_view filename,
+                                 std::string_view mime_type,
+                                 std::vector<uint8_t> data,
                                  std::string_view content_id = {});
 
 // FILETIME ticks of a UTC calendar time.

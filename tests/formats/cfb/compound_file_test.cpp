@@ -45,12 +45,14 @@ std::optional<ErrorCode> OpenAndReadAll(const std::vector<uint8_t>& bytes) {
 // streams of several sectors, a nested storage, two directory sectors and one
 // unused directory entry (id 7).
 CompoundImage BaseFile(int version = 3) {
-  Node root = Node::Storage("Root Entry", {
-      Node::Stream("small", Pattern(200, 1)),
-      Node::Stream("small2", Pattern(100, 2)),
-      Node::Stream("big", Pattern(5000, 3)),
-      Node::Storage("sub", {Node::Stream("inner", Pattern(4095, 4)), Node::Stream("inner_big", Pattern(8192, 5))}),
-  });
+  Node root = Node::Storage(
+      "Root Entry",
+      {
+          Node::Stream("small", Pattern(200, 1)),
+          Node::Stream("small2", Pattern(100, 2)),
+          Node::Stream("big", Pattern(5000, 3)),
+          Node::Storage("sub", {Node::Stream("inner", Pattern(4095, 4)), Node::Stream("inner_big", Pattern(8192, 5))}),
+      });
   return msg_fixture::WriteCompoundFile(root, {.version = version});
 }
 
@@ -222,7 +224,9 @@ struct Damage {
   ErrorCode expected;
 };
 
-void PrintTo(const Damage& d, std::ostream* os) { *os << d.name; }
+void PrintTo(const Damage& d, std::ostream* os) {
+  *os << d.name;
+}
 
 class DamagedFileTest : public ::testing::TestWithParam<Damage> {};
 
@@ -243,8 +247,12 @@ TEST_P(DamagedFileTest, FailsWithTheExpectedCode) {
   EXPECT_EQ(ErrorCodeName(*got), std::string(ErrorCodeName(d.expected)));
 }
 
-uint32_t Id(const CompoundImage& img, const char* path) { return *img.EntryId(path); }
-uint32_t Start(const CompoundImage& img, const char* path) { return img.entry_starts[Id(img, path)]; }
+uint32_t Id(const CompoundImage& img, const char* path) {
+  return *img.EntryId(path);
+}
+uint32_t Start(const CompoundImage& img, const char* path) {
+  return img.entry_starts[Id(img, path)];
+}
 
 const Damage kDamages[] = {
     {"not_a_compound_file", 3, 0, [](CompoundImage& i) { i.bytes[0] = 'P'; }, ErrorCode::kBadSignature},
@@ -261,8 +269,7 @@ const Damage kDamages[] = {
     {"no_fat_sectors", 3, 0, [](CompoundImage& i) { i.SetU32(0x2C, 0); }, ErrorCode::kBadHeader},
     {"more_fat_sectors_than_file", 3, 0, [](CompoundImage& i) { i.SetU32(0x2C, 0x00FFFFFF); }, ErrorCode::kBadHeader},
     {"fat_sector_outside_file", 3, 0, [](CompoundImage& i) { i.SetU32(0x4C, 0x00FFFFF0); }, ErrorCode::kBadSector},
-    {"fat_sector_is_special_value", 3, 0, [](CompoundImage& i) { i.SetU32(0x4C, 0xFFFFFFFE); },
-     ErrorCode::kBadSector},
+    {"fat_sector_is_special_value", 3, 0, [](CompoundImage& i) { i.SetU32(0x4C, 0xFFFFFFFE); }, ErrorCode::kBadSector},
     {"difat_chain_loop", 3, 300,
      [](CompoundImage& i) { i.SetU32(i.SectorOffset(i.difat_sectors[0]) + 508, i.difat_sectors[0]); },
      ErrorCode::kChainLoop},
@@ -270,8 +277,7 @@ const Damage kDamages[] = {
      [](CompoundImage& i) { i.SetU32(i.SectorOffset(i.difat_sectors[0]) + 508, msg_fixture::kEndOfChain); },
      ErrorCode::kBadHeader},
     {"difat_link_outside_file", 3, 300,
-     [](CompoundImage& i) { i.SetU32(i.SectorOffset(i.difat_sectors[0]) + 508, 0x00FFFFF0); },
-     ErrorCode::kBadSector},
+     [](CompoundImage& i) { i.SetU32(i.SectorOffset(i.difat_sectors[0]) + 508, 0x00FFFFF0); }, ErrorCode::kBadSector},
     {"difat_entry_outside_file", 3, 300,
      [](CompoundImage& i) { i.SetU32(i.SectorOffset(i.difat_sectors[0]), 0x00FFFFF0); }, ErrorCode::kBadSector},
     {"first_difat_sector_outside_file", 4, 300, [](CompoundImage& i) { i.SetU32(0x44, 0x00FFFFF0); },
@@ -298,8 +304,7 @@ const Damage kDamages[] = {
     {"minifat_chain_leaves_mini_stream", 3, 0, [](CompoundImage& i) { i.SetMiniFatEntry(Start(i, "small"), 5000); },
      ErrorCode::kBadSector},
     {"minifat_chain_ends_before_size", 3, 0,
-     [](CompoundImage& i) { i.SetMiniFatEntry(Start(i, "small"), msg_fixture::kEndOfChain); },
-     ErrorCode::kTruncated},
+     [](CompoundImage& i) { i.SetMiniFatEntry(Start(i, "small"), msg_fixture::kEndOfChain); }, ErrorCode::kTruncated},
     {"small_stream_larger_than_mini_stream", 3, 0,
      [](CompoundImage& i) {
        i.SetEntrySize(0, 4096);  // the mini stream shrinks below the 4095 bytes of "inner"
@@ -308,7 +313,10 @@ const Damage kDamages[] = {
     {"small_stream_starts_outside_minifat", 3, 0, [](CompoundImage& i) { i.SetEntryStart(Id(i, "small"), 100000); },
      ErrorCode::kBadSector},
     {"minifat_chain_loop_in_fat", 3, 0,
-     [](CompoundImage& i) { i.SetU32(0x3C, i.minifat_sectors[0]); i.SetFatEntry(i.minifat_sectors[0], i.minifat_sectors[0]); },
+     [](CompoundImage& i) {
+       i.SetU32(0x3C, i.minifat_sectors[0]);
+       i.SetFatEntry(i.minifat_sectors[0], i.minifat_sectors[0]);
+     },
      ErrorCode::kChainLoop},
     {"minifat_start_outside_file", 3, 0, [](CompoundImage& i) { i.SetU32(0x3C, 0x00FFFFF0); }, ErrorCode::kBadSector},
     {"mini_stream_claims_more_than_file", 3, 0, [](CompoundImage& i) { i.SetEntrySize(0, 0x7FFFFFFF); },
@@ -323,8 +331,8 @@ const Damage kDamages[] = {
     {"directory_starts_at_end_of_chain", 3, 0, [](CompoundImage& i) { i.SetU32(0x30, msg_fixture::kEndOfChain); },
      ErrorCode::kBadDirectory},
     {"root_entry_is_not_root", 3, 0, [](CompoundImage& i) { i.SetEntryType(0, 1); }, ErrorCode::kBadDirectory},
-    {"sibling_points_to_itself", 3, 0, [](CompoundImage& i) { i.SetEntryLink(Id(i, "small"), Link::kLeft, Id(i, "small")); },
-     ErrorCode::kBadDirectory},
+    {"sibling_points_to_itself", 3, 0,
+     [](CompoundImage& i) { i.SetEntryLink(Id(i, "small"), Link::kLeft, Id(i, "small")); }, ErrorCode::kBadDirectory},
     {"child_points_back_to_root", 3, 0, [](CompoundImage& i) { i.SetEntryLink(Id(i, "sub"), Link::kChild, 0); },
      ErrorCode::kBadDirectory},
     {"storage_contains_its_parent", 3, 0,
@@ -345,7 +353,9 @@ const Damage kDamages[] = {
      ErrorCode::kBadSector},
 };
 
-INSTANTIATE_TEST_SUITE_P(Faults, DamagedFileTest, ::testing::ValuesIn(kDamages),
+INSTANTIATE_TEST_SUITE_P(Faults,
+                         DamagedFileTest,
+                         ::testing::ValuesIn(kDamages),
                          [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -174,7 +174,9 @@ const Fact kFacts[] = {
      }},
 };
 
-void PrintTo(const Fact& f, std::ostream* os) { *os << f.file; }
+void PrintTo(const Fact& f, std::ostream* os) {
+  *os << f.file;
+}
 
 class CorpusFactTest : public ::testing::TestWithParam<Fact> {};
 
@@ -188,7 +190,9 @@ TEST_P(CorpusFactTest, MatchesWhatTheFileHolds) {
   GetParam().check(*m);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, CorpusFactTest, ::testing::ValuesIn(kFacts),
+INSTANTIATE_TEST_SUITE_P(Files,
+                         CorpusFactTest,
+                         ::testing::ValuesIn(kFacts),
                          [](const ::testing::TestParamInfo<Fact>& info) {
                            std::string name = fs::path(info.param.file).stem().string();
                            for (char& c : name) {

@@ -27,8 +27,7 @@ TEST(PropertiesTest, ParsesOneOffEntryIds) {
   std::vector<uint8_t> wrong_uid = msg_fixture::OneOffEntryId("A", "SMTP", "a@example.com");
   wrong_uid[10] ^= 1;
   const Row rows[] = {
-      {"unicode", msg_fixture::OneOffEntryId("Zoë", "SMTP", "zoe@example.com"), true, "Zoë", "SMTP",
-       "zoe@example.com"},
+      {"unicode", msg_fixture::OneOffEntryId("Zoë", "SMTP", "zoe@example.com"), true, "Zoë", "SMTP", "zoe@example.com"},
       {"eight_bit_in_codepage", msg_fixture::OneOffEntryId("Zo\xEB", "SMTP", "zoe@example.com", false), true, "Zoë",
        "SMTP", "zoe@example.com"},
       {"empty_strings", msg_fixture::OneOffEntryId("", "", ""), true, "", "", ""},
@@ -50,7 +49,7 @@ TEST(PropertiesTest, ParsesOneOffEntryIds) {
 TEST(PropertiesTest, FixedValuesReadByTypeAndErrorsCountAsAbsent) {
   msg_fixture::FixtureMessage m;
   m.props.Long(0x0017, 2).Bool(0x7FFE, true).Fixed(0x0E1B, 0x000B, 0xFFFF0000);  // dirty upper bytes: false
-  m.props.Fixed(0x0026, 0x000A, 0x8004010F);  // PT_ERROR: not found
+  m.props.Fixed(0x0026, 0x000A, 0x8004010F);                                     // PT_ERROR: not found
   m.props.Time(0x0039, 0).Time(0x0E06, 132000000000000000ull);
   msg_fixture::CompoundImage img = msg_fixture::WriteMsg(m);
   Result<cfb::CompoundFile> file = cfb::CompoundFile::Open(img.bytes);

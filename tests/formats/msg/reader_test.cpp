@@ -47,7 +47,9 @@ Message ReadOk(const Loaded& loaded) {
   return std::move(*m);
 }
 
-std::vector<uint8_t> Bytes(std::string_view s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> Bytes(std::string_view s) {
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 FixtureMessage Basic() {
   FixtureMessage m;
@@ -69,7 +71,8 @@ TEST(ReaderTest, RoundTripsEveryModelFieldInBothVersions) {
   m.recipients.push_back(msg_fixture::SmtpRecipient(1, "Bob", "bob@example.org"));
   m.recipients.push_back(msg_fixture::SmtpRecipient(2, "Cid", "cid@example.org"));
   m.recipients.push_back(msg_fixture::SmtpRecipient(3, "Dee", "dee@example.org"));
-  m.attachments.push_back(msg_fixture::FileAttachment("photo.png", "image/png", std::vector<uint8_t>(70000, 7), "p1@x"));
+  m.attachments.push_back(
+      msg_fixture::FileAttachment("photo.png", "image/png", std::vector<uint8_t>(70000, 7), "p1@x"));
   m.attachments.back().props.Unicode(0x3713, "http://example.com/p.png");
 
   for (int version : {3, 4}) {
@@ -137,9 +140,12 @@ TEST(ReaderTest, RecipientsFollowTheirStorageNumbersAndKeepTheirTypeAsStored) {
   Node root = msg_fixture::MessageTree(m, true);
   // Numbers with gaps and out of tree order, as left by deleted recipients.
   for (Node& child : root.children) {
-    if (child.name == "__recip_version1.0_#00000000") child.name = "__recip_version1.0_#0000000A";
-    else if (child.name == "__recip_version1.0_#00000001") child.name = "__recip_version1.0_#00000002";
-    else if (child.name == "__recip_version1.0_#00000002") child.name = "__RECIP_VERSION1.0_#000000ff";
+    if (child.name == "__recip_version1.0_#00000000")
+      child.name = "__recip_version1.0_#0000000A";
+    else if (child.name == "__recip_version1.0_#00000001")
+      child.name = "__recip_version1.0_#00000002";
+    else if (child.name == "__recip_version1.0_#00000002")
+      child.name = "__RECIP_VERSION1.0_#000000ff";
   }
   Loaded loaded(msg_fixture::WriteCompoundFile(root).bytes);
   Message r = ReadOk(loaded);
@@ -351,12 +357,19 @@ TEST(ReaderTest, HtmlKeepsBinaryBytesAndDecodesStringForms) {
     std::string html;
     bool utf8;
   } const rows[] = {
-      {"binary_as_stored", [](Properties& p) { p.Binary(0x1013, {'<', 'b', '>', 0xE9}); }, "<b>\xE9", false},
+      {"binary_as_stored",
+       [](Properties& p) {
+         p.Binary(0x1013, {'<', 'b', '>', 0xE9});
+       },
+       "<b>\xE9", false},
       {"unicode", [](Properties& p) { p.Unicode(0x1013, "<b>é</b>"); }, "<b>é</b>", true},
-      {"string8_in_internet_codepage",
-       [](Properties& p) { p.Long(0x3FDE, 1251).String8(0x1013, "<b>\xCF</b>"); }, "<b>П</b>", true},
+      {"string8_in_internet_codepage", [](Properties& p) { p.Long(0x3FDE, 1251).String8(0x1013, "<b>\xCF</b>"); },
+       "<b>П</b>", true},
       {"binary_wins_over_unicode",
-       [](Properties& p) { p.Unicode(0x1013, "<i>u</i>").Binary(0x1013, {'<', 'b', '>'}); }, "<b>", false},
+       [](Properties& p) {
+         p.Unicode(0x1013, "<i>u</i>").Binary(0x1013, {'<', 'b', '>'});
+       },
+       "<b>", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

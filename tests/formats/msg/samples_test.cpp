@@ -90,9 +90,11 @@ TEST(SamplesTest, NonLatinSampleHoldsFourScripts) {
   Sample s("Non-Latin greetings.msg");
   ASSERT_TRUE(s.message()) << s.error();
   const Message& m = *s.message();
-  for (const char* word : {"Привет", "Γειά", "你好", "مرحبا"}) EXPECT_NE(m.subject.find(word), std::string::npos) << word;
+  for (const char* word : {"Привет", "Γειά", "你好", "مرحبا"})
+    EXPECT_NE(m.subject.find(word), std::string::npos) << word;
   ASSERT_TRUE(m.body);
-  for (const char* word : {"Доброе", "Καλημέρα", "早上好", "صباح"}) EXPECT_NE(m.body->find(word), std::string::npos) << word;
+  for (const char* word : {"Доброе", "Καλημέρα", "早上好", "صباح"})
+    EXPECT_NE(m.body->find(word), std::string::npos) << word;
 }
 
 TEST(SamplesTest, ForwardedSampleEmbedsAMessage) {

@@ -1,0 +1,13 @@
+#include "app/qt_seams.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QRandomGenerator>
+
+void QtEventPump::Yield() { QCoreApplication::processEvents(); }
+
+// The system generator is seeded by the platform, which serves better than a
+// seed from the time of day.
+int QtRandomSource::Draw1To100() { return QRandomGenerator::system()->bounded(1, 101); }
+
+QPoint QtScreenCursor::Position() const { return QCursor::pos(); }

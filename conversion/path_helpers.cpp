@@ -1,0 +1,155 @@
+#include "conversion/path_helpers.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/seams/error_report.h"
+
+namespace paths {
+
+namespace {
+
+// The file system takes paths in the locale's encoding; Qt's QFile::encodeName
+// is the same mapping that QFile itself uses, so names round-trip with Qt.
+QByteArray Native(const QString& path) { return QFile::encodeName(path); }
+
+[[noreturn]] void FailWithErrno(int error) {
+  throw seams::Failure(std::strerror(error));
+}
+
+// The part of the pass shared by both styles: every non-overlapping pair of
+// separators, counted from the left, becomes one.
+QString CollapsePairs(QStringView text, QChar separator) {
+  QString out;
+  out.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    out.append(text[i]);
+    if (text[i] == separator && i + 1 < text.size() && text[i + 1] == separator) ++i;
+  }
+  return out;
+}
+
+bool StatPath(const QString& path, struct stat* info) {
+  if (path.isEmpty()) return false;
+  const QByteArray native = Native(path);
+  // A name with an embedded NUL would be cut short by the C library and name a
+  // different file; such a name names nothing.
+  if (native.contains('\0')) return false;
+  return ::stat(native.constData(), info) == 0;
+}
+
+}  // namespace
+
+QChar SeparatorOf(PathStyle style) {
+  return style == PathStyle::kWindows ? QChar(u'\\') : QChar(u'/');
+}
+
+bool PathExists(const QString& path) {
+  struct stat info;
+  return StatPath(path, &info);
+}
+
+bool IsFolder(const QString& path) {
+  struct stat info;
+  return StatPath(path, &info) && S_ISDIR(info.st_mode);
+}
+
+QString FileNameOf(const QString& path, PathStyle style) {
+  const qsizetype last = path.lastIndexOf(SeparatorOf(style));
+  return last < 0 ? path : path.mid(last + 1);
+}
+
+QString FolderOf(const QString& path, PathStyle style) {
+  const qsizetype last = path.lastIndexOf(SeparatorOf(style));
+  return last < 0 ? QString() : path.left(last + 1);
+}
+
+QString StripExtension(const QString& name) {
+  // A dot in first place starts a name (.msg), it does not end one.
+  const qsizetype dot = name.lastIndexOf(u'.');
+  return dot >= 1 ? name.left(dot) : name;
+}
+
+QString CollapseBackslashes(const QString& path, PathStyle style) {
+  const QChar separator = SeparatorOf(style);
+  if (path.isEmpty() || path.front() != separator) return CollapsePairs(path, separator);
+  qsizetype rest = 0;
+  while (rest < path.size() && path[rest] == separator) ++rest;
+  // The whole leading run is the root: a network prefix on Windows, so that
+  // \\srv\share survives, and the single root separator on POSIX.
+  const QString root = style == PathStyle::kWindows ? QStringLiteral("\\\\") : QStringLiteral("/");
+  return root + CollapsePairs(QStringView(path).mid(rest), separator);
+}
+
+void RemoveFile(const QString& path, seams::EventPump& pump) {
+  pump.Yield();
+  if (path.isEmpty()) return;
+  const QByteArray native = Native(path);
+  if (native.contains('\0')) return;
+  if (::unlink(native.constData()) == 0) return;
+  try {
+    ForceDeleteFile(path);
+  } catch (const seams::Failure&) {
+    // Deliberately quiet: callers learn about a file that stayed from what
+    // happens next (a move onto it fails, a leftover tool file is reused).
+  }
+}
+
+void ForceDeleteFile(const QString& path) {
+  const QByteArray native = Native(path);
+  if (path.isEmpty() || native.contains('\0')) FailWithErrno(ENOENT);
+  // Make a read-only file writable first. The file is opened without following
+  // a link, so the mode of whatever a link points to is never changed.
+  const int fd = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd >= 0) {
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0) {
+      (void)::fchmod(fd, (info.st_mode & 07777) | S_IWUSR);
+    }
+    ::close(fd);
+  }
+  if (::unlink(native.constData()) != 0) FailWithErrno(errno);
+}
+
+void SaveBytesToNewFile(const QByteArray& bytes, const QString& path, seams::EventPump& pump,
+                        int permissions) {
+  pump.Yield();
+  if (PathExists(path)) return;
+  const QByteArray native = Native(path);
+  if (path.isEmpty() || native.contains('\0')) FailWithErrno(ENOENT);
+  // O_EXCL refuses anything at the path, a dangling link included, so an
+  // existing file is never opened, let alone changed.
+  const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                        static_cast<mode_t>(permissions));
+  if (fd < 0) {
+    if (errno == EEXIST) return;
+    FailWithErrno(errno);
+  }
+  const char* data = bytes.constData();
+  qsizetype left = bytes.size();
+  int error = 0;
+  while (left > 0) {
+    const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      break;
+    }
+    data += written;
+    left -= written;
+  }
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) {
+    // A truncated copy would pass for the real thing at the next PathExists.
+    ::unlink(native.constData());
+    FailWithErrno(error);
+  }
+}
+
+}  // namespace paths

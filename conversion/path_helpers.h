@@ -1,0 +1,86 @@
+// Path procedures shared by the whole program: tests on paths, splitting a path
+// into folder, file name and base name, the normalisation of doubled separators,
+// quiet deletion of a file and writing bytes as a new file.
+//
+// The text procedures work on two path styles:
+//   kWindows: '\' separates; a drive letter or a network prefix of two
+//             backslashes stands in front. The rules are the program's original
+//             ones, character for character.
+//   kPosix:   '/' separates; there is no drive and no network prefix, so a
+//             leading run of separators stands for the root and becomes one '/'.
+//             Everything else follows the same rules with '/'.
+// kNativePathStyle is the style of the platform the program runs on; every
+// caller that joins paths for the file system uses it.
+//
+// The file-system procedures (PathExists, IsFolder, RemoveFile, ForceDeleteFile,
+// SaveBytesToNewFile) work on native paths. None of them keeps state.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "app/seams/dialogs.h"
+
+namespace paths {
+
+enum class PathStyle { kWindows, kPosix };
+
+#ifdef Q_OS_WIN
+inline constexpr PathStyle kNativePathStyle = PathStyle::kWindows;
+#else
+inline constexpr PathStyle kNativePathStyle = PathStyle::kPosix;
+#endif
+
+// The separator of a style: '\' or '/'.
+QChar SeparatorOf(PathStyle style);
+
+// True when the path names something whose status can be read (a file or a
+// folder; a link counts when its target exists). Never fails: a missing path,
+// an empty or invalid name or no access all give false.
+bool PathExists(const QString& path);
+
+// True when the path names a folder (with or without its trailing separator).
+// False for a file, a missing path or a status that cannot be read.
+bool IsFolder(const QString& path);
+
+// The text after the last separator; the whole path when it has none; empty
+// text when the path ends with a separator. C:\Mail\a.msg gives a.msg.
+QString FileNameOf(const QString& path, PathStyle style = kNativePathStyle);
+
+// The text up to and including the last separator; empty text when the path has
+// none. C:\Mail\a.msg gives C:\Mail\. FolderOf(p) + FileNameOf(p) == p.
+QString FolderOf(const QString& path, PathStyle style = kNativePathStyle);
+
+// The name without its extension: the text before the last '.', when that dot is
+// not the first character. Report.final.msg gives Report.final; .msg and abc stay
+// whole.
+QString StripExtension(const QString& name);
+
+// One left-to-right pass that turns each non-overlapping pair of separators into
+// one (a run of three becomes two, of four becomes two). A leading run of any
+// length becomes exactly two backslashes in the Windows style (a network prefix,
+// also made from a single leading backslash) and one '/' in the POSIX style.
+// Empty text stays empty.
+QString CollapseBackslashes(const QString& path, PathStyle style = kNativePathStyle);
+
+// Yields to the message loop, then deletes the file, falling back to
+// ForceDeleteFile. Never fails and reports nothing: a missing, read-only or
+// undeletable file, or a folder, is left as it is. A link is removed, never its
+// target.
+void RemoveFile(const QString& path, seams::EventPump& pump);
+
+// Deletes the file even when it is read-only (it is made writable first).
+// Throws seams::Failure with the system's description when it cannot.
+void ForceDeleteFile(const QString& path);
+
+// Yields to the message loop, then writes `bytes` as a new file at `path`
+// (exactly those bytes, nothing before or after). Anything already at the path
+// (a file, a folder, a link, even a dangling one) is left untouched and nothing
+// is written; the file is created exclusively, so this also holds against a
+// file that appears at the same moment. `permissions` are the POSIX mode bits of
+// the new file (the process umask applies). Throws seams::Failure when the file
+// cannot be created or written; a partly written file is removed again.
+void SaveBytesToNewFile(const QByteArray& bytes, const QString& path, seams::EventPump& pump,
+                        int permissions = 0666);
+
+}  // namespace paths

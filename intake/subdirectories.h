@@ -1,0 +1,43 @@
+// Collecting every folder below a set of start folders, level by level.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "app/seams/dialogs.h"
+
+namespace intake {
+
+// Location string of the walk's error report.
+inline constexpr char kSubDirectoriesLocation[] =
+    "in Brannock2021/08/31.AddFolder.GetSubDirectories2016 ";
+
+// True when a folder with these attributes is descended into and listed: a root
+// always; otherwise anything but exactly 22 (directory + hidden + system) or
+// exactly 1046 (the same plus reparse point). Whole-value comparisons, so 54
+// (22 + archive) qualifies.
+bool FolderQualifies(int attributes, bool is_root);
+
+// Extends `folders` in place. Every entry is a folder path ending with '/'; the
+// caller seeds it with the chosen folder + '/'. On return the set holds its
+// former entries, less those whose listing failed for want of permission or for
+// a missing path, followed by the folders below them, breadth first: all first
+// level subfolders grouped by parent in the order of the parents, then the second
+// level, and so on; within a parent, names sorted case-insensitively. With
+// recurse = false only the first level is added.
+//
+// Skipped with everything below them: names with HasBadNameChars or a '?', names
+// that are not valid UTF-8. Entries kMaxPathLength long or longer stay but are
+// not descended into.
+//
+// A folder is walked at most once per call, recognised by device and inode: a
+// link or bind mount leading back to a folder already met (a loop, or a second
+// way into the same folder) adds nothing, so the walk always ends and no file of
+// the tree is listed twice. Yields through `pump` once per folder looked up, once
+// per subfolder met and once per new entry appended. Unexpected failures of the
+// lookup and appending steps are shown through the error report on `dialogs`,
+// and the walk goes on; a folder that cannot be listed is handled silently.
+void GetSubDirectories2016(QStringList& folders, bool recurse, seams::Dialogs& dialogs,
+                           seams::EventPump& pump);
+
+}  // namespace intake

@@ -1,0 +1,214 @@
+#include "intake/subdirectories.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/seams/error_report.h"
+#include "intake/folder_picker.h"
+#include "tests/intake/unprivileged.h"
+#include "tests/support/scripted_dialogs.h"
+
+using testing_support::ScriptedDialogs;
+using testing_support::ScriptedPump;
+
+namespace {
+
+void MakeFolders(const QString& base, const QStringList& relative) {
+  for (const QString& r : relative) QVERIFY2(QDir().mkpath(base + u'/' + r), qPrintable(r));
+}
+
+QStringList Walk(QStringList folders, bool recurse, ScriptedDialogs& dialogs, ScriptedPump& pump) {
+  intake::GetSubDirectories2016(folders, recurse, dialogs, pump);
+  return folders;
+}
+
+}  // namespace
+
+class SubDirectoriesTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void walksBreadthFirst();
+  void startFolderWithoutSubfoldersStaysAlone();
+  void withoutRecursionOnlyFirstLevel();
+  void hiddenFoldersAreWalked();
+  void skipsBadNamesWithEverythingBelow();
+  void linkLoopsAndSecondWaysInAreWalkedOnce();
+  void unreadableFolderLeavesTheSet();
+  void folderVanishingDuringYieldIsReportedAndDropped();
+  void folderQualifies_data();
+  void folderQualifies();
+  void browseForFolder_data();
+  void browseForFolder();
+};
+
+void SubDirectoriesTest::walksBreadthFirst() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  const QString data = dir.path() + "/data/";
+  MakeFolders(dir.path(), {"data/b", "data/a/a1", "data/B2/deep/deeper"});
+  ScriptedDialogs dialogs;
+  ScriptedPump pump;
+  const QStringList result = Walk({data}, true, dialogs, pump);
+  QCOMPARE(result, (QStringList{data, data + "a/", data + "b/", data + "B2/", data + "a/a1/",
+                                data + "B2/deep/", data + "B2/deep/deeper/"}));
+  QVERIFY(dialogs.messages.empty());
+  // One yield per lookup, per subfolder met and per entry appended.
+  QCOMPARE(pump.yields, 7 + 6 + 6);
+}
+
+void SubDirectoriesTest::startFolderWithoutSubfoldersStaysAlone() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  QFile file(dir.path() + "/only-a-file.msg");
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  ScriptedDialogs dialogs;
+  ScriptedPump pump;
+  QCOMPARE(Walk({dir.path() + u'/'}, true, dialogs, pump), QStringList{dir.path() + u'/'});
+}
+
+void SubDirectoriesTest::withoutRecursionOnlyFirstLevel() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  MakeFolders(dir.path(), {"x/y/z"});
+  const QString base = dir.path() + u'/';
+  ScriptedDialogs dialogs;
+  ScriptedPump pump;
+  QCOMPARE(Walk({base}, false, dialogs, pump), (QStringList{base, base + "x/"}));
+}
+
+void SubDirectoriesTest::hiddenFoldersAreWalked() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  MakeFolders(dir.path(), {".hidden/inner"});
+  const QString base = dir.path() + u'/';
+  ScriptedDialogs dialogs;
+  ScriptedPump pump;
+  QCOMPARE(Walk({base}, true, dialogs, pump),
+           (QStringList{base, base + ".hidden/", base + ".hidden/inner/"}));
+}
+
+void SubDirectoriesTest::skipsBadNamesWithEverythingBelow() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  MakeFolders(dir.path(), {"why?/below", "tab\there/below", QString::fromUtf8("café/ok")});
+  const QByteArray raw = QFile::encodeName(dir.path()) + "/bad\xfe";
+  QVERIFY(::mkdir(raw.constData(), 0755) == 0);
+  QVERIFY(::mkdir((raw + "/below").constData(), 0755) == 0);
+  const QString base = dir.path() + u'/';
+  ScriptedDialogs dialogs;
+  ScriptedPump pump;
+  const QString cafe = base + QString::fromUtf8("café/");
+  const QStringList result = Walk({base}, true, dialogs, pump);
+  // QTemporaryDir cannot name the undecodable folder, so it goes here.
+  ::rmdir((raw + "/below").constData());
+  ::rmdir(raw.constData());
+  QCOMPARE(result, (QStringList{base, cafe, cafe + "ok/"}));
+}
+
+void SubDirectoriesTest::linkLoopsAndSecondWaysInAreWalkedOnce() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  const QString data = dir.path() + "/data/";
+  MakeFolders(dir.path(), {"data/a/a1", "data/b", "outside/o1"});
+  QVERIFY(QFile::link(data, data + "a/a1/back-to-top"));  // a loop
+  QVERIFY(QFile::link(data + "a", data + "b/alias-of-a"));  // a second way in
+  QVERIFY(QFile::link(dir.path() + "/outside", data + "b/elsewhere"));  // a plain link
+  ScriptedDialogs dialogs;
+  ScriptedPump pump;
+  const QStringList result = Walk({data}, true, dialogs, pump);
+  QCOMPARE(result, (QStringList{data, data + "a/", data + "b/", data + "a/a1/",
+                                data + "b/elsewhere/", data + "b/elsewhere/o1/"}));
+  // The start folder given twice is listed once but stays twice.
+  QCOMPARE(Walk({data, data}, false, dialogs, pump),
+           (QStringList{data, data, data + "a/", data + "b/"}));
+  QVERIFY(dialogs.messages.empty());
+}
+
+void SubDirectoriesTest::unreadableFolderLeavesTheSet() {
+  RUN_AS_UNPRIVILEGED_USER();
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  MakeFolders(dir.path(), {"one/locked/inside", "one/open/x", "two/sub", "three/t"});
+  const QString base = dir.path() + u'/';
+  QVERIFY(::chmod(QFile::encodeName(base + "one/locked").constData(), 0) == 0);
+  QVERIFY(::chmod(QFile::encodeName(base + "three").constData(), 0) == 0);
+  ScriptedDialogs dialogs;
+  ScriptedPump pump;
+  const QStringList result =
+      Walk({base + "one/", base + "two/", base + "three/"}, true, dialogs, pump);
+  ::chmod(QFile::encodeName(base + "one/locked").constData(), 0755);
+  ::chmod(QFile::encodeName(base + "three").constData(), 0755);
+  // Both unreadable folders leave: the start entry "three/" and "one/locked/" found
+  // below; the walk goes on after each, without a message.
+  QCOMPARE(result, (QStringList{base + "one/", base + "two/", base + "one/open/",
+                                base + "two/sub/", base + "one/open/x/"}));
+  QVERIFY(dialogs.messages.empty());
+}
+
+void SubDirectoriesTest::folderVanishingDuringYieldIsReportedAndDropped() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  MakeFolders(dir.path(), {"keep/k", "gone/g"});
+  const QString base = dir.path() + u'/';
+  ScriptedDialogs dialogs;
+  ScriptedPump pump;
+  // The first yield follows the lookup of the first start entry: another handler
+  // removes that folder meanwhile.
+  pump.actions[1] = [&] { QVERIFY(QDir(base + "gone").removeRecursively()); };
+  const QStringList result = Walk({base + "gone/", base + "keep/"}, true, dialogs, pump);
+  QCOMPARE(result, (QStringList{base + "keep/", base + "keep/k/"}));
+  QCOMPARE(dialogs.messages.size(), size_t(1));
+  QCOMPARE(dialogs.messages[0].title, QStringLiteral("Application Error"));
+  QCOMPARE(dialogs.messages[0].text,
+           seams::ErrorReportText("Path not found", intake::kSubDirectoriesLocation, 116));
+}
+
+void SubDirectoriesTest::folderQualifies_data() {
+  QTest::addColumn<int>("attributes");
+  QTest::addColumn<bool>("root");
+  QTest::addColumn<bool>("qualifies");
+  QTest::newRow("plain folder") << 16 << false << true;
+  QTest::newRow("hidden folder") << 18 << false << true;
+  QTest::newRow("hidden system folder") << 22 << false << false;
+  QTest::newRow("hidden system junction") << 1046 << false << false;
+  QTest::newRow("hidden system archive folder") << 54 << false << true;
+  QTest::newRow("linked folder") << 1040 << false << true;
+  QTest::newRow("root whatever its value") << 22 << true << true;
+}
+
+void SubDirectoriesTest::folderQualifies() {
+  QFETCH(int, attributes);
+  QFETCH(bool, root);
+  QFETCH(bool, qualifies);
+  QCOMPARE(intake::FolderQualifies(attributes, root), qualifies);
+}
+
+void SubDirectoriesTest::browseForFolder_data() {
+  QTest::addColumn<QString>("answer");
+  QTest::addColumn<QString>("result");
+  QTest::newRow("cancel") << "" << "";
+  QTest::newRow("plain") << "/home/u/Mail" << "/home/u/Mail";
+  QTest::newRow("trailing separator dropped") << "/home/u/Mail/" << "/home/u/Mail";
+  QTest::newRow("root keeps its own") << "/" << "/";
+  QTest::newRow("cut at NUL") << QStringLiteral("/a") + QChar(u'\0') + "junk" << "/a";
+}
+
+void SubDirectoriesTest::browseForFolder() {
+  QFETCH(QString, answer);
+  QFETCH(QString, result);
+  ScriptedDialogs dialogs;
+  dialogs.folder_answers.enqueue(answer);
+  QCOMPARE(intake::BrowseForFolder(dialogs, "Please select folder:", "/start"), result);
+  QCOMPARE(dialogs.folder_requests.size(), size_t(1));
+  QCOMPARE(dialogs.folder_requests[0].title, QStringLiteral("Please select folder:"));
+  QCOMPARE(dialogs.folder_requests[0].arg, QStringLiteral("/start"));
+}
+
+QTEST_GUILESS_MAIN(SubDirectoriesTest)
+#include "subdirectories_test.moc"
