@@ -84,9 +84,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 }
 
 OutputFile::OutputFile(std::string folder, std::string uuid, std::string temp_path, int fd)
-    : folder_(std::move(folder)), uuid_(std::move(uuid)), temp_path_(std::move(temp_path)), fd_(fd) {
-  buffer_.reserve(kBufferSize);
-}
+    : folder_(std::move(folder)), uuid_(std::move(uuid)), temp_path_(std::move(temp_path)), fd_(fd) {}
 
 Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder) {
   struct stat st {};
@@ -109,7 +107,19 @@ Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     errno = open_errno;
     if (fd >= 0) {
-      return std::unique_ptr<OutputFile>(new OutputFile(folder, std::move(uuid), std::move(temp), fd));
+      std::unique_ptr<OutputFile> out;
+      try {
+        out.reset(new OutputFile(folder, std::move(uuid), std::move(temp), fd));
+      } catch (...) {
+        // Out of memory before an object owns the file: remove it here (by the
+        // recorded path, since `temp` may already be moved from).
+        ::close(fd);
+        if (g_temp_active) ::unlink(g_temp_path);
+        g_temp_active = 0;
+        throw;
+      }
+      out->buffer_.reserve(kBufferSize);  // if this throws, the destructor removes the file
+      return out;
     }
     if (errno != EEXIST) {
       return MakeError(ErrorCode::kIo, 0, "Cannot write to the output folder " + folder + ": " + std::strerror(errno));
