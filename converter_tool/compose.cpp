@@ -250,9 +250,10 @@ struct SignedEntityHead {
 };
 
 // The header block at the start of a stored signed entity. Outlook keeps a few
-// outer fields there (MIME-Version, X-MimeOLE) besides Content-Type; the message's
-// own header already has MIME-Version, so that one is dropped. The signature
-// covers only what follows the blank line, which is passed on untouched.
+// outer fields there (MIME-Version, X-MimeOLE) besides Content-Type; Content-*
+// and X-* fields are kept, the rest (MIME-Version and anything addressing) is
+// already in the message's own header. The signature covers only what follows
+// the blank line, which is passed on untouched.
 std::optional<SignedEntityHead> ParseSignedEntityHead(std::string_view bytes) {
   SignedEntityHead head;
   bool has_signed_type = false;
@@ -277,7 +278,9 @@ std::optional<SignedEntityHead> ParseSignedEntityHead(std::string_view bytes) {
         if (c <= 0x20 || c >= 0x7F) return std::nullopt;
       }
       const std::string_view name = line.substr(0, colon);
-      keep = !EqualsNoCase(name, "MIME-Version");
+      // Only the entity's own fields: addressing fields there would repeat (or
+      // contradict) the message's header written above them.
+      keep = StartsWithNoCase(name, "Content-") || StartsWithNoCase(name, "X-");
       if (EqualsNoCase(name, "Content-Type")) {
         std::string_view value = line.substr(colon + 1);
         while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
@@ -604,6 +607,12 @@ class Composer {
         break;
     }
 
+    if (a.method == msg::AttachMethod::kByValue && a.data) {
+      Result<std::optional<mime::Entity>> message = StoredMessagePart(a, name);
+      if (!message) return std::move(message).error();
+      if (*message) return message;
+    }
+
     const std::string cid = UsableContentId(a.content_id);
     const std::string location = RemoveNuls(a.content_location);
     const bool by_cid = !cid.empty() && cids.count(Lower(cid)) > 0;
@@ -633,6 +642,35 @@ class Composer {
       inline_parts.push_back(std::move(e));
       return std::optional<mime::Entity>();
     }
+    return std::optional<mime::Entity>(std::move(e));
+  }
+
+  // A stored Internet message (.eml attached by value) goes out as
+  // message/rfc822 when its bytes can stand in a 7bit part as they are: ASCII,
+  // CR LF lines of at most 998 characters, starting with a header field. Anything
+  // else stays a base64 attachment, which keeps its bytes just as well.
+  Result<std::optional<mime::Entity>> StoredMessagePart(const msg::Attachment& a, const std::string& name) {
+    constexpr uint64_t kMaxInlineMessageBytes = 16u << 20;
+    const std::optional<std::string> tag = mime::NormalizeMediaType(a.mime_tag);
+    const bool is_message = tag ? *tag == "message/rfc822" : EndsWithNoCase(name, ".eml");
+    if (!is_message || a.data->size() == 0 || a.data->size() > kMaxInlineMessageBytes) {
+      return std::optional<mime::Entity>();
+    }
+    Result<std::string> bytes = content_.ReadAttachmentPrefix(a, kMaxInlineMessageBytes);
+    if (!bytes) return std::move(bytes).error();
+    const mime::BodyScan scan = mime::ScanBody(*bytes);
+    const size_t colon = bytes->find(':');
+    const bool starts_with_field = colon != std::string::npos && colon > 0 && colon < bytes->find("\r\n");
+    if (scan.eight_bit || scan.nuls || scan.bare_cr || scan.bare_lf || scan.controls ||
+        scan.longest_line > mime::kMaxLineLength || !starts_with_field) {
+      return std::optional<mime::Entity>();
+    }
+    mime::Entity e;
+    e.media_type = "message/rfc822";
+    e.encoding = mime::TransferEncoding::k7bit;
+    e.disposition = "attachment";
+    e.disposition_params = {{"filename", name, false}};
+    e.body = std::move(*bytes);
     return std::optional<mime::Entity>(std::move(e));
   }
 
@@ -837,7 +875,8 @@ Result<std::optional<mime::ChunkSource>> CompoundFileContent::OleData(const msg:
     if (!st) return std::move(st).error();
     if (auto payload = Ole10NativePayload(prefix, file.entry(*native).size)) {
       const EntryId id = *native;
-      const auto [offset, length] = *payload;
+      const uint64_t offset = payload->first;
+      const uint64_t length = payload->second;
       return std::optional<mime::ChunkSource>([&file, id, offset, length](const mime::ChunkFn& fn) {
         return ForwardChunks(file, id, offset, length, fn);
       });

@@ -358,9 +358,40 @@ TEST(ComposeTest, EmbeddedReferenceOleAndEmptyAttachmentsAllAppear) {
   EXPECT_NE(text.find("filename=attachment.bin"), std::string::npos);  // the nameless one
 }
 
+TEST(ComposeTest, StoredMessagesGoOutAsMessageWhenTheirBytesAllow) {
+  struct Row {
+    const char* fault;
+    std::string tag, name, bytes;
+    std::string expected_type;
+  } rows[] = {
+      {"clean stored message", "message/rfc822", "a.eml", "Subject: x\r\n\r\nbody\r\n", "message/rfc822"},
+      {"by extension alone", "", "b.eml", "From: a@b\r\n\r\nhi", "message/rfc822"},
+      {"8-bit bytes stay base64", "message/rfc822", "c.eml", "Subject: \xe9\r\n\r\n", "application/octet-stream"},
+      {"bare LF stays base64", "message/rfc822", "d.eml", "Subject: x\n\nbody\n", "application/octet-stream"},
+      {"not a header block", "message/rfc822", "e.eml", "hello world\r\n", "application/octet-stream"},
+  };
+  for (const Row& r : rows) {
+    msg::Message m = BasicMessage();
+    m.attachments.push_back(File(r.name, r.tag));
+    FakeContent content;
+    content.data = {{r.name, r.bytes}};
+    m.attachments.back().data = msg::StreamRef(nullptr, 0, r.bytes.size());
+    Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+    ASSERT_TRUE(out.ok());
+    ASSERT_EQ(out->body.parts.size(), 2u);
+    EXPECT_EQ(out->body.parts[1].media_type, r.expected_type) << r.fault;
+    if (r.expected_type == "message/rfc822") {
+      EXPECT_NE(Written(*out).find("7bit\r\nContent-Disposition: attachment; filename=" + r.name + "\r\n\r\n" + r.bytes),
+                std::string::npos)
+          << r.fault;
+    }
+  }
+}
+
 TEST(ComposeTest, ClearSignedBodyIsCopiedAfterOurHeader) {
   const std::string stored =
-      "MIME-Version: 1.0\r\nContent-Type: multipart/signed; protocol=\"application/pkcs7-signature\";\r\n"
+      "MIME-Version: 1.0\r\nBcc: smuggled@example.com\r\n"
+      "Content-Type: multipart/signed; protocol=\"application/pkcs7-signature\";\r\n"
       "\tboundary=\"b\"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\nsigned\r\n--b--\r\n";
   msg::Message m = BasicMessage();
   m.message_class = "IPM.Note.SMIME.MultipartSigned";
@@ -373,6 +404,7 @@ TEST(ComposeTest, ClearSignedBodyIsCopiedAfterOurHeader) {
   const std::string signed_part = stored.substr(stored.find("\r\n\r\n"));
   EXPECT_NE(text.find(signed_part), std::string::npos);
   EXPECT_EQ(text.find("MIME-Version"), text.rfind("MIME-Version")) << "MIME-Version twice";
+  EXPECT_EQ(text.find("smuggled"), std::string::npos) << "a stored Bcc field was carried";
   EXPECT_NE(text.find("MIME-Version: 1.0\r\nContent-Type: multipart/signed;"), std::string::npos) << text;
 
   // Bytes without a header block are not a signed entity: ordinary mail then.
