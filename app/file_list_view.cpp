@@ -57,7 +57,9 @@ void FileListView::mousePressEvent(QMouseEvent* event) {
 }
 
 void FileListView::mouseMoveEvent(QMouseEvent* event) {
-  QTreeWidget::mouseMoveEvent(event);
+  // With a button held the list would select the rows the pointer crosses;
+  // while a row is moved only the window's handler changes the selection.
+  if (event->buttons() == Qt::NoButton) QTreeWidget::mouseMoveEvent(event);
   emit MouseMoved(event->buttons(), event->position().toPoint());
 }
 

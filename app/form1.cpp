@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "app/cursor_file.h"
+#include "conversion/path_helpers.h"
 #include "app/seams/error_report.h"
 
 namespace {
@@ -37,8 +38,10 @@ QString Location(const char* procedure) {
 // A skin file is a style sheet; anything this large is not one.
 constexpr qint64 kMaxSkinBytes = 4 << 20;
 
+// Both separators count on every platform: folders come from Qt with '/' and
+// from the user or an older store in the Windows form.
 bool EndsWithSeparator(const QString& path) {
-  return path.endsWith(QDir::separator()) || path.endsWith(QLatin1Char('/'));
+  return path.endsWith(QLatin1Char('/')) || path.endsWith(QLatin1Char('\\'));
 }
 
 }  // namespace
@@ -189,7 +192,7 @@ void Form1::Form_Load() {
   seams::Guard guard(dialogs_, Location("Form_Load"));
   guard.Step(100, [&] { ApplySkin(); });
   const QString hand_file = QDir(app_folder_).filePath(QStringLiteral("HAND-M.CUR"));
-  if (guard.If(102, [&] { return QFileInfo::exists(hand_file); })) {
+  if (guard.If(102, [&] { return paths::PathExists(hand_file); })) {
     guard.Step(104, [&] { LoadHandPointer(hand_file); });
   }
   guard.Step(106, [&] { OpenHomePageAtRandom(); });

@@ -175,6 +175,18 @@ class Form1 : public QWidget {
   QPersistentModelIndex drag_item_;
 
   // --- conversion run (form1_convert.cpp) ---
+ public:
+  // True from the start to the end of a run; a second "Start Converting" while
+  // it is set does nothing.
+  bool ConversionBusy = false;
+  // For tests and benchmarks: the folder the tool is written to (empty: the
+  // user's private folder), the length of one wait cycle in milliseconds, and
+  // the tool's image (empty: the carried one).
+  QString conversion_tool_folder;
+  int conversion_cycle_ms = 100;
+  std::function<QByteArray()> conversion_tool_image;
+
+ private:
 
   // --- intake (form1_intake.cpp) ---
   // Appends every sample file not yet listed, then offers to open the folder.

@@ -114,6 +114,10 @@ struct Message {
   std::string in_reply_to;
   std::string references;
   std::string transport_headers;  // PidTagTransportMessageHeaders
+  // The named property "Content-Type" of the PS_INTERNET_HEADERS set: the full
+  // header value of an S/MIME item's outer entity (e.g. "application/pkcs7-mime;
+  // smime-type=enveloped-data; name=smime.p7m"), empty when absent.
+  std::string internet_content_type;
   int32_t importance = 1;
 
   // Directory entry of the storage the item was read from (the root, or an

@@ -1,5 +1,6 @@
 #include "formats/msg/properties.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string_view>
@@ -102,6 +103,73 @@ std::optional<OneOffEntryId> ParseOneOffEntryId(Bytes bytes, uint32_t codepage) 
   id.address_type = std::move(*type);
   id.address = std::move(*address);
   return id;
+}
+
+namespace {
+
+std::string LowerAscii(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return s;
+}
+
+Result<std::vector<uint8_t>> ReadNamedStream(const cfb::CompoundFile& file, cfb::EntryId storage, const char* name) {
+  std::optional<cfb::EntryId> e = file.FindChild(storage, name);
+  if (!e || !file.entry(*e).is_stream()) return std::vector<uint8_t>();
+  return file.ReadStream(*e, limits::kMaxPropertyStreamBytes);
+}
+
+}  // namespace
+
+Result<NamedProperties> NamedProperties::Read(const cfb::CompoundFile& file) {
+  NamedProperties map;
+  std::optional<cfb::EntryId> storage = file.FindChild(cfb::kRootEntry, "__nameid_version1.0");
+  if (!storage || !file.entry(*storage).is_storage()) return map;
+  Result<std::vector<uint8_t>> guids = ReadNamedStream(file, *storage, "__substg1.0_00020102");
+  if (!guids) return std::move(guids).error();
+  Result<std::vector<uint8_t>> entries = ReadNamedStream(file, *storage, "__substg1.0_00030102");
+  if (!entries) return std::move(entries).error();
+  Result<std::vector<uint8_t>> strings = ReadNamedStream(file, *storage, "__substg1.0_00040102");
+  if (!strings) return std::move(strings).error();
+
+  // Only string-named entries are kept; numeric ones are not used by the reader.
+  // A bad entry (GUID index or string offset out of range) is skipped.
+  for (size_t off = 0; off + 8 <= entries->size(); off += 8) {
+    const uint32_t name_or_offset = LoadU32Le(entries->data() + off);
+    const uint32_t info = LoadU32Le(entries->data() + off + 4);
+    if ((info & 1) == 0) continue;
+    const uint32_t guid_index = (info >> 1) & 0x7FFF;
+    const uint32_t property_index = info >> 16;
+    if (property_index > 0x7FFE) continue;
+    Guid guid{};
+    if (guid_index == 1 || guid_index == 2) {
+      // PS_MAPI {00020328-...} and PS_PUBLIC_STRINGS {00020329-...}.
+      guid = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+      if (guid_index == 2) guid[0] = 0x29;
+    } else if (guid_index >= 3) {
+      std::optional<Bytes> g = Slice(*guids, (guid_index - 3) * 16ull, 16);
+      if (!g) continue;
+      std::copy(g->begin(), g->end(), guid.begin());
+    } else {
+      continue;
+    }
+    std::optional<Bytes> length = Slice(*strings, name_or_offset, 4);
+    if (!length) continue;
+    std::optional<Bytes> name = Slice(*strings, name_or_offset + 4ull, LoadU32Le(length->data()));
+    if (!name) continue;
+    map.entries_.push_back(
+        {guid, LowerAscii(DecodeUnicodeString(*name)), static_cast<uint16_t>(0x8000 + property_index)});
+  }
+  return map;
+}
+
+std::optional<uint16_t> NamedProperties::Find(const Guid& guid, std::string_view name) const {
+  const std::string key = LowerAscii(std::string(name));
+  for (const Entry& e : entries_) {
+    if (e.guid == guid && e.name == key) return e.id;
+  }
+  return std::nullopt;
 }
 
 Result<PropertyBag> PropertyBag::Read(const cfb::CompoundFile& file, cfb::EntryId storage, size_t header_size) {

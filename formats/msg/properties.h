@@ -3,11 +3,13 @@
 // __properties_version1.0 stream and the __substg1.0_IIIITTTT streams beside it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/cfb/compound_file.h"
@@ -52,6 +54,33 @@ struct OneOffEntryId {
 // nullopt when `bytes` is not a well-formed one-off entry id; 8-bit strings in it
 // are decoded with `codepage`.
 std::optional<OneOffEntryId> ParseOneOffEntryId(Bytes bytes, uint32_t codepage);
+
+// The named-property map of a file (root storage __nameid_version1.0): which
+// property id (0x8000 and up) stands for a (property set, name) pair. Embedded
+// messages use the map of the root.
+class NamedProperties {
+ public:
+  using Guid = std::array<uint8_t, 16>;  // in the file's byte order
+  // PS_INTERNET_HEADERS {00020386-0000-0000-C000-000000000046}.
+  static constexpr Guid kInternetHeaders = {0x86, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                            0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+  // Reads the map; a missing or damaged map is empty (named properties are
+  // content, not structure), but a broken stream chain is an error.
+  static Result<NamedProperties> Read(const cfb::CompoundFile& file);
+
+  // The property id of the string-named property `name` (compared without
+  // regard to ASCII case) in the set `guid`.
+  std::optional<uint16_t> Find(const Guid& guid, std::string_view name) const;
+
+ private:
+  struct Entry {
+    Guid guid;
+    std::string name;  // lower-cased ASCII, UTF-8
+    uint16_t id;
+  };
+  std::vector<Entry> entries_;
+};
 
 class PropertyBag {
  public:

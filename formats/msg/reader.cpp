@@ -182,6 +182,13 @@ Result<std::vector<cfb::EntryId>> NumberedStorages(const cfb::CompoundFile& file
   return ids;
 }
 
+Result<Message> ReadItem(const cfb::CompoundFile& file,
+                         const NamedProperties& named,
+                         cfb::EntryId storage,
+                         size_t header_size,
+                         int depth,
+                         uint32_t parent_codepage);
+
 Result<Recipient> ReadRecipient(const cfb::CompoundFile& file,
                                 cfb::EntryId storage,
                                 std::span<const uint32_t> cps,
@@ -206,6 +213,7 @@ Result<Recipient> ReadRecipient(const cfb::CompoundFile& file,
 }
 
 Result<Attachment> ReadAttachment(const cfb::CompoundFile& file,
+                                  const NamedProperties& named,
                                   cfb::EntryId storage,
                                   int depth,
                                   std::span<const uint32_t> cps,
@@ -244,7 +252,7 @@ Result<Attachment> ReadAttachment(const cfb::CompoundFile& file,
 
   if (std::optional<cfb::EntryId> object = bag->FindStorage(kAttachDataBinary, kPtObject)) {
     if (a.method == AttachMethod::kEmbeddedMessage) {
-      Result<Message> embedded = ReadEmbeddedMessage(file, *object, depth + 1, cps.front());
+      Result<Message> embedded = ReadItem(file, named, *object, kEmbeddedHeaderSize, depth + 1, cps.front());
       if (!embedded) return std::move(embedded).error();
       a.embedded = std::make_unique<Message>(std::move(*embedded));
     } else {
@@ -257,6 +265,7 @@ Result<Attachment> ReadAttachment(const cfb::CompoundFile& file,
 }
 
 Result<Message> ReadItem(const cfb::CompoundFile& file,
+                         const NamedProperties& named,
                          cfb::EntryId storage,
                          size_t header_size,
                          int depth,
@@ -310,6 +319,10 @@ Result<Message> ReadItem(const cfb::CompoundFile& file,
       !s) {
     return std::move(s).error();
   }
+  if (std::optional<uint16_t> id = named.Find(NamedProperties::kInternetHeaders, "Content-Type")) {
+    if (Status st = ReadString(bag, *id, string_cps, m.internet_content_type); !st) return std::move(st).error();
+  }
+
   if (Status s = ReadAddress(bag,
                              {kSentRepresentingName, kSentRepresentingEmailAddress, kSentRepresentingAddressType,
                               kSentRepresentingSmtpAddress, kSentRepresentingEntryId},
@@ -358,7 +371,7 @@ Result<Message> ReadItem(const cfb::CompoundFile& file,
   if (!attachments) return std::move(attachments).error();
   m.attachments.reserve(attachments->size());
   for (cfb::EntryId id : *attachments) {
-    Result<Attachment> a = ReadAttachment(file, id, depth, string_cps, m.warnings);
+    Result<Attachment> a = ReadAttachment(file, named, id, depth, string_cps, m.warnings);
     if (!a) return std::move(a).error();
     m.attachments.push_back(std::move(*a));
   }
@@ -368,7 +381,9 @@ Result<Message> ReadItem(const cfb::CompoundFile& file,
 }  // namespace
 
 Result<Message> ReadMessage(const cfb::CompoundFile& file) {
-  Result<Message> m = ReadItem(file, cfb::kRootEntry, kTopLevelHeaderSize, 0, 0);
+  Result<NamedProperties> named = NamedProperties::Read(file);
+  if (!named) return std::move(named).error();
+  Result<Message> m = ReadItem(file, *named, cfb::kRootEntry, kTopLevelHeaderSize, 0, 0);
   if (m) m->warnings.insert(m->warnings.begin(), file.warnings().begin(), file.warnings().end());
   return m;
 }
@@ -377,7 +392,9 @@ Result<Message> ReadEmbeddedMessage(const cfb::CompoundFile& file,
                                     cfb::EntryId storage,
                                     int depth,
                                     uint32_t parent_codepage) {
-  return ReadItem(file, storage, kEmbeddedHeaderSize, depth, parent_codepage);
+  Result<NamedProperties> named = NamedProperties::Read(file);
+  if (!named) return std::move(named).error();
+  return ReadItem(file, *named, storage, kEmbeddedHeaderSize, depth, parent_codepage);
 }
 
 Status StreamRef::ForEachChunk(const std::function<bool(std::span<const uint8_t>)>& sink) const {

@@ -86,9 +86,23 @@ Node MessageTree(const FixtureMessage& message, bool top_level, const std::strin
   Append32(header, atts);
   if (top_level) {
     header.resize(32, 0);
-    children.push_back(Node::Storage(
-        "__nameid_version1.0", {Node::Stream("__substg1.0_00020102", {}), Node::Stream("__substg1.0_00030102", {}),
-                                Node::Stream("__substg1.0_00040102", {})}));
+    // GUID stream: one GUID per named property (index 3 + k); entry stream:
+    // string offset, then kind 1 | GUID index << 1 | property index << 16;
+    // string stream: length, UTF-16LE name, padded to 4 bytes.
+    std::vector<uint8_t> guids, entries, strings;
+    for (size_t k = 0; k < message.named_properties.size(); ++k) {
+      const NamedProperty& p = message.named_properties[k];
+      guids.insert(guids.end(), p.guid.begin(), p.guid.end());
+      Append32(entries, static_cast<uint32_t>(strings.size()));
+      Append32(entries, 1u | static_cast<uint32_t>((3 + k) << 1) | static_cast<uint32_t>(k << 16));
+      std::vector<uint8_t> name = Utf16Le(p.name);
+      Append32(strings, static_cast<uint32_t>(name.size()));
+      strings.insert(strings.end(), name.begin(), name.end());
+      strings.resize((strings.size() + 3) & ~size_t{3}, 0);
+    }
+    children.push_back(Node::Storage("__nameid_version1.0", {Node::Stream("__substg1.0_00020102", guids),
+                                                             Node::Stream("__substg1.0_00030102", entries),
+                                                             Node::Stream("__substg1.0_00040102", strings)}));
   }
   AddProperties(message.props, header, children);
   for (size_t i = 0; i < message.recipients.size(); ++i) {

@@ -3,6 +3,7 @@
 // laid out as Outlook lays them out in a compound file.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -60,8 +61,16 @@ struct FixtureAttachment {
   std::shared_ptr<FixtureMessage> embedded;
 };
 
+// A string-named property of the top-level map: entry k of named_properties is
+// property id 0x8000 + k (set its value in props under that id).
+struct NamedProperty {
+  std::array<uint8_t, 16> guid;  // in the file's byte order
+  std::string name;
+};
+
 struct FixtureMessage {
   Properties props;
+  std::vector<NamedProperty> named_properties;  // top level only
   std::vector<Properties> recipients;
   std::vector<FixtureAttachment> attachments;
 };

@@ -166,6 +166,12 @@ const Fact kFacts[] = {
        ASSERT_TRUE(m.html);
        EXPECT_EQ(m.internet_codepage, 65001u);
      }},
+    {"msgreader-js/test.msg",
+     [](const Message& m) {
+       EXPECT_EQ(m.subject, "asdf");
+       EXPECT_EQ(m.internet_content_type,
+                 "multipart/mixed; boundary=\"----=_NextPart_000_0001_01D3C2C9.498F75F0\"; charset=\"us-ascii\"");
+     }},
     {"poi/logsat.com_signatures_valid.msg",
      [](const Message& m) {
        EXPECT_EQ(m.message_class, "IPM.Note.SMIME.MultipartSigned");

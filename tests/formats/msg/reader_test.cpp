@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -429,6 +430,39 @@ TEST(ReaderTest, SmtpAddressComesFromOneOffEntryIdsOnlyWhenTheyAreSmtp) {
     ASSERT_EQ(r.recipients.size(), 1u);
     EXPECT_EQ(r.recipients[0].smtp_address, row.sender_smtp);
   }
+}
+
+constexpr std::array<uint8_t, 16> kInternetHeaders = {0x86, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                      0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+TEST(ReaderTest, InternetContentTypeComesFromTheNamedPropertyMapOfTheRoot) {
+  FixtureMessage inner = Basic();
+  inner.props.Unicode(0x8001, "text/plain; charset=utf-8");
+  FixtureMessage m = Basic();
+  m.named_properties = {{{0x28, 0x03, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46}, "Content-Type"},
+                        {kInternetHeaders, "content-type"}};
+  m.props.Unicode(0x8000, "wrong set").Unicode(0x8001, "application/pkcs7-mime; smime-type=enveloped-data");
+  FixtureAttachment a;
+  a.props.Long(0x3705, 5);
+  a.embedded = std::make_shared<FixtureMessage>(inner);
+  m.attachments.push_back(a);
+  auto loaded = Load(m);
+  Message r = ReadOk(*loaded);
+  EXPECT_EQ(r.internet_content_type, "application/pkcs7-mime; smime-type=enveloped-data");
+  ASSERT_EQ(r.attachments.size(), 1u);
+  ASSERT_TRUE(r.attachments[0].embedded);
+  EXPECT_EQ(r.attachments[0].embedded->internet_content_type, "text/plain; charset=utf-8");
+
+  // A map entry whose name lies outside the string stream is skipped, not fatal.
+  Node root = msg_fixture::MessageTree(m, true);
+  for (Node& child : root.children) {
+    if (child.name != "__nameid_version1.0") continue;
+    for (Node& stream : child.children) {
+      if (stream.name == "__substg1.0_00030102") stream.data[8] = 0xF0;  // second entry's string offset
+    }
+  }
+  Loaded damaged(msg_fixture::WriteCompoundFile(root).bytes);
+  EXPECT_EQ(ReadOk(damaged).internet_content_type, "");
 }
 
 TEST(ReaderTest, ToleratesPropertyStreamsThatAreShortOrMissing) {

@@ -1,0 +1,102 @@
+// The batch conversion run behind "Start Converting": every item of the file
+// list, in list order, goes through the converter tool, and each result gets its
+// final name and place.
+//
+// The run talks to the window only through BatchHost, so it is driven from tests
+// without one. It reads the list, the output folder and the save options anew at
+// each item, so a change made during the run takes effect from the next item.
+// Failures of its steps are shown in the error report under the location below
+// with the step's number, and the run goes on with the next step.
+#pragma once
+
+#include <QByteArray>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+
+#include "app/seams/dialogs.h"
+#include "conversion/tool_runner.h"
+
+namespace conversion {
+
+inline constexpr char kConvertLocation[] = "in Quorvex2021/08/31.Form1.PushButton2_Click ";
+
+// The window as the run sees it.
+class BatchHost {
+ public:
+  virtual ~BatchHost() = default;
+  virtual int ItemCount() = 0;
+  // Text of item `index1` (1-based).
+  virtual QString ItemText(int index1) = 0;
+  // The output folder as typed (Text1).
+  virtual QString WorkingFolder() = 0;
+  virtual bool Option1Selected() = 0;
+  virtual bool Option2Selected() = 0;
+  virtual ProgressSink& Bar() = 0;
+  virtual void SetHourglass() = 0;
+  virtual void SetDefaultPointer() = 0;
+  virtual seams::Dialogs& Dialogs() = 0;
+  virtual seams::EventPump& Pump() = 0;
+  // The carried tool's executable image; throws when it cannot be loaded.
+  virtual QByteArray ToolImage() = 0;
+};
+
+// Starts the tool once and waits for it (RunAndWait's contract).
+class ToolRunner {
+ public:
+  virtual ~ToolRunner() = default;
+  virtual int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
+                         const QString& text, int start_value, int total) = 0;
+};
+
+// The real runner: a process per call, waited for in cycles of `cycle`.
+class ProcessToolRunner : public ToolRunner {
+ public:
+  explicit ProcessToolRunner(seams::EventPump& pump, std::chrono::milliseconds cycle = kWaitCycle)
+      : pump_(pump), cycle_(cycle) {}
+  int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
+                 const QString& text, int start_value, int total) override;
+
+ private:
+  seams::EventPump& pump_;
+  std::chrono::milliseconds cycle_;
+};
+
+struct BatchOptions {
+  // The folder the tool is written to; empty means PrivateToolFolder().
+  QString tool_folder;
+};
+
+// The run. `conversion_busy` is the window's ConversionBusy flag: a call while it
+// is set does nothing, and it is clear again when the call returns.
+void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_busy,
+                        const BatchOptions& options = {});
+
+// The target of a result: the folder (output folder under Option1, the source's
+// folder under Option2) joined with the source's base name and ".eml", with the
+// joined separators collapsed (native path style).
+QString TargetPathFor(const QString& source_path, const QString& folder);
+
+// The working folder as the run uses it: a separator is added when it has none
+// at its end (text typed into the box may lack it).
+QString WithTrailingSeparator(const QString& folder);
+
+// The raw names of every entry of a folder: what was there before the tool ran.
+// Empty when the folder cannot be read.
+QSet<QByteArray> FolderEntries(const QString& folder);
+
+// The .eml files (by the wildcard "*.eml", letter case ignored, hidden ones
+// included, folders never) that are in `folder` now and were not among
+// `before`. Only the new names are examined, so a folder that fills up with
+// results costs one directory read per look, not one file test per result.
+QStringList NewResultNames(const QString& folder, const QSet<QByteArray>& before);
+
+// Moves the result `from` to `to`, replacing a file at `to` in one step, so the
+// old file stays until the new one is in place. Across file systems it copies
+// to a temporary name in the target's folder, flushes, renames over the target
+// and then removes `from`. Throws seams::Failure when it cannot; both files are
+// then where they were.
+void MoveResultInPlace(const QString& from, const QString& to);
+
+}  // namespace conversion

@@ -1,0 +1,79 @@
+// Runs one program and waits for it while the window stays responsive and a
+// progress bar tells the user that work is going on.
+//
+// The wait is a cycle: read whether the process still runs, yield to the message
+// loop, wait up to one cycle length (the wait ends early when the process ends),
+// count the cycle on the bar, yield again; the cycle that first finds the process
+// ended is the last. From cycle 50 on (about five seconds) the bar's text counts
+// "Please wait.. N", and every 150 cycles (about 15 seconds) the bar moves one
+// step forward within the current item's share, never beyond a cap one step
+// below the next item's start. There is no time limit.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <chrono>
+
+#include "app/seams/dialogs.h"
+
+namespace conversion {
+
+// The progress bar as the runner and the batch run use it: a text and a real
+// value (a percentage, which may be set above 100).
+class ProgressSink {
+ public:
+  virtual ~ProgressSink() = default;
+  virtual QString Text() const = 0;
+  virtual void SetText(const QString& text) = 0;
+  virtual double Value() const = 0;
+  virtual void SetValue(double value) = 0;
+};
+
+// The result for a program that cannot be started: this base plus the error
+// number of the failure.
+inline constexpr int kStartFailureBase = -2147221504;
+
+// The length of one wait cycle.
+inline constexpr std::chrono::milliseconds kWaitCycle{100};
+
+// The cycle at which the bar starts counting, and the distance between moves.
+inline constexpr int kFirstCountedCycle = 50;
+inline constexpr int kCyclesPerStep = 150;
+
+// The command line that starts the tool on Windows: the tool path, the source
+// path and the working folder, each in double quotes, separated by one blank,
+// with every backslash of the working folder doubled so that its trailing
+// backslash cannot escape the closing quote. (On POSIX the same three pieces go
+// to the process as an argument list instead and nothing is quoted or doubled.)
+QString BuildCommandLine(const QString& tool_path, const QString& source_path,
+                         const QString& working_folder);
+
+// Nearest whole number, ties to the even neighbour (2.5 gives 2, 3.5 gives 4).
+int RoundHalfToEven(double value);
+
+// How far the bar moves for one item of `total` started at `start_value`: one
+// step is a tenth of the item's share, and the cap lies one step below the next
+// item's start. Total 4, start 25: step 2, cap 48. A total below 1 counts as 1.
+struct BarSteps {
+  int step = 0;
+  int cap = 0;
+};
+BarSteps BarStepsFor(int start_value, int total);
+
+// The bar's text in counted cycle `tick` (>= 50): `text` + ", " (when `text` is
+// not empty) + "Please wait.. " + (tick - 50).
+QString PleaseWaitText(const QString& text, long long tick);
+
+// Starts `program` with `arguments` (no shell; the tool's console output is
+// discarded) and waits until it has ended. With a bar, counts cycles on it as
+// described above and sets its text back at the end (to `text`, or to
+// "Progress Bar" when `text` is empty). Returns the process's exit code, or
+// kStartFailureBase + the error number when it cannot be started, in which case
+// nothing is waited for and the bar is not touched. Failures of the bar or the
+// pump pass to the caller. `cycle` is the length of one wait cycle (tests
+// shorten it).
+int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
+               const QString& text, int start_value, int total, seams::EventPump& pump,
+               std::chrono::milliseconds cycle = kWaitCycle);
+
+}  // namespace conversion

@@ -1,0 +1,75 @@
+// The window as the batch run sees it, with a converter script as the carried
+// tool, for driving the run without a window.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "app/seams/error_report.h"
+#include "conversion/batch_run.h"
+#include "tests/conversion/fake_progress.h"
+#include "tests/support/scripted_dialogs.h"
+
+// A converter for tests, chosen by the source's name: "nothing" writes no file
+// (and says so on its console, which nobody reads), "crash" exits with 3, "two"
+// writes two .eml files; anything else writes one
+// .eml under a fresh generated name holding "converted:" and the source's bytes.
+inline const QByteArray kTestConverter = R"(#!/bin/sh
+src="$1"; out="$2"
+case "$src" in
+  *nothing*) echo "cannot convert"; exit 0 ;;
+  *crash*) exit 3 ;;
+  *two*) printf one > "${out}r1-$$.eml"; printf two > "${out}r2-$$.eml"; exit 0 ;;
+esac
+[ -f "$src" ] || exit 0
+n=0
+while [ -e "${out}gen-$$-$n.eml" ]; do n=$((n+1)); done
+{ printf converted:; cat "$src"; } > "${out}gen-$$-$n.eml"
+)";
+
+class FakeBatchHost : public conversion::BatchHost {
+ public:
+  int ItemCount() override { return items.size(); }
+  QString ItemText(int index1) override {
+    if (on_item_text) on_item_text(index1);
+    return index1 >= 1 && index1 <= items.size() ? items[index1 - 1] : QString();
+  }
+  QString WorkingFolder() override { return working_folder; }
+  bool Option1Selected() override { return option1; }
+  bool Option2Selected() override { return option2; }
+  conversion::ProgressSink& Bar() override { return bar; }
+  void SetHourglass() override {
+    hourglass = true;
+    ++hourglass_calls;
+  }
+  void SetDefaultPointer() override { hourglass = false; }
+  seams::Dialogs& Dialogs() override { return dialogs; }
+  seams::EventPump& Pump() override { return pump; }
+  QByteArray ToolImage() override {
+    ++images_loaded;
+    if (image_fails) throw seams::Failure("Resource not found");
+    return image;
+  }
+
+  QStringList Messages() const {
+    QStringList out;
+    for (const auto& message : dialogs.messages) out.append(message.text);
+    return out;
+  }
+
+  QStringList items;
+  QString working_folder;
+  bool option1 = true;
+  bool option2 = false;
+  FakeProgress bar;
+  bool hourglass = false;
+  int hourglass_calls = 0;
+  int images_loaded = 0;
+  bool image_fails = false;
+  QByteArray image = kTestConverter;
+  std::function<void(int)> on_item_text;
+  testing_support::ScriptedDialogs dialogs;
+  testing_support::ScriptedPump pump;
+};
