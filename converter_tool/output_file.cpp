@@ -9,7 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <random>
+
+#include "formats/common/random.h"
 
 #ifdef __linux__
 #include <sys/syscall.h>
@@ -63,10 +64,9 @@ void OutputFile::RemoveTemporaryFileOnSignals() {
 }
 
 std::string NewUuid() {
-  std::random_device rd;
   uint8_t b[16];
   for (int i = 0; i < 16; i += 4) {
-    const uint32_t v = rd();
+    const uint32_t v = formats::RandomU32();
     std::memcpy(b + i, &v, 4);
   }
   b[6] = static_cast<uint8_t>((b[6] & 0x0F) | 0x40);  // version 4
