@@ -4,12 +4,12 @@
 #include <cctype>
 #include <chrono>
 #include <memory>
-#include <random>
 #include <set>
 
 #include "formats/cfb/compound_file.h"
 #include "formats/common/codepage.h"
 #include "formats/common/limits.h"
+#include "formats/common/random.h"
 #include "formats/mime/media_types.h"
 #include "formats/rtf/rtf.h"
 
@@ -700,10 +700,9 @@ class Composer {
   std::string RandomHex() const {
     if (options_.random_hex) return options_.random_hex();
     static constexpr char kDigits[] = "0123456789abcdef";
-    std::random_device rd;
     std::string out;
     for (int i = 0; i < 4; ++i) {
-      uint32_t v = rd();
+      uint32_t v = formats::RandomU32();
       for (int k = 0; k < 8; ++k, v >>= 4) out += kDigits[v & 15];
     }
     return out;
