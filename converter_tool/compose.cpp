@@ -4,12 +4,12 @@
 #include <cctype>
 #include <chrono>
 #include <memory>
-#include <random>
 #include <set>
 
 #include "formats/cfb/compound_file.h"
 #include "formats/common/codepage.h"
 #include "formats/common/limits.h"
+#include "formats/common/random.h"
 #include "formats/mime/media_types.h"
 #include "formats/rtf/rtf.h"
 
@@ -422,6 +422,23 @@ class Composer {
     return out;
   }
 
+  // The one line that says why an item has no usable sender: users act on it
+  // (a draft cannot be converted; an internal sender needs the SMTP address).
+  static std::string NoSenderReason(const msg::Message& m) {
+    constexpr char kPrefix[] = "Sender has no Internet mail address";
+    const msg::Address* known = nullptr;
+    for (const msg::Address* group : {&m.sender, &m.sent_representing}) {
+      if (!known && (!group->address.empty() || !group->name.empty())) known = group;
+    }
+    if (known == nullptr) return std::string(kPrefix) + " (the item has no sender: an unsent draft)";
+    const std::string who = RemoveNuls(known->name.empty() ? known->address : known->name);
+    if (known->address_type == "EX") {
+      return std::string(kPrefix) + " (\"" + who + "\" has only an Exchange address and the file holds no SMTP address)";
+    }
+    if (known->address.empty()) return std::string(kPrefix) + " (\"" + who + "\" has no address)";
+    return std::string(kPrefix) + " (\"" + RemoveNuls(known->address) + "\" is not an Internet mail address)";
+  }
+
  private:
   Result<std::vector<std::string>> HeaderFields(const msg::Message& m, bool top_level) {
     std::vector<std::string> fields;
@@ -450,7 +467,7 @@ class Composer {
     if (from) {
       fields.push_back(mime::FoldAddressList("From", {*from}));
     } else if (top_level) {
-      return MakeError(ErrorCode::kNoSender, 0, "Sender has no Internet mail address");
+      return MakeError(ErrorCode::kNoSender, 0, NoSenderReason(m));
     }
     // An embedded item without a sender (a draft, a forwarded unsent message) is
     // still carried, only without From: dropping it would lose the attachment.
@@ -683,10 +700,9 @@ class Composer {
   std::string RandomHex() const {
     if (options_.random_hex) return options_.random_hex();
     static constexpr char kDigits[] = "0123456789abcdef";
-    std::random_device rd;
     std::string out;
     for (int i = 0; i < 4; ++i) {
-      uint32_t v = rd();
+      uint32_t v = formats::RandomU32();
       for (int k = 0; k < 8; ++k, v >>= 4) out += kDigits[v & 15];
     }
     return out;

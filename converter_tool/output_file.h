@@ -7,6 +7,7 @@
 // removes the temporary file: a failed run leaves the folder as it found it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,10 @@ class OutputFile : public formats::mime::Sink {
   static void RemoveTemporaryFileOnSignals();
 
   static constexpr size_t kBufferSize = 256 * 1024;
+  // Pieces at least this large skip the buffer.
+  static constexpr size_t kDirectWriteSize = 32 * 1024;
+  // Written bytes handed to the disk in steps of this size before the fsync.
+  static constexpr uint64_t kWritebackStep = 8 << 20;
 
   // Errors: kIo naming the folder and the system's reason.
   static formats::Result<std::unique_ptr<OutputFile>> Create(const std::string& folder);
@@ -46,6 +51,7 @@ class OutputFile : public formats::mime::Sink {
  private:
   OutputFile(std::string folder, std::string uuid, std::string temp_path, int fd);
   formats::Status Flush();
+  formats::Status WriteAll(const char* data, size_t size);
   formats::Status Fail(const std::string& what, int error_number);
 
   std::string folder_;
@@ -54,6 +60,8 @@ class OutputFile : public formats::mime::Sink {
   int fd_ = -1;
   bool committed_ = false;
   std::vector<char> buffer_;
+  uint64_t written_ = 0;
+  uint64_t writeback_from_ = 0;
 };
 
 }  // namespace converter

@@ -1,7 +1,8 @@
 #include "formats/mime/base64.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -31,10 +32,39 @@ inline void EncodeGroup(const uint8_t* in, char* out) {
   std::memcpy(out + 2, &kPairs.chars[2 * (v & 0xFFF)], 2);
 }
 
-// One full line: 57 bytes -> 76 characters + CR LF. Straight-line code the compiler
-// unrolls; no branch per byte.
+inline uint16_t Pair(uint64_t v) {
+  uint16_t two;
+  std::memcpy(&two, &kPairs.chars[2 * (v & 0xFFF)], 2);
+  return two;
+}
+
+// Two groups at once: one 8-byte load (of which 6 bytes are used) and one 8-byte
+// store, about half the instructions of two EncodeGroup calls. `in` must have 8
+// readable bytes.
+inline void EncodeTwoGroups(const uint8_t* in, char* out) {
+  if constexpr (std::endian::native == std::endian::little) {
+    uint64_t w;
+    std::memcpy(&w, in, 8);
+#if defined(__GNUC__) || defined(__clang__)
+    w = __builtin_bswap64(w) >> 16;
+#else
+    w = ((w & 0xFF) << 40) | ((w & 0xFF00) << 24) | ((w & 0xFF0000) << 8) | ((w >> 8) & 0xFF0000) |
+        ((w >> 24) & 0xFF00) | ((w >> 40) & 0xFF);
+#endif
+    const uint64_t chars = uint64_t{Pair(w >> 36)} | (uint64_t{Pair(w >> 24)} << 16) |
+                           (uint64_t{Pair(w >> 12)} << 32) | (uint64_t{Pair(w)} << 48);
+    std::memcpy(out, &chars, 8);
+  } else {
+    EncodeGroup(in, out);
+    EncodeGroup(in + 3, out + 4);
+  }
+}
+
+// One full line: 57 bytes -> 76 characters + CR LF. Nine double groups (the last
+// one reads up to byte 56) and one single; no branch per byte.
 inline void EncodeLine(const uint8_t* in, char* out) {
-  for (int g = 0; g < 19; ++g) EncodeGroup(in + 3 * g, out + 4 * g);
+  for (int g = 0; g < 9; ++g) EncodeTwoGroups(in + 6 * g, out + 8 * g);
+  EncodeGroup(in + 54, out + 72);
   out[76] = '\r';
   out[77] = '\n';
 }

@@ -1,5 +1,4 @@
-#include <random>
-
+#include "formats/common/random.h"
 #include "formats/mime/base64.h"
 #include "formats/mime/entity.h"
 
@@ -179,10 +178,9 @@ class Writer {
 
 std::string RandomBoundary() {
   static constexpr char kHexDigits[] = "0123456789abcdef";
-  std::random_device rd;
   std::string b = "=_mv_";
   for (int i = 0; i < 3; ++i) {
-    uint32_t v = rd();
+    uint32_t v = RandomU32();
     for (int k = 0; k < 8; ++k, v >>= 4) b += kHexDigits[v & 15];
   }
   return b;

@@ -135,11 +135,34 @@ TEST(ComposeTest, FromUsesTheSmtpAddressTheFileCarries) {
     if (r.expected_from.empty()) {
       ASSERT_FALSE(out.ok()) << r.fault;
       EXPECT_EQ(out.error().code, ErrorCode::kNoSender) << r.fault;
-      EXPECT_EQ(out.error().detail, "Sender has no Internet mail address");
+      EXPECT_EQ(out.error().detail.rfind("Sender has no Internet mail address (", 0), 0u) << out.error().detail;
       continue;
     }
     ASSERT_TRUE(out.ok()) << r.fault << ": " << out.error().detail;
     EXPECT_NE(Headers(*out).find(r.expected_from), std::string::npos) << r.fault << "\n" << Headers(*out);
+  }
+}
+
+TEST(ComposeTest, MissingSenderReasonSaysWhatIsMissing) {
+  const struct {
+    msg::Address sender;
+    std::string reason;
+  } rows[] = {
+      {{}, "Sender has no Internet mail address (the item has no sender: an unsent draft)"},
+      {Exchange("Jane"),
+       "Sender has no Internet mail address (\"Jane\" has only an Exchange address and the file holds no SMTP "
+       "address)"},
+      {Smtp("X", "not an address"),
+       "Sender has no Internet mail address (\"not an address\" is not an Internet mail address)"},
+  };
+  for (const auto& r : rows) {
+    msg::Message m = BasicMessage();
+    m.sender = r.sender;
+    m.sent_representing = {};
+    FakeContent content;
+    Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+    ASSERT_FALSE(out.ok());
+    EXPECT_EQ(out.error().detail, r.reason);
   }
 }
 
