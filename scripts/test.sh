@@ -18,3 +18,7 @@ if [ -f fuzz/run-brief.sh ]; then
   echo "=== fuzz targets, briefly"
   bash fuzz/run-brief.sh
 fi
+
+# The Debian package, built and tried in a scratch root (about 2.5 minutes).
+echo "=== package: build, unpack, start the window, convert the samples"
+JOBS="$(nproc)" bash scripts/package-test.sh
