@@ -249,14 +249,7 @@ class HtmlRenderer : public Interpreter {
         CloseFormat();
         CloseParagraph();
       }
-      if (!table_open_) {
-        html_ += "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\" style=\"border-collapse:collapse\">\r\n";
-        table_open_ = true;
-      }
-      if (!row_open_) {
-        html_ += "<tr>";
-        row_open_ = true;
-      }
+      OpenRow();
       if (!cell_open_) {
         html_ += "<td>";
         cell_open_ = true;
@@ -438,9 +431,8 @@ class HtmlRenderer : public Interpreter {
     }
   }
 
-  void EndCell() {
-    CloseFormat();
-    CloseParagraph();
+  // Opens the table and the row a cell belongs to, when they are not open yet.
+  void OpenRow() {
     if (!table_open_) {
       html_ += "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\" style=\"border-collapse:collapse\">\r\n";
       table_open_ = true;
@@ -449,6 +441,12 @@ class HtmlRenderer : public Interpreter {
       html_ += "<tr>";
       row_open_ = true;
     }
+  }
+
+  void EndCell() {
+    CloseFormat();
+    CloseParagraph();
+    OpenRow();
     if (!cell_open_) html_ += "<td>";
     html_ += "</td>";
     cell_open_ = false;
