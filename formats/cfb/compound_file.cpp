@@ -86,13 +86,29 @@ char32_t SimpleUpper(char32_t c) {
 
 }  // namespace
 
-bool NamesEqual(std::string_view a, std::string_view b) {
-  size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    if (SimpleUpper(NextCodePoint(a, i)) != SimpleUpper(NextCodePoint(b, j))) return false;
+std::string FoldName(std::string_view name) {
+  std::string folded;
+  folded.reserve(name.size());
+  for (size_t i = 0; i < name.size();) {
+    const auto b = static_cast<uint8_t>(name[i]);
+    if (b < 0x80) {  // the common case: ASCII names of .msg files
+      folded.push_back(static_cast<char>(b >= 'a' && b <= 'z' ? b - 0x20 : b));
+      ++i;
+      continue;
+    }
+    const size_t start = i;
+    const char32_t cp = NextCodePoint(name, i);
+    const char32_t upper = SimpleUpper(cp);
+    if (upper == cp) {
+      folded.append(name.substr(start, i - start));  // kept byte for byte, even if not UTF-8
+    } else {
+      AppendUtf8(folded, upper);
+    }
   }
-  return i == a.size() && j == b.size();
+  return folded;
 }
+
+bool NamesEqual(std::string_view a, std::string_view b) { return FoldName(a) == FoldName(b); }
 
 Result<CompoundFile> CompoundFile::Open(Bytes file) {
   CompoundFile cf;
@@ -324,6 +340,8 @@ Status CompoundFile::BuildTree() {
   // over the whole traversal turns cycles and shared subtrees into errors.
   std::vector<bool> visited(n, false);
   visited[kRootEntry] = true;
+  folded_.assign(n, std::string());
+  by_name_.assign(n, std::vector<EntryId>());
   struct Pending {
     EntryId storage;
     int depth;
@@ -376,16 +394,33 @@ Status CompoundFile::BuildTree() {
       from = raw_offset(cur) + kDirRight;
       cur = LoadU32Le(raw(cur) + kDirRight);
     }
+    // Index by folded name; the stable sort keeps the first in tree order first
+    // when a broken writer stored a name twice.
+    std::vector<EntryId> by_name = children;
+    for (EntryId id : children) folded_[id] = FoldName(entries_[id].name);
+    std::stable_sort(by_name.begin(), by_name.end(),
+                     [this](EntryId x, EntryId y) { return folded_[x] < folded_[y]; });
+    by_name_[p.storage] = std::move(by_name);
     entries_[p.storage].children = std::move(children);
   }
   return {};
 }
 
+// A sector seen twice in one chain. Sorting a copy costs time in proportion to
+// the chain, not to the file, so reading many small streams of a large file
+// stays cheap.
+static std::optional<uint32_t> FirstRepeat(std::vector<uint32_t> sectors) {
+  std::sort(sectors.begin(), sectors.end());
+  auto it = std::adjacent_find(sectors.begin(), sectors.end());
+  if (it == sectors.end()) return std::nullopt;
+  return *it;
+}
+
 Result<std::vector<uint32_t>> CompoundFile::WalkChain(uint32_t start, uint64_t count, const char* what) const {
   std::vector<uint32_t> sectors;
   sectors.reserve(count);  // callers bound count by the sectors present
-  std::vector<bool> visited(sector_count_, false);
   uint32_t cur = start;
+  // At most `count` steps, so a loop cannot hang the walk; it is reported below.
   for (uint64_t i = 0; i < count; ++i) {
     if (cur == kEndOfChain) {
       return MakeError(ErrorCode::kTruncated, 0,
@@ -397,13 +432,12 @@ Result<std::vector<uint32_t>> CompoundFile::WalkChain(uint32_t start, uint64_t c
                        std::string(what) + " chain reaches sector " + SectorText(cur) +
                            ", which is not a sector of the file");
     }
-    if (visited[cur]) {
-      return MakeError(ErrorCode::kChainLoop, (static_cast<uint64_t>(cur) + 1) * sector_size_,
-                       std::string(what) + " chain visits sector " + std::to_string(cur) + " twice");
-    }
-    visited[cur] = true;
     sectors.push_back(cur);
     cur = fat_[cur];
+  }
+  if (std::optional<uint32_t> repeat = FirstRepeat(sectors)) {
+    return MakeError(ErrorCode::kChainLoop, (static_cast<uint64_t>(*repeat) + 1) * sector_size_,
+                     std::string(what) + " chain visits sector " + std::to_string(*repeat) + " twice");
   }
   // Sectors past the declared size are ignored, as the format allows.
   return sectors;
@@ -425,12 +459,14 @@ Status CompoundFile::LoadMiniStream() {
 }
 
 std::optional<EntryId> CompoundFile::FindChild(EntryId storage, std::string_view name) const {
-  // A full walk instead of the tree's binary search: it does not depend on the
-  // writer having sorted the names as the format wants.
-  for (EntryId id : entries_[storage].children) {
-    if (NamesEqual(entries_[id].name, name)) return id;
-  }
-  return std::nullopt;
+  // A search of our own index rather than of the stored tree: it does not depend
+  // on the writer having sorted the names as the format wants.
+  const std::vector<EntryId>& ids = by_name_[storage];
+  const std::string key = FoldName(name);
+  auto it = std::lower_bound(ids.begin(), ids.end(), key,
+                             [this](EntryId id, const std::string& k) { return folded_[id] < k; });
+  if (it == ids.end() || folded_[*it] != key) return std::nullopt;
+  return *it;
 }
 
 Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
@@ -454,7 +490,8 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
                        "stream \"" + e.name + "\" claims more bytes than the mini stream holds");
     }
     const uint64_t count = CeilDiv(e.size, kMiniSectorSize);
-    std::vector<bool> visited(minifat_.size(), false);
+    std::vector<uint32_t> chain;
+    chain.reserve(count);  // e.size is below the cutoff: at most 64 mini sectors
     uint32_t cur = e.start_sector;
     uint64_t remaining = e.size;
     for (uint64_t i = 0; i < count; ++i) {
@@ -468,12 +505,18 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
                          "mini chain of \"" + e.name + "\" reaches mini sector " + SectorText(cur) +
                              " outside the mini stream");
       }
-      if (visited[cur]) {
-        return MakeError(ErrorCode::kChainLoop, 0,
-                         "mini chain of \"" + e.name + "\" visits mini sector " + std::to_string(cur) + " twice");
-      }
-      visited[cur] = true;
-      const uint64_t offset = static_cast<uint64_t>(cur) * kMiniSectorSize;
+      chain.push_back(cur);
+      remaining -= piece;
+      cur = minifat_[cur];
+    }
+    if (std::optional<uint32_t> repeat = FirstRepeat(chain)) {
+      return MakeError(ErrorCode::kChainLoop, 0,
+                       "mini chain of \"" + e.name + "\" visits mini sector " + std::to_string(*repeat) + " twice");
+    }
+    remaining = e.size;
+    for (uint32_t mini : chain) {
+      const uint64_t piece = std::min<uint64_t>(remaining, kMiniSectorSize);
+      const uint64_t offset = static_cast<uint64_t>(mini) * kMiniSectorSize;
       // 64 divides the sector size, so a mini sector never straddles two sectors.
       std::optional<Bytes> sector = Sector(mini_stream_sectors_[offset / sector_size_]);
       std::optional<Bytes> bytes;
@@ -483,7 +526,6 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
       }
       add(*bytes);
       remaining -= piece;
-      cur = minifat_[cur];
     }
     return runs;
   }

@@ -58,6 +58,8 @@ using ChunkSink = std::function<bool(Bytes)>;
 // Compares two entry names as the compound file format does: code unit by code
 // unit after simple upper-casing (ASCII, Latin-1, Greek and Cyrillic letters).
 bool NamesEqual(std::string_view a, std::string_view b);
+// The upper-cased form of a name that NamesEqual compares.
+std::string FoldName(std::string_view name);
 
 class CompoundFile {
  public:
@@ -126,6 +128,8 @@ class CompoundFile {
   std::vector<uint32_t> mini_stream_sectors_;  // regular sectors holding the mini stream
   uint64_t mini_stream_size_ = 0;
   std::vector<DirectoryEntry> entries_;
+  std::vector<std::string> folded_;            // by entry id: FoldName(name)
+  std::vector<std::vector<EntryId>> by_name_;  // by storage id: children sorted by folded name
   std::vector<std::string> warnings_;
 };
 

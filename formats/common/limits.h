@@ -40,4 +40,12 @@ inline constexpr uint64_t kMaxRtfHtmlBytes = 4ull * kMaxRtfBytes;
 // reading as an error.
 inline constexpr uint64_t kMaxStringPropertyBytes = 64ull << 20;
 
+// A property stream holds 16 bytes per property; an item with every property
+// MAPI defines would still need far less than 1 MB.
+inline constexpr uint64_t kMaxPropertyStreamBytes = 1u << 20;
+
+// An entry id is at most a few hundred bytes (a one-off id holds three short
+// strings); a larger blob in an entry id property is not read.
+inline constexpr uint64_t kMaxEntryIdBytes = 64u << 10;
+
 }  // namespace formats::limits

@@ -14,10 +14,6 @@ namespace {
 constexpr size_t kEntrySize = 16;
 constexpr const char* kPropertyStreamName = "__properties_version1.0";
 
-// A property stream holds one 16-byte entry per property; even every property
-// of every type a message can carry fits easily in this.
-constexpr uint64_t kMaxPropertyStreamBytes = 1u << 20;
-
 // The provider UID that marks a one-off entry id ([MS-OXCDATA] 2.2.5.1).
 constexpr std::array<uint8_t, 16> kOneOffProviderUid = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
                                                         0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
@@ -118,7 +114,7 @@ Result<PropertyBag> PropertyBag::Read(const cfb::CompoundFile& file, cfb::EntryI
     bag.warnings_.push_back("no property stream in \"" + file.entry(storage).name + "\"");
     return bag;
   }
-  Result<std::vector<uint8_t>> data = file.ReadStream(*stream, kMaxPropertyStreamBytes);
+  Result<std::vector<uint8_t>> data = file.ReadStream(*stream, limits::kMaxPropertyStreamBytes);
   if (!data) return std::move(data).error();
   if (data->size() < header_size) {
     bag.warnings_.push_back("property stream of \"" + file.entry(storage).name + "\" is shorter than its header");

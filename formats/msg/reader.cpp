@@ -60,8 +60,6 @@ constexpr uint16_t kSentRepresentingSmtpAddress = 0x5D02;
 constexpr uint16_t kRecipientDisplayName = 0x5FF6;
 constexpr uint16_t kAttachmentHidden = 0x7FFE;
 
-constexpr uint64_t kMaxEntryIdBytes = 64 * 1024;
-
 constexpr std::string_view kRecipientPrefix = "__recip_version1.0_#";
 constexpr std::string_view kAttachmentPrefix = "__attach_version1.0_#";
 
@@ -85,27 +83,33 @@ bool UsableCodepage(std::optional<uint32_t> cp) {
 std::vector<uint32_t> StringCodepages(const PropertyBag& bag, uint32_t parent_codepage) {
   std::vector<uint32_t> cps;
   auto add = [&cps](std::optional<uint32_t> cp) {
-    if (UsableCodepage(cp) && std::find(cps.begin(), cps.end(), *cp) == cps.end()) cps.push_back(*cp);
+    if (UsableCodepage(cp) && std::find(cps.begin(), cps.end(), *cp) == cps.end())
+      cps.push_back(*cp);
   };
   add(bag.GetLong(kMessageCodepage));
   add(bag.GetLong(kInternetCodepage));
-  if (std::optional<uint32_t> lcid = bag.GetLong(kMessageLocaleId)) add(LcidToAnsiCodepage(*lcid));
+  if (std::optional<uint32_t> lcid = bag.GetLong(kMessageLocaleId))
+    add(LcidToAnsiCodepage(*lcid));
   add(parent_codepage);
-  if (cps.empty()) cps.push_back(1252);
+  if (cps.empty())
+    cps.push_back(1252);
   return cps;
 }
 
 // Reads a string property into `out`, leaving it unchanged when absent.
 Status ReadString(const PropertyBag& bag, uint16_t id, std::span<const uint32_t> codepages, std::string& out) {
   Result<std::optional<std::string>> value = bag.GetString(id, codepages);
-  if (!value) return std::move(value).error();
-  if (*value) out = std::move(**value);
+  if (!value)
+    return std::move(value).error();
+  if (*value)
+    out = std::move(**value);
   return {};
 }
 
 std::optional<StreamRef> StreamOf(const PropertyBag& bag, uint16_t id, uint16_t type) {
   std::optional<cfb::EntryId> e = bag.FindStream(id, type);
-  if (!e) return std::nullopt;
+  if (!e)
+    return std::nullopt;
   return StreamRef(&bag.file(), *e, bag.file().entry(*e).size);
 }
 
@@ -122,19 +126,26 @@ struct AddressIds {
 // Fills one address group. The SMTP address comes from the dedicated property,
 // else from a one-off entry id whose address type is SMTP.
 Status ReadAddress(const PropertyBag& bag, const AddressIds& ids, std::span<const uint32_t> cps, Address& out) {
-  if (Status s = ReadString(bag, ids.name, cps, out.name); !s) return s;
-  if (Status s = ReadString(bag, ids.address, cps, out.address); !s) return s;
-  if (Status s = ReadString(bag, ids.address_type, cps, out.address_type); !s) return s;
-  if (Status s = ReadString(bag, ids.smtp_address, cps, out.smtp_address); !s) return s;
+  if (Status s = ReadString(bag, ids.name, cps, out.name); !s)
+    return s;
+  if (Status s = ReadString(bag, ids.address, cps, out.address); !s)
+    return s;
+  if (Status s = ReadString(bag, ids.address_type, cps, out.address_type); !s)
+    return s;
+  if (Status s = ReadString(bag, ids.smtp_address, cps, out.smtp_address); !s)
+    return s;
   std::optional<cfb::EntryId> entry_id_stream = bag.FindStream(ids.entry_id, kPtBinary);
   // An entry id is a few hundred bytes; a larger one is not a one-off entry id
   // and is skipped rather than read.
-  if (out.smtp_address.empty() && entry_id_stream && bag.file().entry(*entry_id_stream).size <= kMaxEntryIdBytes) {
-    Result<std::optional<std::vector<uint8_t>>> entry_id = bag.GetBinary(ids.entry_id, kMaxEntryIdBytes);
-    if (!entry_id) return std::move(entry_id).error();
+  if (out.smtp_address.empty() && entry_id_stream &&
+      bag.file().entry(*entry_id_stream).size <= limits::kMaxEntryIdBytes) {
+    Result<std::optional<std::vector<uint8_t>>> entry_id = bag.GetBinary(ids.entry_id, limits::kMaxEntryIdBytes);
+    if (!entry_id)
+      return std::move(entry_id).error();
     if (*entry_id) {
       std::optional<OneOffEntryId> one_off = ParseOneOffEntryId(**entry_id, cps.front());
-      if (one_off && EqualsIgnoreCase(one_off->address_type, "SMTP")) out.smtp_address = one_off->address;
+      if (one_off && EqualsIgnoreCase(one_off->address_type, "SMTP"))
+        out.smtp_address = one_off->address;
     }
   }
   return {};
@@ -142,8 +153,10 @@ Status ReadAddress(const PropertyBag& bag, const AddressIds& ids, std::span<cons
 
 // Child storages named prefix + hex number, sorted by the number: numbers may
 // have gaps (deleted items), so the header counts are not used to find them.
-Result<std::vector<cfb::EntryId>> NumberedStorages(const cfb::CompoundFile& file, cfb::EntryId storage,
-                                                   std::string_view prefix, uint32_t limit,
+Result<std::vector<cfb::EntryId>> NumberedStorages(const cfb::CompoundFile& file,
+                                                   cfb::EntryId storage,
+                                                   std::string_view prefix,
+                                                   uint32_t limit,
                                                    std::vector<std::string>& warnings) {
   std::vector<std::pair<uint64_t, cfb::EntryId>> found;
   for (cfb::EntryId id : file.Children(storage)) {
@@ -160,9 +173,12 @@ Result<std::vector<cfb::EntryId>> NumberedStorages(const cfb::CompoundFile& file
     uint64_t number = 0;
     bool valid = !digits.empty() && digits.size() <= 8;
     for (char c : digits) {
-      const int v = (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                                     : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
-      if (v < 0) valid = false;
+      const int v = (c >= '0' && c <= '9')   ? c - '0'
+                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                    : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                                             : -1;
+      if (v < 0)
+        valid = false;
       number = number * 16 + (v < 0 ? 0 : v);
     }
     if (!valid) {
@@ -172,26 +188,29 @@ Result<std::vector<cfb::EntryId>> NumberedStorages(const cfb::CompoundFile& file
     }
     found.emplace_back(number, id);
   }
-  std::stable_sort(found.begin(), found.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<cfb::EntryId> ids;
   ids.reserve(found.size());
-  for (const auto& f : found) ids.push_back(f.second);
+  for (const auto& f : found)
+    ids.push_back(f.second);
   return ids;
 }
 
-Result<Recipient> ReadRecipient(const cfb::CompoundFile& file, cfb::EntryId storage, std::span<const uint32_t> cps,
+Result<Recipient> ReadRecipient(const cfb::CompoundFile& file,
+                                cfb::EntryId storage,
+                                std::span<const uint32_t> cps,
                                 std::vector<std::string>& warnings) {
   Result<PropertyBag> bag = PropertyBag::Read(file, storage, kChildHeaderSize);
-  if (!bag) return std::move(bag).error();
+  if (!bag)
+    return std::move(bag).error();
   warnings.insert(warnings.end(), bag->warnings().begin(), bag->warnings().end());
   Recipient r;
-  if (Status s = ReadAddress(*bag, {kDisplayName, kEmailAddress, kAddressType, kSmtpAddress, kEntryId}, cps, r);
-      !s) {
+  if (Status s = ReadAddress(*bag, {kDisplayName, kEmailAddress, kAddressType, kSmtpAddress, kEntryId}, cps, r); !s) {
     return std::move(s).error();
   }
   if (r.name.empty()) {
-    if (Status s = ReadString(*bag, kRecipientDisplayName, cps, r.name); !s) return std::move(s).error();
+    if (Status s = ReadString(*bag, kRecipientDisplayName, cps, r.name); !s)
+      return std::move(s).error();
   }
   // The type is kept as stored, flags included; the composer decides what they mean.
   if (std::optional<uint32_t> type = bag->GetLong(kRecipientType)) {
@@ -202,10 +221,14 @@ Result<Recipient> ReadRecipient(const cfb::CompoundFile& file, cfb::EntryId stor
   return r;
 }
 
-Result<Attachment> ReadAttachment(const cfb::CompoundFile& file, cfb::EntryId storage, int depth,
-                                  std::span<const uint32_t> cps, std::vector<std::string>& warnings) {
+Result<Attachment> ReadAttachment(const cfb::CompoundFile& file,
+                                  cfb::EntryId storage,
+                                  int depth,
+                                  std::span<const uint32_t> cps,
+                                  std::vector<std::string>& warnings) {
   Result<PropertyBag> bag = PropertyBag::Read(file, storage, kChildHeaderSize);
-  if (!bag) return std::move(bag).error();
+  if (!bag)
+    return std::move(bag).error();
   warnings.insert(warnings.end(), bag->warnings().begin(), bag->warnings().end());
   Attachment a;
   a.storage = storage;
@@ -213,19 +236,28 @@ Result<Attachment> ReadAttachment(const cfb::CompoundFile& file, cfb::EntryId st
     uint16_t id;
     std::string* out;
   } const strings[] = {
-      {kAttachLongFilename, &a.long_filename}, {kAttachFilename, &a.short_filename},
-      {kDisplayName, &a.display_name},         {kAttachExtension, &a.extension},
-      {kAttachMimeTag, &a.mime_tag},           {kAttachContentId, &a.content_id},
-      {kAttachContentLocation, &a.content_location}, {kAttachLongPathname, &a.pathname},
+      {kAttachLongFilename, &a.long_filename},
+      {kAttachFilename, &a.short_filename},
+      {kDisplayName, &a.display_name},
+      {kAttachExtension, &a.extension},
+      {kAttachMimeTag, &a.mime_tag},
+      {kAttachContentId, &a.content_id},
+      {kAttachContentLocation, &a.content_location},
+      {kAttachLongPathname, &a.pathname},
   };
   for (const auto& s : strings) {
-    if (Status st = ReadString(*bag, s.id, cps, *s.out); !st) return std::move(st).error();
+    if (Status st = ReadString(*bag, s.id, cps, *s.out); !st)
+      return std::move(st).error();
   }
   if (a.pathname.empty()) {
-    if (Status s = ReadString(*bag, kAttachPathname, cps, a.pathname); !s) return std::move(s).error();
+    if (Status s = ReadString(*bag, kAttachPathname, cps, a.pathname); !s)
+      return std::move(s).error();
   }
-  a.filename = !a.long_filename.empty() ? a.long_filename : !a.short_filename.empty() ? a.short_filename : a.display_name;
-  if (std::optional<uint32_t> method = bag->GetLong(kAttachMethod)) a.method = static_cast<AttachMethod>(*method);
+  a.filename = !a.long_filename.empty()    ? a.long_filename
+               : !a.short_filename.empty() ? a.short_filename
+                                           : a.display_name;
+  if (std::optional<uint32_t> method = bag->GetLong(kAttachMethod))
+    a.method = static_cast<AttachMethod>(*method);
   a.flags = bag->GetLong(kAttachFlags).value_or(0);
   a.hidden = bag->GetBool(kAttachmentHidden).value_or(false);
   a.data = StreamOf(*bag, kAttachDataBinary, kPtBinary);
@@ -233,7 +265,8 @@ Result<Attachment> ReadAttachment(const cfb::CompoundFile& file, cfb::EntryId st
   if (std::optional<cfb::EntryId> object = bag->FindStorage(kAttachDataBinary, kPtObject)) {
     if (a.method == AttachMethod::kEmbeddedMessage) {
       Result<Message> embedded = ReadEmbeddedMessage(file, *object, depth + 1, cps.front());
-      if (!embedded) return std::move(embedded).error();
+      if (!embedded)
+        return std::move(embedded).error();
       a.embedded = std::make_unique<Message>(std::move(*embedded));
     } else {
       a.object_storage = *object;
@@ -244,14 +277,18 @@ Result<Attachment> ReadAttachment(const cfb::CompoundFile& file, cfb::EntryId st
   return a;
 }
 
-Result<Message> ReadItem(const cfb::CompoundFile& file, cfb::EntryId storage, size_t header_size, int depth,
+Result<Message> ReadItem(const cfb::CompoundFile& file,
+                         cfb::EntryId storage,
+                         size_t header_size,
+                         int depth,
                          uint32_t parent_codepage) {
   if (depth > limits::kMaxEmbeddingDepth) {
     return MakeError(ErrorCode::kLimitExceeded, 0,
                      "messages embedded more than " + std::to_string(limits::kMaxEmbeddingDepth) + " levels deep");
   }
   Result<PropertyBag> bag_result = PropertyBag::Read(file, storage, header_size);
-  if (!bag_result) return std::move(bag_result).error();
+  if (!bag_result)
+    return std::move(bag_result).error();
   const PropertyBag& bag = *bag_result;
 
   Message m;
@@ -271,24 +308,30 @@ Result<Message> ReadItem(const cfb::CompoundFile& file, cfb::EntryId storage, si
     uint16_t id;
     std::string* out;
   } const strings[] = {
-      {kMessageClass, &m.message_class},         {kSubject, &m.subject},
-      {kInternetMessageId, &m.internet_message_id}, {kInReplyToId, &m.in_reply_to},
-      {kInternetReferences, &m.references},      {kTransportMessageHeaders, &m.transport_headers},
+      {kMessageClass, &m.message_class},
+      {kSubject, &m.subject},
+      {kInternetMessageId, &m.internet_message_id},
+      {kInReplyToId, &m.in_reply_to},
+      {kInternetReferences, &m.references},
+      {kTransportMessageHeaders, &m.transport_headers},
   };
   for (const auto& s : strings) {
-    if (Status st = ReadString(bag, s.id, string_cps, *s.out); !st) return std::move(st).error();
+    if (Status st = ReadString(bag, s.id, string_cps, *s.out); !st)
+      return std::move(st).error();
   }
   if (m.subject.empty()) {
     // Some writers store only the parts of the subject.
     std::string prefix, normalized;
-    if (Status s = ReadString(bag, kSubjectPrefix, string_cps, prefix); !s) return std::move(s).error();
-    if (Status s = ReadString(bag, kNormalizedSubject, string_cps, normalized); !s) return std::move(s).error();
+    if (Status s = ReadString(bag, kSubjectPrefix, string_cps, prefix); !s)
+      return std::move(s).error();
+    if (Status s = ReadString(bag, kNormalizedSubject, string_cps, normalized); !s)
+      return std::move(s).error();
     m.subject = prefix + normalized;
   }
 
-  if (Status s = ReadAddress(bag,
-                             {kSenderName, kSenderEmailAddress, kSenderAddressType, kSenderSmtpAddress, kSenderEntryId},
-                             string_cps, m.sender);
+  if (Status s =
+          ReadAddress(bag, {kSenderName, kSenderEmailAddress, kSenderAddressType, kSenderSmtpAddress, kSenderEntryId},
+                      string_cps, m.sender);
       !s) {
     return std::move(s).error();
   }
@@ -301,18 +344,21 @@ Result<Message> ReadItem(const cfb::CompoundFile& file, cfb::EntryId storage, si
   }
 
   Result<std::optional<std::string>> body = bag.GetString(kBody, body_cps);
-  if (!body) return std::move(body).error();
+  if (!body)
+    return std::move(body).error();
   m.body = std::move(*body);
 
   // HTML: the binary form keeps the bytes as written (their charset is the
   // internet code page or a <meta> inside); the string forms are decoded here.
   Result<std::optional<std::vector<uint8_t>>> html = bag.GetBinary(kHtml, limits::kMaxStringPropertyBytes);
-  if (!html) return std::move(html).error();
+  if (!html)
+    return std::move(html).error();
   if (*html) {
     m.html = std::string((*html)->begin(), (*html)->end());
   } else {
     Result<std::optional<std::string>> html_text = bag.GetString(kHtml, body_cps);
-    if (!html_text) return std::move(html_text).error();
+    if (!html_text)
+      return std::move(html_text).error();
     if (*html_text) {
       m.html = std::move(**html_text);
       m.html_is_utf8 = true;
@@ -323,25 +369,30 @@ Result<Message> ReadItem(const cfb::CompoundFile& file, cfb::EntryId storage, si
   m.client_submit_time = bag.GetTime(kClientSubmitTime);
   m.delivery_time = bag.GetTime(kMessageDeliveryTime);
   m.creation_time = bag.GetTime(kCreationTime);
-  if (std::optional<uint32_t> importance = bag.GetLong(kImportance)) m.importance = static_cast<int32_t>(*importance);
+  if (std::optional<uint32_t> importance = bag.GetLong(kImportance))
+    m.importance = static_cast<int32_t>(*importance);
 
   Result<std::vector<cfb::EntryId>> recipients =
       NumberedStorages(file, storage, kRecipientPrefix, limits::kMaxRecipients, m.warnings);
-  if (!recipients) return std::move(recipients).error();
+  if (!recipients)
+    return std::move(recipients).error();
   m.recipients.reserve(recipients->size());
   for (cfb::EntryId id : *recipients) {
     Result<Recipient> r = ReadRecipient(file, id, string_cps, m.warnings);
-    if (!r) return std::move(r).error();
+    if (!r)
+      return std::move(r).error();
     m.recipients.push_back(std::move(*r));
   }
 
   Result<std::vector<cfb::EntryId>> attachments =
       NumberedStorages(file, storage, kAttachmentPrefix, limits::kMaxAttachments, m.warnings);
-  if (!attachments) return std::move(attachments).error();
+  if (!attachments)
+    return std::move(attachments).error();
   m.attachments.reserve(attachments->size());
   for (cfb::EntryId id : *attachments) {
     Result<Attachment> a = ReadAttachment(file, id, depth, string_cps, m.warnings);
-    if (!a) return std::move(a).error();
+    if (!a)
+      return std::move(a).error();
     m.attachments.push_back(std::move(*a));
   }
   return m;
@@ -351,22 +402,27 @@ Result<Message> ReadItem(const cfb::CompoundFile& file, cfb::EntryId storage, si
 
 Result<Message> ReadMessage(const cfb::CompoundFile& file) {
   Result<Message> m = ReadItem(file, cfb::kRootEntry, kTopLevelHeaderSize, 0, 0);
-  if (m) m->warnings.insert(m->warnings.begin(), file.warnings().begin(), file.warnings().end());
+  if (m)
+    m->warnings.insert(m->warnings.begin(), file.warnings().begin(), file.warnings().end());
   return m;
 }
 
-Result<Message> ReadEmbeddedMessage(const cfb::CompoundFile& file, cfb::EntryId storage, int depth,
+Result<Message> ReadEmbeddedMessage(const cfb::CompoundFile& file,
+                                    cfb::EntryId storage,
+                                    int depth,
                                     uint32_t parent_codepage) {
   return ReadItem(file, storage, kEmbeddedHeaderSize, depth, parent_codepage);
 }
 
 Status StreamRef::ForEachChunk(const std::function<bool(std::span<const uint8_t>)>& sink) const {
-  if (file_ == nullptr) return {};
+  if (file_ == nullptr)
+    return {};
   return file_->ForEachChunk(entry_, sink);
 }
 
 Result<std::vector<uint8_t>> StreamRef::ReadAll(uint64_t max_bytes) const {
-  if (file_ == nullptr) return std::vector<uint8_t>();
+  if (file_ == nullptr)
+    return std::vector<uint8_t>();
   return file_->ReadStream(entry_, max_bytes);
 }
 
