@@ -1,1 +1,7 @@
-# Sources of formats::mime are added here: target_sources(formats PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x.cpp)
+# formats::mime: the Internet message writer.
+target_sources(formats PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/base64.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/header.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/media_types.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/transfer_encoding.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/writer.cpp)

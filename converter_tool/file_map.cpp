@@ -1,0 +1,81 @@
+#include "converter_tool/file_map.h"
+
+#include <cerrno>
+#include <cstring>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#define CONVERTER_HAVE_MMAP 1
+#else
+#include <fstream>
+#endif
+
+namespace converter {
+
+using formats::ErrorCode;
+using formats::MakeError;
+
+#ifdef CONVERTER_HAVE_MMAP
+
+FileMap::~FileMap() {
+  if (mapped_) munmap(const_cast<uint8_t*>(data_), size_);
+}
+
+formats::Status FileMap::Open(const std::string& path, uint64_t max_bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return MakeError(ErrorCode::kIo, 0, "Cannot open " + path + ": " + std::strerror(errno));
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return MakeError(ErrorCode::kIo, 0, "Cannot open " + path + ": not a regular file");
+  }
+  if (static_cast<uint64_t>(st.st_size) > max_bytes) {
+    ::close(fd);
+    return MakeError(ErrorCode::kLimitExceeded, 0, path + " is larger than " + std::to_string(max_bytes) + " bytes");
+  }
+  size_ = static_cast<size_t>(st.st_size);
+  if (size_ == 0) {
+    ::close(fd);
+    return {};
+  }
+  void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+  const int map_errno = errno;
+  ::close(fd);  // the mapping keeps the file open
+  if (p == MAP_FAILED) {
+    size_ = 0;
+    return MakeError(ErrorCode::kIo, 0, "Cannot map " + path + ": " + std::strerror(map_errno));
+  }
+  // The reader jumps between sectors, but attachments stream front to back.
+  madvise(p, size_, MADV_WILLNEED);
+  data_ = static_cast<const uint8_t*>(p);
+  mapped_ = true;
+  return {};
+}
+
+#else
+
+// Without mmap (Windows would use CreateFileMapping/MapViewOfFile here): read it.
+FileMap::~FileMap() = default;
+
+formats::Status FileMap::Open(const std::string& path, uint64_t max_bytes) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return MakeError(ErrorCode::kIo, 0, "Cannot open " + path);
+  const std::streamoff size = in.tellg();
+  if (size < 0) return MakeError(ErrorCode::kIo, 0, "Cannot read " + path);
+  if (static_cast<uint64_t>(size) > max_bytes) {
+    return MakeError(ErrorCode::kLimitExceeded, 0, path + " is larger than " + std::to_string(max_bytes) + " bytes");
+  }
+  copy_.resize(static_cast<size_t>(size));
+  in.seekg(0);
+  if (!in.read(reinterpret_cast<char*>(copy_.data()), size)) return MakeError(ErrorCode::kIo, 0, "Cannot read " + path);
+  data_ = copy_.data();
+  size_ = copy_.size();
+  return {};
+}
+
+#endif
+
+}  // namespace converter

@@ -1,0 +1,390 @@
+#include "formats/mime/header.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+#include "formats/mime/base64.h"
+
+namespace formats::mime {
+
+namespace {
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+bool IsAtext(unsigned char c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+  return std::string_view("!#$%&'*+-/=?^_`{|}~").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+bool IsPrintableAscii(std::string_view text, bool allow_space) {
+  return std::all_of(text.begin(), text.end(), [&](char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return (c > 0x20 && c < 0x7F) || (allow_space && c == ' ');
+  });
+}
+
+// Length of the UTF-8 sequence starting at text[i], or 1 for a byte that does not
+// start a valid sequence (it is then carried alone).
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+  if (n == 1 || i + n > text.size()) return 1;
+  for (size_t k = 1; k < n; ++k) {
+    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
+  }
+  return n;
+}
+
+bool QLiteral(unsigned char c, WordContext context) {
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+  if (context == WordContext::kPhrase) return std::string_view("!*+-/").find(static_cast<char>(c)) != std::string_view::npos;
+  return c > 0x20 && c < 0x7F && c != '=' && c != '?' && c != '_';
+}
+
+size_t QCost(unsigned char c, WordContext context) {
+  return (c == ' ' || QLiteral(c, context)) ? 1 : 3;
+}
+
+void AppendQ(std::string& out, std::string_view bytes, WordContext context) {
+  for (char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == ' ') {
+      out += '_';
+    } else if (QLiteral(c, context)) {
+      out += ch;
+    } else {
+      out += '=';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+}
+
+bool IsToken(std::string_view value) {
+  if (value.empty()) return false;
+  return std::all_of(value.begin(), value.end(), [](char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return c > 0x20 && c < 0x7F && std::string_view("()<>@,;:\\\"/[]?=").find(ch) == std::string_view::npos;
+  });
+}
+
+std::string Quote(std::string_view text) {
+  std::string out = "\"";
+  for (char ch : text) {
+    if (ch == '"' || ch == '\\') out += '\\';
+    out += ch;
+  }
+  out += '"';
+  return out;
+}
+
+bool IsRfc2231Literal(unsigned char c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+  return std::string_view("!#$&+-.^_`|~").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+// Percent-encodes whole characters from text[pos...] into out until adding the
+// next character would pass max_chars; returns the new position.
+size_t PercentEncodeSome(std::string_view text, size_t pos, size_t max_chars, std::string& out) {
+  size_t used = 0;
+  while (pos < text.size()) {
+    const size_t n = Utf8SequenceLength(text, pos);
+    std::string piece;
+    for (size_t k = 0; k < n; ++k) {
+      const auto c = static_cast<unsigned char>(text[pos + k]);
+      if (IsRfc2231Literal(c)) {
+        piece += static_cast<char>(c);
+      } else {
+        piece += '%';
+        piece += kHex[c >> 4];
+        piece += kHex[c & 15];
+      }
+    }
+    if (used > 0 && used + piece.size() > max_chars) break;
+    out += piece;
+    used += piece.size();
+    pos += n;
+  }
+  return pos;
+}
+
+// Tokens of one parameter (several when it is split into sections or words).
+std::vector<std::string> ParamTokens(const Param& p) {
+  constexpr size_t kSection = 60;
+  const std::string& v = p.value;
+  if (v.size() <= kSection && IsToken(v)) return {p.name + "=" + v};
+  if (v.size() <= kSection && IsPrintableAscii(v, true)) return {p.name + "=" + Quote(v)};
+  if (p.legacy_encoded_word) {
+    if (IsPrintableAscii(v, true) && v.size() <= 600) return {p.name + "=" + Quote(v)};
+    std::vector<std::string> words = EncodeWords(v, WordContext::kPhrase, 66);
+    if (words.empty()) return {p.name + "=\"\""};
+    words.front().insert(0, p.name + "=\"");
+    words.back() += '"';
+    return words;
+  }
+  std::string whole = "utf-8''";
+  PercentEncodeSome(v, 0, SIZE_MAX, whole);
+  if (whole.size() + p.name.size() + 2 <= 72) return {p.name + "*=" + whole};
+  std::vector<std::string> sections;
+  size_t pos = 0;
+  for (int index = 0; pos < v.size(); ++index) {
+    if (!sections.empty()) sections.back() += ';';
+    std::string section = p.name + "*" + std::to_string(index) + "*=";
+    if (index == 0) section += "utf-8''";
+    pos = PercentEncodeSome(v, pos, kSection, section);
+    sections.push_back(std::move(section));
+  }
+  return sections;
+}
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian).
+void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const auto doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  y = static_cast<int64_t>(yoe) + era * 400;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  d = doy - (153 * mp + 2) / 5 + 1;
+  m = mp < 10 ? mp + 3 : mp - 9;
+  if (m <= 2) ++y;
+}
+
+bool IsDotAtomText(std::string_view s) {
+  if (s.empty() || s.front() == '.' || s.back() == '.') return false;
+  return std::all_of(s.begin(), s.end(), [](char ch) {
+    return ch == '.' || IsAtext(static_cast<unsigned char>(ch));
+  });
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
+  return s;
+}
+
+}  // namespace
+
+std::vector<std::string> EncodeWords(std::string_view utf8, WordContext context, size_t max_word) {
+  std::vector<std::string> words;
+  if (utf8.empty()) return words;
+  max_word = std::clamp<size_t>(max_word, 16, 75);
+  constexpr size_t kOverhead = 12;  // "=?utf-8?Q?" + "?="
+  const size_t budget = max_word - kOverhead;
+
+  size_t q_total = 0;
+  for (char ch : utf8) q_total += QCost(static_cast<unsigned char>(ch), context);
+  const bool use_q = q_total <= (utf8.size() + 2) / 3 * 4;
+  const size_t b_bytes = budget / 4 * 3;
+
+  size_t start = 0;
+  size_t cost = 0;  // Q characters or B input bytes in the current word
+  auto emit = [&](size_t end) {
+    std::string_view piece = utf8.substr(start, end - start);
+    std::string word = use_q ? "=?utf-8?Q?" : "=?utf-8?B?";
+    if (use_q) {
+      AppendQ(word, piece, context);
+    } else {
+      word += EncodeBase64(piece);
+    }
+    word += "?=";
+    words.push_back(std::move(word));
+    start = end;
+    cost = 0;
+  };
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t n = Utf8SequenceLength(utf8, i);
+    size_t add = n;
+    if (use_q) {
+      add = 0;
+      for (size_t k = 0; k < n; ++k) add += QCost(static_cast<unsigned char>(utf8[i + k]), context);
+    }
+    if (cost > 0 && cost + add > (use_q ? budget : b_bytes)) emit(i);
+    cost += add;
+    i += n;
+  }
+  emit(utf8.size());
+  return words;
+}
+
+std::string FoldTokens(std::string_view name, const std::vector<std::string>& tokens) {
+  std::string out(name);
+  out += ':';
+  size_t line = out.size();
+  bool first = true;
+  for (const std::string& token : tokens) {
+    if (!first && !token.empty() && line + 1 + token.size() > kFoldWidth) {
+      out += "\r\n";
+      line = 0;
+    }
+    out += ' ';
+    out += token;
+    line += 1 + token.size();
+    first = false;
+  }
+  out += "\r\n";
+  return out;
+}
+
+std::string FoldUnstructured(std::string_view name, std::string_view utf8) {
+  std::string text(utf8);
+  for (char& ch : text) {
+    if (ch == '\r' || ch == '\n') ch = ' ';
+  }
+  // A word that cannot fit on one line even after folding has to be split, which
+  // only encoded words allow.
+  const size_t longest_word = kMaxLineLength - name.size() - 2;
+  bool plain = text.find("=?") == std::string::npos &&
+               std::all_of(text.begin(), text.end(), [](char ch) {
+                 const auto c = static_cast<unsigned char>(ch);
+                 return (c >= 0x20 && c < 0x7F) || c == '\t';
+               });
+  std::vector<std::string> tokens;
+  if (plain) {
+    size_t start = 0;
+    while (true) {
+      const size_t space = text.find(' ', start);
+      tokens.push_back(text.substr(start, space == std::string::npos ? std::string::npos : space - start));
+      if (tokens.back().size() > longest_word) plain = false;
+      if (space == std::string::npos) break;
+      start = space + 1;
+    }
+  }
+  if (!plain) tokens = EncodeWords(text, WordContext::kText, 75 - name.size() - 2 < 40 ? 66 : 75 - name.size() - 2);
+  return FoldTokens(name, tokens);
+}
+
+bool IsMailAddress(std::string_view address) {
+  if (address.empty() || address.size() > 320) return false;
+  const size_t at = address.rfind('@');
+  if (at == std::string_view::npos || at == 0 || at + 1 == address.size()) return false;
+  return std::all_of(address.begin(), address.end(), [](char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return c > 0x20 && c < 0x7F && std::string_view("<>(),;:\\\"").find(ch) == std::string_view::npos;
+  });
+}
+
+std::vector<std::string> PhraseTokens(std::string_view utf8) {
+  std::vector<std::string> tokens;
+  if (utf8.empty()) return tokens;
+  if (!IsPrintableAscii(utf8, true)) return EncodeWords(utf8, WordContext::kPhrase);
+  size_t start = 0;
+  bool atoms = true;
+  while (atoms) {
+    const size_t space = utf8.find(' ', start);
+    std::string_view word = utf8.substr(start, space == std::string_view::npos ? std::string_view::npos : space - start);
+    if (word.empty() || !std::all_of(word.begin(), word.end(), [](char c) { return IsAtext(static_cast<unsigned char>(c)); })) {
+      atoms = false;
+      break;
+    }
+    tokens.emplace_back(word);
+    if (space == std::string_view::npos) break;
+    start = space + 1;
+  }
+  if (atoms) return tokens;
+  if (utf8.size() > 600) return EncodeWords(utf8, WordContext::kPhrase);
+  return {Quote(utf8)};
+}
+
+std::string FoldAddressList(std::string_view name, const std::vector<Mailbox>& mailboxes) {
+  std::vector<std::string> tokens;
+  for (size_t i = 0; i < mailboxes.size(); ++i) {
+    const Mailbox& m = mailboxes[i];
+    if (m.display_name.empty() || m.display_name == m.address) {
+      tokens.push_back(m.address);
+    } else {
+      for (std::string& t : PhraseTokens(m.display_name)) tokens.push_back(std::move(t));
+      tokens.push_back("<" + m.address + ">");
+    }
+    if (i + 1 < mailboxes.size()) tokens.back() += ',';
+  }
+  return FoldTokens(name, tokens);
+}
+
+std::optional<int64_t> FileTimeToUnixSeconds(uint64_t filetime) {
+  constexpr uint64_t kTicksPerSecond = 10000000;
+  constexpr uint64_t kEpochDelta = 11644473600ull;  // seconds from 1601 to 1970
+  constexpr int64_t kYear10000 = 253402300800;       // 10000-01-01 in Unix seconds
+  const uint64_t seconds = filetime / kTicksPerSecond;
+  if (filetime == 0 || seconds < kEpochDelta) return std::nullopt;
+  const auto unix_seconds = static_cast<int64_t>(seconds - kEpochDelta);
+  if (unix_seconds >= kYear10000) return std::nullopt;
+  return unix_seconds;
+}
+
+std::string FormatDate(int64_t unix_seconds) {
+  static constexpr const char* kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  int64_t days = unix_seconds / 86400;
+  int64_t rest = unix_seconds % 86400;
+  if (rest < 0) {
+    rest += 86400;
+    --days;
+  }
+  int64_t year = 0;
+  unsigned month = 0, day = 0;
+  CivilFromDays(days, year, month, day);
+  const int64_t weekday = ((days % 7) + 7) % 7;  // 1970-01-01 was a Thursday
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%s, %u %s %04lld %02d:%02d:%02d +0000", kDays[weekday], day,
+                kMonths[month - 1], static_cast<long long>(year), static_cast<int>(rest / 3600),
+                static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
+  return buf;
+}
+
+std::optional<std::string> NormalizeMessageId(std::string_view text) {
+  text = Trim(text);
+  if (text.size() >= 2 && text.front() == '<' && text.back() == '>') text = text.substr(1, text.size() - 2);
+  if (text.empty() || text.size() > 900) return std::nullopt;
+  const size_t at = text.rfind('@');
+  if (at == std::string_view::npos) return std::nullopt;
+  const std::string_view left = text.substr(0, at);
+  const std::string_view right = text.substr(at + 1);
+  if (!IsDotAtomText(left)) return std::nullopt;
+  const bool literal = right.size() >= 2 && right.front() == '[' && right.back() == ']' &&
+                       IsPrintableAscii(right, false) &&
+                       right.substr(1, right.size() - 2).find_first_of("[]\\") == std::string_view::npos;
+  if (!literal && !IsDotAtomText(right)) return std::nullopt;
+  return "<" + std::string(text) + ">";
+}
+
+std::vector<std::string> MessageIdList(std::string_view text) {
+  std::vector<std::string> ids;
+  if (text.find('<') == std::string_view::npos) {
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find_first_of(" \t\r\n,", start);
+      if (end == std::string_view::npos) end = text.size();
+      if (auto id = NormalizeMessageId(text.substr(start, end - start))) ids.push_back(*id);
+      start = end + 1;
+    }
+    return ids;
+  }
+  size_t pos = 0;
+  while ((pos = text.find('<', pos)) != std::string_view::npos) {
+    const size_t end = text.find('>', pos);
+    if (end == std::string_view::npos) break;
+    if (auto id = NormalizeMessageId(text.substr(pos, end - pos + 1))) ids.push_back(*id);
+    pos = end + 1;
+  }
+  return ids;
+}
+
+std::vector<std::string> ParameterTokens(std::string_view value, const std::vector<Param>& params) {
+  std::vector<std::string> tokens{std::string(value)};
+  for (const Param& p : params) {
+    tokens.back() += ';';
+    for (std::string& t : ParamTokens(p)) tokens.push_back(std::move(t));
+  }
+  return tokens;
+}
+
+std::string FoldParameterField(std::string_view name, std::string_view value,
+                               const std::vector<Param>& params) {
+  return FoldTokens(name, ParameterTokens(value, params));
+}
+
+}  // namespace formats::mime

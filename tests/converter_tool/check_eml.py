@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""Checks one .eml written by quorvex against what the .msg reader saw.
+
+Usage: check_eml.py <file.eml> <expected.json>
+
+The .eml is parsed with the standard library's email package (policy=default),
+independently of our writer. expected.json holds, for the message and for each
+embedded message in turn:
+  from       address or null (null: no From field at all)
+  to, cc, bcc  lists of addresses in order
+  subject    text
+  body_words words of the plain body to look for in the text of the HTML body,
+             body_words_min of them at least (all when absent)
+  signed     true when the body must be the stored multipart/signed entity
+  attachments  list of {"name", "file"} (bytes to compare) or {"name"} (name
+               only) or {"name", "message": {...}} (an embedded message)
+Prints one line per problem and exits with 1 when there is any.
+"""
+import email
+import email.policy
+import html
+import json
+import re
+import sys
+import urllib.parse
+
+problems = []
+
+
+def problem(where, text):
+    problems.append(f"{where}: {text}")
+
+
+def addresses(msg, field):
+    values = msg.get_all(field) or []
+    out = []
+    for value in values:
+        for addr in value.addresses:
+            out.append(addr.addr_spec)
+    return out
+
+
+def html_text(part):
+    text = part.get_content()
+    text = re.sub(r"(?is)<(script|style)[^>]*>.*?</\1>", " ", text)
+    text = re.sub(r"(?s)<[^>]*>", " ", text)
+    return html.unescape(text)
+
+
+def leaf_parts(msg):
+    """Every non-multipart part below msg, not looking inside message/* parts."""
+    if msg.get_content_maintype() == "multipart":
+        for sub in msg.iter_parts():
+            yield from leaf_parts(sub)
+    else:
+        yield msg
+
+
+def check_message(msg, exp, where):
+    if msg.defects:
+        problem(where, f"header defects {msg.defects}")
+    for part in msg.walk():
+        if part.defects and part is not msg:
+            problem(where, f"part {part.get_content_type()} defects {part.defects}")
+
+    from_list = addresses(msg, "From")
+    if exp.get("from") == "*":
+        if len(from_list) != 1:
+            problem(where, f"From {from_list} is not one address")
+    elif exp.get("from") is None:
+        if from_list:
+            problem(where, f"unexpected From {from_list}")
+    elif from_list != [exp["from"]]:
+        problem(where, f"From {from_list} != {exp['from']}")
+    for field in ("to", "cc", "bcc"):
+        got = addresses(msg, field)
+        want = exp.get(field, [])
+        # "*": the reader saw no Internet address there (found by other means).
+        if len(got) != len(want) or any(w not in ("*", g) for g, w in zip(got, want)):
+            problem(where, f"{field} {got} != {exp.get(field, [])}")
+    if (msg["Subject"] or "").strip() != exp.get("subject", "").strip():
+        problem(where, f"Subject {msg['Subject']!r} != {exp.get('subject')!r}")
+    if msg["Date"] is None or msg["Date"].datetime is None:
+        problem(where, "no usable Date")
+    if msg["Message-ID"] is None:
+        problem(where, "no Message-ID")
+
+    if exp.get("signed"):
+        if msg.get_content_type() != "multipart/signed":
+            problem(where, f"signed item written as {msg.get_content_type()}")
+        return
+
+    body = msg.get_body(preferencelist=("html",))
+    if body is None:
+        problem(where, "no text/html body")
+        return
+    charset = body.get_content_charset()
+    raw = body.get_payload(decode=True)
+    try:
+        raw.decode(charset or "us-ascii")
+    except (LookupError, UnicodeDecodeError):
+        problem(where, f"body bytes do not match charset {charset}")
+    text = " ".join(html_text(body).split()).lower()
+    words = exp.get("body_words", [])
+    missing = [w for w in words if w.lower() not in text]
+    if len(words) - len(missing) < exp.get("body_words_min", len(words)):
+        problem(where, f"body lacks {missing!r}")
+
+    # Every cid: in the HTML names a part of this message.
+    content_ids = set()
+    for part in msg.walk():
+        cid = part.get("Content-ID")
+        if cid:
+            content_ids.add(urllib.parse.unquote(str(cid).strip().strip("<>")).lower())
+    for ref in re.findall(r"(?i)cid:([^\"'()<>\s]+)", body.get_content()):
+        ref = urllib.parse.unquote(ref).lower()
+        if ref not in content_ids:
+            problem(where, f"cid:{ref} resolves to no part")
+
+    # Attachments: every expected one appears once, by name, with its bytes.
+    parts = [p for p in leaf_parts(msg) if p is not body]
+    for att in exp.get("attachments", []):
+        name = att["name"]
+        if name is None and "file" in att:
+            # A nameless attachment: whatever name it was given, its bytes decide.
+            with open(att["file"], "rb") as f:
+                want = f.read()
+            match = [p for p in parts if (p.get_payload(decode=True) or b"") == want]
+        else:
+            match = [p for p in parts if p.get_filename() == name]
+        if not match:
+            problem(where, f"attachment {name!r} missing; have {[p.get_filename() for p in parts]}")
+            continue
+        part = match[0]
+        parts.remove(part)
+        if "message" in att:
+            if part.get_content_type() != "message/rfc822":
+                problem(where, f"{name!r} is {part.get_content_type()}, not message/rfc822")
+                continue
+            inner = part.get_payload()[0]
+            check_message(inner, att["message"], f"{where} > {name}")
+        elif "file" in att:
+            with open(att["file"], "rb") as f:
+                want = f.read()
+            got = part.get_payload(decode=True) or b""
+            if got != want:
+                problem(where, f"{name!r}: {len(got)} bytes differ from the {len(want)} the reader gave")
+    for extra in parts:
+        problem(where, f"unexpected part {extra.get_content_type()} {extra.get_filename()!r}")
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    with open(sys.argv[1], "rb") as f:
+        data = f.read()
+    for i, line in enumerate(data.split(b"\r\n")):
+        if b"\n" in line or b"\r" in line:
+            problem("file", f"line {i + 1} has a bare CR or LF")
+            break
+        if len(line) > 998:
+            problem("file", f"line {i + 1} is {len(line)} characters long")
+            break
+    with open(sys.argv[2], encoding="utf-8") as f:
+        exp = json.load(f)
+    msg = email.message_from_bytes(data, policy=email.policy.default)
+    check_message(msg, exp, "message")
+    for p in problems:
+        print(p)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

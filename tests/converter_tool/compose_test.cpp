@@ -1,0 +1,415 @@
+#include "converter_tool/compose.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "formats/mime/sink.h"
+#include "tests/formats/mime/mime_test_util.h"
+
+namespace converter {
+namespace {
+
+namespace mime = formats::mime;
+namespace msg = formats::msg;
+using formats::ErrorCode;
+using formats::Result;
+using formats::Status;
+
+// Attachment bytes by file name, so tests need no compound file.
+class FakeContent : public ContentAccess {
+ public:
+  std::map<std::string, std::string> data;
+  std::optional<std::string> rtf;
+
+  Status StreamAttachment(const msg::Attachment& a, const mime::ChunkFn& fn) const override {
+    auto it = data.find(a.filename);
+    if (it == data.end()) return {};
+    return fn({reinterpret_cast<const uint8_t*>(it->second.data()), it->second.size()});
+  }
+  Result<std::string> ReadAttachmentPrefix(const msg::Attachment& a, size_t max_bytes) const override {
+    auto it = data.find(a.filename);
+    if (it == data.end()) return std::string();
+    return it->second.substr(0, max_bytes);
+  }
+  Result<std::optional<std::string>> ReadCompressedRtf(const msg::Message&) const override { return rtf; }
+  Result<std::optional<mime::ChunkSource>> OleData(const msg::Attachment& a) const override {
+    auto it = data.find(a.filename);
+    if (it == data.end()) return std::optional<mime::ChunkSource>();
+    std::string bytes = it->second;
+    return std::optional<mime::ChunkSource>([bytes](const mime::ChunkFn& fn) {
+      return fn({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+    });
+  }
+};
+
+msg::Address Smtp(std::string name, std::string address) {
+  msg::Address a;
+  a.name = std::move(name);
+  a.address = std::move(address);
+  a.address_type = "SMTP";
+  return a;
+}
+
+msg::Address Exchange(std::string name, std::string smtp = "") {
+  msg::Address a;
+  a.name = std::move(name);
+  a.address = "/O=ORG/OU=EXCHANGE ADMINISTRATIVE GROUP/CN=RECIPIENTS/CN=JDOE";
+  a.address_type = "EX";
+  a.smtp_address = std::move(smtp);
+  return a;
+}
+
+msg::Recipient Recip(int32_t type, msg::Address address) {
+  msg::Recipient r;
+  static_cast<msg::Address&>(r) = std::move(address);
+  r.type = type;
+  return r;
+}
+
+msg::Message BasicMessage() {
+  msg::Message m;
+  m.message_class = "IPM.Note";
+  m.subject = "Hello";
+  m.sender = Smtp("Jane Doe", "jane@example.com");
+  m.html = "<html><body>Hi</body></html>";
+  m.html_is_utf8 = true;
+  m.client_submit_time = 0x01D95686F75FD700ull;
+  m.internet_message_id = "<id1@example.com>";
+  return m;
+}
+
+ComposeOptions Fixed() {
+  return {[] { return int64_t{1700000000}; }, [] { return std::string(32, 'a'); }};
+}
+
+std::string Headers(const mime::Message& m) {
+  std::string out;
+  for (const std::string& f : m.fields) out += f;
+  return out;
+}
+
+std::string Written(const mime::Message& m) {
+  mime::StringSink sink;
+  mime::WriteOptions options{[] { return std::string("=_B"); }};
+  EXPECT_TRUE(mime::WriteMessage(m, sink, options).ok());
+  return sink.Take();
+}
+
+msg::Attachment File(std::string name, std::string mime_tag = "", std::string content_id = "") {
+  msg::Attachment a;
+  a.filename = a.long_filename = std::move(name);
+  a.mime_tag = std::move(mime_tag);
+  a.content_id = std::move(content_id);
+  a.data = msg::StreamRef();
+  return a;
+}
+
+TEST(ComposeTest, FromUsesTheSmtpAddressTheFileCarries) {
+  struct Row {
+    const char* fault;
+    msg::Address sender, represented;
+    std::string headers;
+    std::string expected_from;  // empty: kNoSender
+  } rows[] = {
+      {"SMTP sender", Smtp("Jane", "jane@example.com"), {}, "", "From: Jane <jane@example.com>\r\n"},
+      {"EX sender with its SMTP property", Exchange("Jane", "jane@corp.example"), {}, "",
+       "From: Jane <jane@corp.example>\r\n"},
+      {"EX sender falls back to the represented owner", Exchange("Jane"), Smtp("Boss", "boss@example.com"), "",
+       "From: Boss <boss@example.com>\r\n"},
+      {"sender properties absent", {}, Smtp("Owner", "owner@example.com"), "", "From: Owner <owner@example.com>\r\n"},
+      {"EX sender of received mail: the original From header", Exchange("Jane"), Exchange("Jane"),
+       "Received: x\r\nFrom: \"J. Doe\" <jdoe@example.org>\r\nTo: a@example.com\r\n\r\n",
+       "From: Jane <jdoe@example.org>\r\n"},
+      {"X.500 address is never written as an address", Exchange("Jane"), {}, "", ""},
+      {"no sender at all", {}, {}, "", ""},
+      {"SMTP type with garbage address", Smtp("X", "not an address"), {}, "", ""},
+  };
+  for (const Row& r : rows) {
+    msg::Message m = BasicMessage();
+    m.sender = r.sender;
+    m.sent_representing = r.represented;
+    m.transport_headers = r.headers;
+    FakeContent content;
+    Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+    if (r.expected_from.empty()) {
+      ASSERT_FALSE(out.ok()) << r.fault;
+      EXPECT_EQ(out.error().code, ErrorCode::kNoSender) << r.fault;
+      EXPECT_EQ(out.error().detail, "Sender has no Internet mail address");
+      continue;
+    }
+    ASSERT_TRUE(out.ok()) << r.fault << ": " << out.error().detail;
+    EXPECT_NE(Headers(*out).find(r.expected_from), std::string::npos) << r.fault << "\n" << Headers(*out);
+  }
+}
+
+TEST(ComposeTest, RecipientTypesAndResendFlags) {
+  msg::Message m = BasicMessage();
+  m.recipients = {Recip(1, Smtp("To One", "to1@example.com")),
+                  Recip(2, Smtp("", "cc@example.com")),
+                  Recip(3, Smtp("Hidden", "bcc@example.com")),
+                  Recip(0, Smtp("Originator", "orig@example.com")),
+                  Recip(4, Smtp("Four", "four@example.com")),
+                  Recip(static_cast<int32_t>(0x10000001), Smtp("Resent", "resent@example.com")),
+                  Recip(1, Exchange("Ex With Smtp", "ex@example.com"))};
+  FakeContent content;
+  Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+  ASSERT_TRUE(out.ok()) << out.error().detail;
+  std::string h = Headers(*out);
+  for (size_t fold; (fold = h.find("\r\n ")) != std::string::npos;) h.erase(fold, 2);
+  EXPECT_NE(h.find("To: To One <to1@example.com>, Resent <resent@example.com>, Ex With Smtp <ex@example.com>\r\n"),
+            std::string::npos)
+      << h;
+  EXPECT_NE(h.find("Cc: cc@example.com\r\n"), std::string::npos);
+  EXPECT_NE(h.find("Bcc: Hidden <bcc@example.com>\r\n"), std::string::npos);
+  EXPECT_EQ(h.find("orig@example.com"), std::string::npos);
+  EXPECT_EQ(h.find("four@example.com"), std::string::npos);
+}
+
+TEST(ComposeTest, RecipientWithoutInternetAddressFails) {
+  msg::Message m = BasicMessage();
+  m.recipients = {Recip(2, Exchange("Nobody"))};
+  FakeContent content;
+  Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+  ASSERT_FALSE(out.ok());
+  EXPECT_EQ(out.error().code, ErrorCode::kBadAddress);
+  EXPECT_EQ(out.error().detail, "Recipient \"Nobody\" has no Internet mail address");
+
+  // The same recipient is found by name in the original header of received mail.
+  m.transport_headers = "Cc: Somebody <s@example.com>, Nobody <nobody@example.com>\r\n\r\n";
+  out = ComposeMessage(m, content, Fixed());
+  ASSERT_TRUE(out.ok()) << out.error().detail;
+  EXPECT_NE(Headers(*out).find("Cc: Nobody <nobody@example.com>\r\n"), std::string::npos);
+}
+
+TEST(ComposeTest, OnlyMailClassesConvert) {
+  struct Row {
+    std::string message_class;
+    bool mail;
+  } rows[] = {{"IPM.Note", true}, {"ipm.note", true}, {"IPM.Note.SMIME.MultipartSigned", true},
+              {"IPM.Schedule.Meeting.Request", true}, {"REPORT.IPM.Note.NDR", true}, {"", true},
+              {"IPM.Contact", false}, {"IPM.Appointment", false}, {"IPM.StickyNote", false},
+              {"IPM.Task", false}, {"IPM.Notebook", false}, {"IPM.DistList", false}};
+  for (const Row& r : rows) {
+    msg::Message m = BasicMessage();
+    m.message_class = r.message_class;
+    FakeContent content;
+    Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+    EXPECT_EQ(out.ok(), r.mail) << r.message_class;
+    if (!r.mail) {
+      EXPECT_EQ(out.error().code, ErrorCode::kNotMail);
+      EXPECT_EQ(out.error().detail, "Item is not a mail message (" + r.message_class + ")");
+    }
+  }
+}
+
+TEST(ComposeTest, DateAndMessageIdFallbacks) {
+  struct Row {
+    const char* fault;
+    std::optional<uint64_t> submit, delivery, creation;
+    std::string id;
+    std::string expected_date, expected_id;
+  } rows[] = {
+      {"submit time first", 0x01D95686F75FD700ull, 1, 1, "<a@b>", "Tue, 14 Mar 2023 15:09:26 +0000", "<a@b>"},
+      {"then delivery time", std::nullopt, 0x01D95686F75FD700ull, std::nullopt, "a@b",
+       "Tue, 14 Mar 2023 15:09:26 +0000", "<a@b>"},
+      {"then creation time", std::nullopt, std::nullopt, 0x01D95686F75FD700ull, "",
+       "Tue, 14 Mar 2023 15:09:26 +0000", "<" + std::string(32, 'a') + ".1678806566@example.com>"},
+      {"then now; malformed id replaced", std::nullopt, std::nullopt, std::nullopt, "<bad id>",
+       "Tue, 14 Nov 2023 22:13:20 +0000", "<" + std::string(32, 'a') + ".1700000000@example.com>"},
+  };
+  for (const Row& r : rows) {
+    msg::Message m = BasicMessage();
+    m.client_submit_time = r.submit;
+    m.delivery_time = r.delivery;
+    m.creation_time = r.creation;
+    m.internet_message_id = r.id;
+    FakeContent content;
+    Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+    ASSERT_TRUE(out.ok());
+    const std::string h = Headers(*out);
+    EXPECT_NE(h.find("Date: " + r.expected_date + "\r\n"), std::string::npos) << r.fault << "\n" << h;
+    EXPECT_NE(h.find("Message-ID: " + r.expected_id + "\r\n"), std::string::npos) << r.fault << "\n" << h;
+  }
+}
+
+TEST(ComposeTest, BodyAlwaysHtmlWithCharsetThatDescribesItsBytes) {
+  struct Row {
+    const char* fault;
+    std::optional<std::string> html;
+    bool html_is_utf8;
+    uint32_t internet_codepage;
+    std::optional<std::string> plain;
+    std::string must_contain;
+    std::string must_not_contain;
+  } rows[] = {
+      {"1252 HTML is decoded and its meta rewritten",
+       "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\"></head>"
+       "<body>caf\xe9</body></html>",
+       false, 1252, std::nullopt, "charset=utf-8\"></head><body>caf\xc3\xa9<", "windows-1252"},
+      {"the meta names the code page when the item does not",
+       "<meta charset=\"iso-8859-2\"><p>\xb1</p>", false, 0, std::nullopt, "<p>\xc4\x85</p>", "iso-8859-2"},
+      {"plain text only becomes HTML", std::nullopt, false, 0, "a < b\r\n\r\nnext", "&lt;", ""},
+      {"nothing at all still gives an HTML body", std::nullopt, false, 0, std::nullopt, "Content-Type: text/html", ""},
+  };
+  for (const Row& r : rows) {
+    msg::Message m = BasicMessage();
+    m.html = r.html;
+    m.html_is_utf8 = r.html_is_utf8;
+    m.internet_codepage = r.internet_codepage;
+    m.body = r.plain;
+    FakeContent content;
+    Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+    ASSERT_TRUE(out.ok());
+    EXPECT_EQ(out->body.media_type, "text/html") << r.fault;
+    std::string text = Written(*out);
+    const size_t body = text.find("\r\n\r\n");
+    text = text.substr(0, body) + mime_test::DecodeQuotedPrintable(text.substr(body));
+    EXPECT_NE(text.find("Content-Type: text/html; charset=utf-8"), std::string::npos) << r.fault;
+    EXPECT_NE(text.find(r.must_contain), std::string::npos) << r.fault << "\n" << text;
+    if (!r.must_not_contain.empty()) {
+      EXPECT_EQ(text.find(r.must_not_contain), std::string::npos) << r.fault;
+    }
+  }
+}
+
+TEST(ComposeTest, ReferencedImagesGoInlineOthersAttach) {
+  msg::Message m = BasicMessage();
+  m.html = "<img src=\"cid:IMG%401\"><img src=\"logo.png\"><img src='Pic.gif'>";
+  m.attachments.push_back(File("photo.png", "image/png", "img@1"));  // referenced by cid (case, %-escape)
+  m.attachments.push_back(File("logo.png", "", ""));
+  m.attachments.back().content_location = "logo.png";  // referenced by location
+  m.attachments.push_back(File("unused.png", "image/png", "other@1"));  // content id nobody uses
+  m.attachments.push_back(File("report.pdf"));
+  m.attachments.push_back(File("pic.gif"));  // referenced by its bare file name
+  FakeContent content;
+  content.data = {{"photo.png", "P"}, {"logo.png", "L"}, {"unused.png", "U"}, {"report.pdf", "%PDF"}, {"pic.gif", "G"}};
+  Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+  ASSERT_TRUE(out.ok());
+  const mime::Entity& mixed = out->body;
+  ASSERT_EQ(mixed.media_type, "multipart/mixed");
+  ASSERT_EQ(mixed.parts.size(), 3u);
+  const mime::Entity& related = mixed.parts[0];
+  ASSERT_EQ(related.media_type, "multipart/related");
+  ASSERT_EQ(related.parts.size(), 4u);
+  EXPECT_EQ(related.parts[0].media_type, "text/html");
+  EXPECT_EQ(related.parts[1].disposition, "inline");
+  EXPECT_EQ(related.parts[1].fields.at(0), (std::pair<std::string, std::string>{"Content-ID", "<img@1>"}));
+  EXPECT_EQ(related.parts[2].media_type, "image/png");  // from the extension
+  EXPECT_EQ(related.parts[2].fields.at(0).first, "Content-Location");
+  EXPECT_EQ(related.parts[3].fields.at(0), (std::pair<std::string, std::string>{"Content-Location", "pic.gif"}));
+  EXPECT_EQ(mixed.parts[1].disposition_params.at(0).value, "unused.png");
+  EXPECT_EQ(mixed.parts[2].media_type, "application/pdf");
+  const std::string text = Written(*out);
+  EXPECT_NE(text.find("JVBERg=="), std::string::npos);  // "%PDF" streamed through base64
+}
+
+TEST(ComposeTest, EmbeddedReferenceOleAndEmptyAttachmentsAllAppear) {
+  msg::Message m = BasicMessage();
+  msg::Attachment embedded;
+  embedded.method = msg::AttachMethod::kEmbeddedMessage;
+  embedded.filename = "Forwarded.msg";
+  embedded.embedded = std::make_unique<msg::Message>(BasicMessage());
+  embedded.embedded->sender = {};  // an unsent draft inside: carried without From
+  embedded.embedded->message_class = "IPM.Contact";
+  embedded.embedded->subject = "Inner";
+  m.attachments.push_back(std::move(embedded));
+
+  msg::Attachment reference = File("plan.docx");
+  reference.method = msg::AttachMethod::kByReference;
+  reference.data.reset();
+  reference.pathname = "C:\\Users\\me\\plan.docx";
+  m.attachments.push_back(std::move(reference));
+
+  msg::Attachment web = File("link");
+  web.method = msg::AttachMethod::kByWebReference;
+  web.pathname = "https://example.com/file.zip";
+  m.attachments.push_back(std::move(web));
+
+  msg::Attachment ole = File("Chart");
+  ole.method = msg::AttachMethod::kOle;
+  ole.object_storage = 7;
+  m.attachments.push_back(std::move(ole));
+
+  msg::Attachment nothing;
+  nothing.method = msg::AttachMethod::kNone;
+  m.attachments.push_back(std::move(nothing));
+
+  FakeContent content;
+  content.data = {{"Chart", "OLE"}};
+  Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+  ASSERT_TRUE(out.ok()) << out.error().detail;
+  ASSERT_EQ(out->body.parts.size(), 6u);
+  const mime::Entity& inner = out->body.parts[1];
+  EXPECT_EQ(inner.kind, mime::Entity::Kind::kMessage);
+  EXPECT_EQ(inner.disposition_params.at(0).value, "Forwarded.eml");
+  ASSERT_NE(inner.message, nullptr);
+  EXPECT_EQ(Headers(*inner.message).find("From:"), std::string::npos);
+  EXPECT_NE(Headers(*inner.message).find("Subject: Inner"), std::string::npos);
+  EXPECT_NE(Headers(*inner.message).find("MIME-Version: 1.0"), std::string::npos);
+
+  const std::string text = Written(*out);
+  EXPECT_NE(text.find("Content-Type: message/external-body; access-type=local-file;\r\n name=\"C:\\\\Users\\\\me\\\\plan.docx\""),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("access-type=URL"), std::string::npos);
+  EXPECT_NE(text.find("filename=Chart"), std::string::npos);
+  EXPECT_NE(text.find("T0xF"), std::string::npos);  // "OLE" in base64
+  EXPECT_NE(text.find("filename=attachment.bin"), std::string::npos);  // the nameless one
+}
+
+TEST(ComposeTest, ClearSignedBodyIsCopiedAfterOurHeader) {
+  const std::string stored =
+      "MIME-Version: 1.0\r\nContent-Type: multipart/signed; protocol=\"application/pkcs7-signature\";\r\n"
+      "\tboundary=\"b\"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\nsigned\r\n--b--\r\n";
+  msg::Message m = BasicMessage();
+  m.message_class = "IPM.Note.SMIME.MultipartSigned";
+  m.attachments.push_back(File("smime.p7m", "multipart/signed"));
+  FakeContent content;
+  content.data = {{"smime.p7m", stored}};
+  Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+  ASSERT_TRUE(out.ok());
+  const std::string text = Written(*out);
+  const std::string signed_part = stored.substr(stored.find("\r\n\r\n"));
+  EXPECT_NE(text.find(signed_part), std::string::npos);
+  EXPECT_EQ(text.find("MIME-Version"), text.rfind("MIME-Version")) << "MIME-Version twice";
+  EXPECT_NE(text.find("MIME-Version: 1.0\r\nContent-Type: multipart/signed;"), std::string::npos) << text;
+
+  // Bytes without a header block are not a signed entity: ordinary mail then.
+  content.data = {{"smime.p7m", "garbage"}};
+  out = ComposeMessage(m, content, Fixed());
+  ASSERT_TRUE(out.ok());
+  EXPECT_EQ(out->body.media_type, "multipart/mixed");
+}
+
+TEST(ComposeTest, OpaqueSmimeKeepsItsBlob) {
+  msg::Message m = BasicMessage();
+  m.message_class = "IPM.Note.SMIME";
+  m.attachments.push_back(File("smime.p7m", "application/pkcs7-mime"));
+  FakeContent content;
+  content.data = {{"smime.p7m", "CMS"}};
+  Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+  ASSERT_TRUE(out.ok());
+  EXPECT_EQ(out->body.media_type, "application/pkcs7-mime");
+  EXPECT_NE(Written(*out).find("Q01T"), std::string::npos);
+}
+
+TEST(ComposeHelpersTest, FileNamesAndMetaCharset) {
+  struct Row {
+    std::string in, out;
+  } rows[] = {{"report.pdf", "report.pdf"},
+              {"C:\\temp\\..\\evil.exe", "evil.exe"},
+              {"../../etc/passwd", "passwd"},
+              {"a\x01:b*?\"<>|.txt", "ab.txt"},
+              {"  .hidden. ", "hidden"},
+              {std::string(300, 'x'), std::string(255, 'x')},
+              {std::string(254, 'x') + "é", std::string(254, 'x')}};
+  for (const Row& r : rows) EXPECT_EQ(SanitizeFileName(r.in), r.out) << r.in;
+
+  EXPECT_EQ(RewriteMetaCharset("<META charset='Shift_JIS'><meta name=x><meta content=\"text/html; charset=big5\">"),
+            "<META charset='utf-8'><meta name=x><meta content=\"text/html; charset=utf-8\">");
+  EXPECT_EQ(RewriteMetaCharset("<p>charset=x</p>"), "<p>charset=x</p>");
+}
+
+}  // namespace
+}  // namespace converter

@@ -1,0 +1,328 @@
+// The built quorvex, run as the application runs it: its one line, its exit code,
+// and exactly what it leaves in the output folder. Each .eml is read back by
+// check_eml.py, which parses it with Python's own email package.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "converter_tool/run.h"
+#include "formats/cfb/compound_file.h"
+#include "formats/msg/reader.h"
+#include "tests/converter_tool/tool_test_util.h"
+#include "tools/msg_fixture/msg_writer.h"
+
+namespace {
+
+using msg_fixture::FixtureAttachment;
+using msg_fixture::FixtureMessage;
+using tool_test::ListDir;
+using tool_test::RunTool;
+using tool_test::TempDir;
+
+constexpr char kUsage[] = "Usage: Quorvex.exe <msg_file> <output folder>\n";
+
+std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+
+std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<uint8_t> out(n);
+  for (auto& b : out) b = static_cast<uint8_t>(rng());
+  return out;
+}
+
+FixtureMessage Mail(std::string_view subject, std::string_view message_class = "IPM.Note") {
+  FixtureMessage m;
+  m.props.Unicode(0x001A, message_class).Unicode(0x0037, subject).Long(0x340D, 0x00040000).Long(0x3FDE, 65001);
+  m.props.Time(0x0039, msg_fixture::FileTime(2026, 3, 14, 15, 9, 26));
+  m.props.Unicode(0x1035, "<fixture@mailvane.example.com>");
+  msg_fixture::SetSmtpSender(m.props, "Dana Whitfield", "dana@example.com");
+  return m;
+}
+
+// Everything the composer distinguishes, in one item.
+FixtureMessage RichMail() {
+  FixtureMessage m = Mail("Grüße, Bericht & Fotos – März");
+  m.props.Unicode(0x1000, "Hello team, the report is attached and the photo is inline.\r\n");
+  m.props.Binary(0x1013, Bytes("<html><head><meta charset=\"windows-1252\"></head><body>"
+                               "<p>Hello team, the report is attached and the photo is inline.</p>"
+                               "<img src=\"cid:photo1@mailvane\"></body></html>"));
+  m.recipients.push_back(msg_fixture::SmtpRecipient(1, "Marek Novák", "marek@example.org"));
+  m.recipients.push_back(msg_fixture::SmtpRecipient(1, "Doe, Jane", "jane@example.org"));
+  m.recipients.push_back(msg_fixture::SmtpRecipient(2, "Ирина", "irina@example.net"));
+  m.recipients.push_back(msg_fixture::SmtpRecipient(3, "Archive", "archive@example.com"));
+  m.attachments.push_back(msg_fixture::FileAttachment("photo.jpg", "image/jpeg", RandomBytes(5000, 1), "photo1@mailvane"));
+  m.attachments.push_back(msg_fixture::FileAttachment("Prüfbericht März 2026.pdf", "application/pdf", RandomBytes(300000, 2)));
+  m.attachments.push_back(msg_fixture::FileAttachment("empty.txt", "text/plain", {}));
+  FixtureAttachment forwarded;
+  forwarded.props.Long(0x3705, 5).Unicode(0x3001, "Earlier thread");
+  forwarded.embedded = std::make_shared<FixtureMessage>(Mail("Earlier thread"));
+  forwarded.embedded->props.Unicode(0x1000, "Inner message text with words.\r\n");
+  forwarded.embedded->recipients.push_back(msg_fixture::SmtpRecipient(1, "", "inner@example.org"));
+  forwarded.embedded->attachments.push_back(msg_fixture::FileAttachment("inner.bin", "", RandomBytes(777, 3)));
+  m.attachments.push_back(std::move(forwarded));
+  return m;
+}
+
+std::string WriteFixture(const TempDir& dir, const std::string& name, const FixtureMessage& m, int version = 3) {
+  const std::string path = dir.path() + "/" + name;
+  const auto image = msg_fixture::WriteMsg(m, {.version = version});
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.bytes.data()),
+                                              static_cast<std::streamsize>(image.bytes.size()));
+  return path;
+}
+
+// Reads the .msg as the tool does, for the expectation.
+std::string ExpectationFor(const std::string& msg_path, const std::string& dir) {
+  std::ifstream in(msg_path, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  auto file = formats::cfb::CompoundFile::Open(bytes);
+  if (!file) return "";
+  auto m = formats::msg::ReadMessage(*file);
+  if (!m) return "";
+  int counter = 0;
+  return tool_test::Expectation(*m, dir, counter);
+}
+
+// Runs the tool into an empty folder and checks the one .eml it must leave.
+void ExpectConverts(const std::string& msg_path, const std::string& folder_arg, const std::string& folder) {
+  ASSERT_TRUE(ListDir(folder).empty());
+  const tool_test::ToolResult r = RunTool({msg_path, folder_arg});
+  EXPECT_EQ(r.output, "") << msg_path;
+  EXPECT_EQ(r.exit_code, 0);
+  const std::set<std::string> names = ListDir(folder);
+  ASSERT_EQ(names.size(), 1u) << msg_path;
+  const std::string name = *names.begin();
+  EXPECT_EQ(name.size(), 40u) << name;  // 36-character UUID + ".eml"
+  EXPECT_EQ(name.substr(36), ".eml");
+  EXPECT_EQ(name[14], '4') << "UUID version 4";
+  TempDir scratch;
+  const std::string expected = ExpectationFor(msg_path, scratch.path());
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(tool_test::CheckEml(folder + "/" + name, expected, scratch.path()), "") << msg_path;
+}
+
+void ExpectFails(const std::vector<std::string>& args, const std::string& folder, const std::string& line_start) {
+  const std::set<std::string> before = ListDir(folder);
+  const tool_test::ToolResult r = RunTool(args);
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.output.substr(0, line_start.size()), line_start) << r.output;
+  EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << "exactly one line: " << r.output;
+  EXPECT_EQ(ListDir(folder), before) << "the folder changed";
+}
+
+TEST(ToolTest, UsageLineWithFewerThanTwoArguments) {
+  TempDir out;
+  for (const std::vector<std::string>& args : {std::vector<std::string>{}, std::vector<std::string>{"x.msg"}}) {
+    const tool_test::ToolResult r = RunTool(args);
+    EXPECT_EQ(r.output, kUsage);
+    EXPECT_EQ(r.exit_code, 0);
+  }
+  EXPECT_TRUE(ListDir(out.path()).empty());
+  EXPECT_EQ(converter::Run({"quorvex"}), "Usage: Quorvex.exe <msg_file> <output folder>");
+}
+
+TEST(ToolTest, RichFixtureConvertsWithEveryPart) {
+  TempDir in, out;
+  const std::string msg = WriteFixture(in, "rich.msg", RichMail());
+  ExpectConverts(msg, out.path(), out.path());
+}
+
+TEST(ToolTest, FolderFormsAndThirdArgument) {
+  TempDir in, out;
+  const std::string msg = WriteFixture(in, "rich.msg", RichMail(), 4);
+  std::filesystem::create_directories(out.path() + "/a/b");
+  const std::string nested = out.path() + "/a/b";
+  const struct {
+    std::string arg;
+    std::string folder;
+  } forms[] = {
+      {out.path(), out.path()},
+      {out.path() + "/", out.path()},
+      {out.path() + "//a//b//", nested},
+      {out.path() + "/a/b", nested},
+  };
+  for (const auto& f : forms) {
+    std::filesystem::remove_all(nested);
+    for (const auto& name : ListDir(out.path())) std::filesystem::remove(out.path() + "/" + name);
+    std::filesystem::create_directories(nested);
+    if (f.folder == out.path()) std::filesystem::remove_all(out.path() + "/a");
+    SCOPED_TRACE(f.arg);
+    ExpectConverts(msg, f.arg, f.folder);
+  }
+  // A third argument is ignored.
+  for (const auto& name : ListDir(out.path())) std::filesystem::remove_all(out.path() + "/" + name);
+  const tool_test::ToolResult r = RunTool({msg, out.path(), "extra"});
+  EXPECT_EQ(r.output, "");
+  EXPECT_EQ(ListDir(out.path()).size(), 1u);
+}
+
+TEST(ToolTest, ExistingFilesAreNeverTouched) {
+  TempDir in, out;
+  const std::string msg = WriteFixture(in, "rich.msg", RichMail());
+  // Files named like attachments and like earlier results stay as they were.
+  for (std::string name : {"photo.jpg", "Prüfbericht März 2026.pdf", "old.eml"}) {
+    std::ofstream(out.path() + "/" + name) << "mine";
+  }
+  const tool_test::ToolResult r = RunTool({msg, out.path()});
+  EXPECT_EQ(r.output, "");
+  std::set<std::string> names = ListDir(out.path());
+  EXPECT_EQ(names.size(), 4u);
+  for (std::string name : {"photo.jpg", "Prüfbericht März 2026.pdf", "old.eml"}) {
+    std::ifstream f(out.path() + "/" + name);
+    std::string content((std::istreambuf_iterator<char>(f)), {});
+    EXPECT_EQ(content, "mine") << name;
+  }
+}
+
+TEST(ToolTest, FailuresPrintOneLineAndLeaveNothing) {
+  TempDir in, out;
+  FixtureMessage contact = Mail("Card", "IPM.Contact");
+  FixtureMessage draft;
+  draft.props.Unicode(0x001A, "IPM.Note").Unicode(0x0037, "Draft").Unicode(0x1000, "unsent");
+  FixtureMessage exchange_only = Mail("Internal");
+  exchange_only.recipients.push_back(msg_fixture::Properties()
+                                         .Long(0x0C15, 1)
+                                         .Unicode(0x3001, "Pat Lee")
+                                         .Unicode(0x3002, "EX")
+                                         .Unicode(0x3003, "/O=ORG/OU=EXCHANGE/CN=RECIPIENTS/CN=PLEE"));
+  const std::string garbage = in.path() + "/garbage.msg";
+  std::ofstream(garbage) << std::string(3000, 'x');
+
+  const struct {
+    std::vector<std::string> args;
+    std::string line;
+  } rows[] = {
+      {{WriteFixture(in, "contact.msg", contact), out.path()}, "Item is not a mail message (IPM.Contact)"},
+      {{WriteFixture(in, "draft.msg", draft), out.path()}, "Sender has no Internet mail address"},
+      {{WriteFixture(in, "ex.msg", exchange_only), out.path()}, "Recipient \"Pat Lee\" has no Internet mail address"},
+      {{garbage, out.path()}, "Cannot read the message: "},
+      {{in.path() + "/missing.msg", out.path()}, "Cannot open " + in.path() + "/missing.msg: No such file"},
+      {{in.path(), out.path()}, "Cannot open " + in.path() + ": not a regular file"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.line);
+    ExpectFails(r.args, out.path(), r.line);
+    EXPECT_TRUE(ListDir(out.path()).empty());
+  }
+}
+
+TEST(ToolTest, UnwritableOrMissingFolderFailsCleanly) {
+  TempDir in, out;
+  const std::string msg = WriteFixture(in, "rich.msg", RichMail());
+  ExpectFails({msg, out.path() + "/missing"}, out.path(), "Output folder " + out.path() + "/missing: No such file");
+  ExpectFails({msg, in.path() + "/rich.msg"}, in.path(), "Output folder " + in.path() + "/rich.msg is not a folder");
+  // /proc takes no new files, not even from root.
+  ExpectFails({msg, "/proc"}, "/proc", "Cannot write to the output folder /proc: ");
+  if (geteuid() != 0) {
+    chmod(out.path().c_str(), 0555);
+    ExpectFails({msg, out.path()}, out.path(), "Cannot write to the output folder");
+    chmod(out.path().c_str(), 0755);
+  }
+}
+
+TEST(ToolTest, FullDiskLeavesNeitherEmlNorTemporaryFile) {
+  TempDir in, out;
+  const std::string msg = WriteFixture(in, "rich.msg", RichMail());
+  for (rlim_t limit : {rlim_t{1}, rlim_t{1000}, rlim_t{300000}}) {
+    const tool_test::ToolResult r = RunTool({msg, out.path()}, limit);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.output.find("Cannot write"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("File too large"), std::string::npos) << r.output;
+    EXPECT_TRUE(ListDir(out.path()).empty()) << limit;
+  }
+}
+
+TEST(ToolTest, FolderRemovedDuringTheRunFailsCleanly) {
+  TempDir in, parent;
+  const std::string msg = WriteFixture(in, "rich.msg", RichMail());
+  const std::string folder = parent.path() + "/out";
+  std::filesystem::create_directory(folder);
+  formats::mime::WriteOptions options;
+  options.next_boundary = [&folder] {
+    // Mid-write: the temporary file is open; take the folder away under it.
+    for (const auto& name : ListDir(folder)) std::filesystem::remove(folder + "/" + name);
+    std::filesystem::remove(folder);
+    return formats::mime::RandomBoundary();
+  };
+  auto result = converter::ConvertFile(msg, folder, {}, options);
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.error().code, formats::ErrorCode::kIo);
+  EXPECT_NE(result.error().detail.find("Cannot create the .eml"), std::string::npos) << result.error().detail;
+  EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+TEST(ToolTest, LargeAttachmentStreamsInBoundedMemory) {
+  // 24 MB of attachment is 32 MB of base64: a writer that held either in memory
+  // could not run under a 16 MB cap on private memory (the mapped input does not
+  // count against it).
+  TempDir in, out;
+  FixtureMessage m = Mail("Big");
+  m.props.Unicode(0x1000, "see attachment");
+  m.attachments.push_back(msg_fixture::FileAttachment("big.bin", "", RandomBytes(24u << 20, 9)));
+  const std::string msg = WriteFixture(in, "big.msg", m, 4);
+  m = {};
+  const tool_test::ToolResult r = RunTool({msg, out.path()}, 0, 16u << 20);
+  EXPECT_EQ(r.output, "");
+  ASSERT_EQ(ListDir(out.path()).size(), 1u);
+  TempDir scratch;
+  EXPECT_EQ(tool_test::CheckEml(out.path() + "/" + *ListDir(out.path()).begin(), ExpectationFor(msg, scratch.path()),
+                                scratch.path()),
+            "");
+}
+
+// Which corpus files may fail, and with which line: items that are not mail, and
+// items without any Internet address for their sender (unsent drafts, Exchange
+// senders the file gives no SMTP address for).
+bool AcceptableFailure(const std::string& line) {
+  return line.rfind("Item is not a mail message (", 0) == 0 || line == "Sender has no Internet mail address\n";
+}
+
+void RunFolder(const std::string& root, int& converted) {
+  std::vector<std::string> files;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+    if (e.is_regular_file() && e.path().extension() == ".msg") files.push_back(e.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  ASSERT_FALSE(files.empty()) << root;
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    TempDir out;
+    const tool_test::ToolResult r = RunTool({file, out.path()});
+    EXPECT_EQ(r.exit_code, 0);
+    const std::string shown = file.substr(root.size() + 1);
+    if (!r.output.empty()) {
+      std::cout << "  " << shown << ": " << r.output;
+      EXPECT_TRUE(ListDir(out.path()).empty());
+      // A file the reader itself rejects fails with a read error; that the test
+      // accepts too only for files the reader cannot open.
+      TempDir scratch;
+      if (!ExpectationFor(file, scratch.path()).empty()) {
+        EXPECT_TRUE(AcceptableFailure(r.output)) << r.output;
+      }
+      continue;
+    }
+    std::cout << "  " << shown << ": converted\n";
+    ++converted;
+    const std::set<std::string> names = ListDir(out.path());
+    ASSERT_EQ(names.size(), 1u);
+    TempDir scratch;
+    EXPECT_EQ(tool_test::CheckEml(out.path() + "/" + *names.begin(), ExpectationFor(file, scratch.path()),
+                                  scratch.path()),
+              "");
+  }
+}
+
+TEST(ToolTest, EveryCorpusFile) {
+  int converted = 0;
+  RunFolder(CORPUS_DIR, converted);
+  EXPECT_GE(converted, 30);
+}
+
+TEST(ToolTest, EverySampleFile) {
+  int converted = 0;
+  RunFolder(SAMPLES_DIR, converted);
+  EXPECT_EQ(converted, 5);
+}
+
+}  // namespace

@@ -1,0 +1,228 @@
+// Running the built quorvex and describing what its .eml must hold.
+#pragma once
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "converter_tool/compose.h"
+#include "formats/common/codepage.h"
+#include "formats/msg/message.h"
+
+namespace tool_test {
+
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/quorvex_test_XXXXXX";
+    path_ = mkdtemp(pattern);
+  }
+  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Names in a folder, hidden ones included.
+inline std::set<std::string> ListDir(const std::string& path) {
+  std::set<std::string> names;
+  if (DIR* d = opendir(path.c_str())) {
+    while (dirent* e = readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.insert(name);
+    }
+    closedir(d);
+  }
+  return names;
+}
+
+struct ToolResult {
+  std::string output;  // everything printed on stdout and stderr
+  int exit_code = -1;
+};
+
+// Runs quorvex with args; file_size_limit > 0 caps the size of files it may
+// write (a disk that fills up), data_limit > 0 caps its heap and other private
+// memory (RLIMIT_DATA; the mapped input is not counted).
+inline ToolResult RunTool(const std::vector<std::string>& args, rlim_t file_size_limit = 0, rlim_t data_limit = 0) {
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return {};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(pipe_fds[1], 1);
+    dup2(pipe_fds[1], 2);
+    close(pipe_fds[0]);
+    if (file_size_limit > 0) {
+      signal(SIGXFSZ, SIG_IGN);  // writes then fail with EFBIG instead of killing
+      rlimit lim{file_size_limit, file_size_limit};
+      setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    if (data_limit > 0) {
+      rlimit lim{data_limit, data_limit};
+      setrlimit(RLIMIT_DATA, &lim);
+    }
+    std::vector<char*> argv;
+    std::string tool = QUORVEX_PATH;
+    argv.push_back(tool.data());
+    std::vector<std::string> copy = args;
+    for (std::string& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(tool.c_str(), argv.data());
+    _exit(127);
+  }
+  close(pipe_fds[1]);
+  ToolResult result;
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(pipe_fds[0], buf, sizeof buf)) > 0) result.output.append(buf, static_cast<size_t>(n));
+  close(pipe_fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+inline std::string JsonString(std::string_view s) {
+  std::string out = "\"";
+  for (char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (ch == '"' || ch == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (c < 0x20) {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\u%04x", c);
+      out += esc;
+    } else {
+      out += ch;
+    }
+  }
+  return out + "\"";
+}
+
+// Up to six words of the plain body (letters and digits, four or more) that the
+// HTML body must show too.
+inline std::vector<std::string> BodyWords(const formats::msg::Message& m) {
+  std::vector<std::string> words;
+  if (!m.body) return words;
+  std::string word;
+  for (char c : *m.body + " ") {
+    if (std::isalnum(static_cast<unsigned char>(c))) {
+      word += c;
+      continue;
+    }
+    if (word.size() >= 4 && words.size() < 6) words.push_back(word);
+    word.clear();
+  }
+  return words;
+}
+
+inline std::string ExpectedSubject(const formats::msg::Message& m) {
+  std::string s;
+  for (char c : m.subject) {
+    if (c == '\0') continue;
+    s += (c == '\r' || c == '\n') ? ' ' : c;
+  }
+  return s;
+}
+
+// The expectation check_eml.py reads, for m and its embedded messages. Attachment
+// bytes the reader gives are saved under dir for a byte-for-byte comparison.
+inline std::string Expectation(const formats::msg::Message& m, const std::string& dir, int& counter,
+                               bool body_words = true) {
+  using formats::msg::AttachMethod;
+  std::string j = "{";
+  std::optional<std::string> from = converter::InternetAddress(m.sender);
+  if (!from) from = converter::InternetAddress(m.sent_representing);
+  j += "\"from\": " + (from ? JsonString(*from) : (m.depth > 0 && m.transport_headers.empty() ? "null" : "\"*\""));
+  const char* names[] = {"to", "cc", "bcc"};
+  for (uint32_t type = 1; type <= 3; ++type) {
+    j += std::string(", \"") + names[type - 1] + "\": [";
+    bool first = true;
+    for (const auto& r : m.recipients) {
+      if ((static_cast<uint32_t>(r.type) & 0xFF) != type) continue;
+      auto address = converter::InternetAddress(r);
+      if (!address && m.depth > 0) continue;  // embedded items leave such recipients out
+      j += (first ? "" : ", ") + (address ? JsonString(*address) : std::string("\"*\""));
+      first = false;
+    }
+    j += "]";
+  }
+  j += ", \"subject\": " + JsonString(ExpectedSubject(m));
+  const bool is_signed = m.message_class.size() >= 22 &&
+                         m.message_class.substr(m.message_class.size() - 22) == ".SMIME.MultipartSigned";
+  if (is_signed) j += ", \"signed\": true";
+  if (body_words) {
+    j += ", \"body_words\": [";
+    bool first = true;
+    for (const std::string& w : BodyWords(m)) {
+      j += (first ? "" : ", ") + JsonString(w);
+      first = false;
+    }
+    j += "]";
+    // With an HTML body of its own the item's plain body is a separate text that
+    // may differ (some writers put different words in each): half must match.
+    const size_t n = BodyWords(m).size();
+    j += ", \"body_words_min\": " + std::to_string(m.html ? (n + 1) / 2 : n);
+  }
+  j += ", \"attachments\": [";
+  bool first = true;
+  for (const auto& a : m.attachments) {
+    j += first ? "" : ", ";
+    first = false;
+    if (a.method == AttachMethod::kEmbeddedMessage && a.embedded) {
+      std::string name = converter::SanitizeFileName(a.filename);
+      if (name.empty()) name = converter::SanitizeFileName(a.embedded->subject);
+      if (name.empty()) name = "message";
+      if (name.size() >= 4 && (name.substr(name.size() - 4) == ".msg" || name.substr(name.size() - 4) == ".MSG")) {
+        name.resize(name.size() - 4);
+      }
+      if (name.size() < 4 || name.substr(name.size() - 4) != ".eml") name += ".eml";
+      j += "{\"name\": " + JsonString(name) + ", \"message\": " + Expectation(*a.embedded, dir, counter, body_words) + "}";
+      continue;
+    }
+    std::string name = converter::SanitizeFileName(a.filename);
+    j += "{\"name\": " + (name.empty() ? std::string("null") : JsonString(name));
+    if (a.method == AttachMethod::kByValue || a.method == AttachMethod::kNone) {
+      std::vector<uint8_t> bytes;
+      if (a.data) {
+        auto all = a.data->ReadAll(1ull << 31);
+        if (all) bytes = std::move(*all);
+      }
+      const std::string file = dir + "/att" + std::to_string(counter++) + ".bin";
+      std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                  static_cast<std::streamsize>(bytes.size()));
+      j += ", \"file\": " + JsonString(file);
+    }
+    j += "}";
+  }
+  j += "]}";
+  return j;
+}
+
+// Runs check_eml.py; returns its output (empty when the file passed).
+inline std::string CheckEml(const std::string& eml, const std::string& expectation_json, const std::string& dir) {
+  const std::string json_path = dir + "/expected.json";
+  std::ofstream(json_path) << expectation_json;
+  const std::string out_path = dir + "/check.txt";
+  const std::string cmd = std::string(PYTHON_EXECUTABLE) + " '" + CHECK_EML + "' '" + eml + "' '" + json_path +
+                          "' > '" + out_path + "' 2>&1";
+  const int rc = std::system(cmd.c_str());
+  std::ifstream in(out_path);
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  if (rc != 0 && text.empty()) text = "check_eml.py failed to run";
+  return rc == 0 ? "" : text;
+}
+
+}  // namespace tool_test
