@@ -316,6 +316,57 @@ TEST(BoundsTest, LoopingChainsEndInAnErrorAfterOneWalkOverTheFile) {
   }
 }
 
+// --- Streams that share sectors ------------------------------------------------------
+
+// Many directory entries may name one chain: each entry costs 128 bytes, the chain
+// is paid for once. Read per entry, that multiplies memory (strings) or output
+// (attachments) by the number of entries.
+TEST(BoundsTest, EntriesSharingOneChainDoNotMultiplyOutputOrMemory) {
+  constexpr int kCopies = 200;
+  const std::vector<uint8_t> big(1u << 20, 0x42);
+  struct Row {
+    const char* name;
+    bool embedded;  // true: bodies of embedded items; false: attachment data
+  };
+  for (const Row row : {Row{"attachment_data", false}, Row{"html_bodies_of_embedded_items", true}}) {
+    SCOPED_TRACE(row.name);
+    FixtureMessage m = SmallMail();
+    m.attachments.clear();
+    m.attachments.push_back(msg_fixture::FileAttachment("big.bin", "application/octet-stream", big));
+    std::string shared_path = "__attach_version1.0_#00000000/__substg1.0_37010102";
+    for (int i = 0; i < kCopies; ++i) {
+      if (row.embedded) {
+        FixtureAttachment a;
+        a.props.Long(0x3705, 5);
+        a.embedded = std::make_shared<FixtureMessage>();
+        a.embedded->props.Unicode(0x001A, "IPM.Note").Binary(0x1013, {});
+        msg_fixture::SetSmtpSender(a.embedded->props, "Ann", "ann@example.com");
+        m.attachments.push_back(a);
+      } else {
+        m.attachments.push_back(msg_fixture::FileAttachment("copy.bin", "application/octet-stream", {}));
+      }
+    }
+    CompoundImage img = msg_fixture::WriteMsg(m);
+    const uint32_t shared = *img.EntryId(shared_path);
+    for (int i = 1; i <= kCopies; ++i) {
+      char storage[64];
+      std::snprintf(storage, sizeof storage, "__attach_version1.0_#%08X", i);
+      const std::string path = std::string(storage) + (row.embedded ? "/__substg1.0_3701000D/__substg1.0_10130102"
+                                                                     : "/__substg1.0_37010102");
+      const std::optional<uint32_t> id = img.EntryId(path);
+      ASSERT_TRUE(id) << path;
+      img.SetEntryStart(*id, img.entry_starts[shared]);
+      img.SetEntrySize(*id, big.size());
+    }
+    ASSERT_LT(img.bytes.size(), 2 * big.size());
+    const Outcome out = Convert(img.bytes);
+    ASSERT_TRUE(out.error);
+    EXPECT_EQ(*out.error, ErrorCode::kBadSector) << out.detail;
+    EXPECT_LE(out.output_bytes, 2 * img.bytes.size());
+    EXPECT_LE(out.peak_bytes, 2 * img.bytes.size());
+  }
+}
+
 // --- Nesting --------------------------------------------------------------------------
 
 FixtureMessage Nested(int levels) {
