@@ -56,6 +56,16 @@ void CountedDelete(void* p) {
 
 void* operator new(size_t size) { return CountedNew(size); }
 void* operator new[](size_t size) { return CountedNew(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return CountedNew(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { CountedDelete(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { CountedDelete(p); }
 void operator delete(void* p) noexcept { CountedDelete(p); }
 void operator delete[](void* p) noexcept { CountedDelete(p); }
 void operator delete(void* p, size_t) noexcept { CountedDelete(p); }
