@@ -20,6 +20,9 @@ cmake --preset fuzz >/dev/null || exit 1
 cmake --build --preset fuzz -j2 || exit 1
 fuzz/make-seeds.sh "$build" "$build/seeds" || exit 1
 
+# Undefined behaviour is a finding like a crash: stop at the first report.
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+
 status=0
 for t in $targets; do
   corpus=$build/corpus/$t
