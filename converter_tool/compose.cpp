@@ -891,6 +891,7 @@ Result<std::optional<mime::ChunkSource>> CompoundFileContent::OleData(const msg:
     if (!st) return std::move(st).error();
     if (auto payload = Ole10NativePayload(prefix, file.entry(*native).size)) {
       const EntryId id = *native;
+      // Plain copies, not a structured binding: clang 14 cannot capture those.
       const uint64_t offset = payload->first;
       const uint64_t length = payload->second;
       return std::optional<mime::ChunkSource>([&file, id, offset, length](const mime::ChunkFn& fn) {

@@ -1,24 +1,46 @@
-// Feeds arbitrary bytes to the whole conversion: compound file, .msg reader,
-// bodies (RTF included), composition and the MIME writer. Nothing is written to
-// disk; the sanitizers find what goes wrong.
+// Message reader: the .msg model of the input, then the bytes of every
+// attachment, the compressed RTF body and every embedded message's, read through
+// their StreamRefs the way the converter reads them.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
-#include "converter_tool/run.h"
+#include "formats/cfb/compound_file.h"
+#include "formats/msg/reader.h"
+
+namespace msg = formats::msg;
 
 namespace {
 
-class NullSink : public formats::mime::Sink {
- public:
-  formats::Status Write(std::string_view) override { return {}; }
-};
+void ReadRef(const msg::StreamRef& ref, size_t file_size) {
+  uint64_t total = 0;
+  formats::Status st = ref.ForEachChunk([&](std::span<const uint8_t> piece) {
+    total += piece.size();
+    return true;
+  });
+  if (st && total != ref.size()) abort();
+  formats::Result<std::vector<uint8_t>> all = ref.ReadAll(file_size);
+  if (all && all->size() != ref.size()) abort();
+}
+
+void Visit(const msg::Message& m, size_t file_size) {
+  if (m.rtf_compressed) ReadRef(*m.rtf_compressed, file_size);
+  for (const msg::Attachment& a : m.attachments) {
+    if (a.data) ReadRef(*a.data, file_size);
+    if (a.embedded) {
+      if (a.embedded->depth != m.depth + 1) abort();
+      Visit(*a.embedded, file_size);
+    }
+  }
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  NullSink sink;
-  converter::ComposeOptions options{[] { return int64_t{0}; }, [] { return std::string(32, '0'); }};
-  formats::mime::WriteOptions write{[] { return std::string("=_fuzz"); }};
-  (void)converter::ConvertBytes({data, size}, sink, options, write);
+  formats::Result<formats::cfb::CompoundFile> file = formats::cfb::CompoundFile::Open(formats::Bytes(data, size));
+  if (!file) return 0;
+  formats::Result<msg::Message> item = msg::ReadMessage(*file);
+  if (!item) return 0;
+  Visit(*item, size);
   return 0;
 }

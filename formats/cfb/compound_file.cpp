@@ -483,6 +483,26 @@ std::optional<EntryId> CompoundFile::FindChild(EntryId storage, std::string_view
   return *it;
 }
 
+// Each sector belongs to one stream at most. Nothing else in the file stops many
+// directory entries (128 bytes each) from naming one long chain, and read once
+// per entry such a file would multiply memory and output by the number of
+// entries. Reading the same stream again is free; the owner table costs 4 bytes
+// per sector, made on the first read.
+Status CompoundFile::Claim(std::vector<uint32_t>& owners, size_t owner_count, const std::vector<uint32_t>& chain,
+                           EntryId id, const char* what) const {
+  if (owners.empty()) owners.assign(owner_count, 0);
+  for (uint32_t sector : chain) {
+    const uint32_t owner = owners[sector];
+    if (owner != 0 && owner != id + 1) {
+      return MakeError(ErrorCode::kBadSector, 0,
+                       "stream \"" + entries_[id].name + "\" shares " + what + " " + std::to_string(sector) +
+                           " with \"" + entries_[owner - 1].name + "\"");
+    }
+  }
+  for (uint32_t sector : chain) owners[sector] = id + 1;
+  return {};
+}
+
 Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
   if (id >= entries_.size() || !entries_[id].is_stream()) {
     return MakeError(ErrorCode::kBadStream, 0, "entry " + std::to_string(id) + " is not a stream");
@@ -526,6 +546,7 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
       return MakeError(ErrorCode::kChainLoop, 0,
                        "mini chain of \"" + e.name + "\" visits mini sector " + std::to_string(*repeat) + " twice");
     }
+    if (Status s = Claim(mini_sector_owner_, minifat_.size(), chain, id, "mini sector"); !s) return s.error();
     remaining = e.size;
     for (uint32_t mini : chain) {
       const uint64_t piece = std::min<uint64_t>(remaining, kMiniSectorSize);
@@ -551,6 +572,7 @@ Result<std::vector<Bytes>> CompoundFile::StreamRuns(EntryId id) const {
   }
   Result<std::vector<uint32_t>> chain = WalkChain(e.start_sector, CeilDiv(e.size, sector_size_), "stream");
   if (!chain) return std::move(chain).error();
+  if (Status s = Claim(sector_owner_, sector_count_, *chain, id, "sector"); !s) return s.error();
   uint64_t remaining = e.size;
   for (uint32_t sector : *chain) {
     const uint64_t piece = std::min<uint64_t>(remaining, sector_size_);

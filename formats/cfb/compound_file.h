@@ -111,6 +111,10 @@ class CompoundFile {
   // Collects the file spans of a stream, consecutive pieces merged.
   Result<std::vector<Bytes>> StreamRuns(EntryId id) const;
   std::optional<Bytes> Sector(uint32_t sector) const;  // may be short at the end of the file
+  // Makes `id` the owner of the (mini) sectors of `chain`; kBadSector when another
+  // stream owns one of them already.
+  Status Claim(std::vector<uint32_t>& owners, size_t owner_count, const std::vector<uint32_t>& chain, EntryId id,
+               const char* what) const;
 
   Bytes file_;
   int major_version_ = 0;
@@ -128,6 +132,10 @@ class CompoundFile {
   std::vector<uint32_t> mini_stream_sectors_;  // regular sectors holding the mini stream
   uint64_t mini_stream_size_ = 0;
   std::vector<DirectoryEntry> entries_;
+  // By sector and by mini sector: 1 + the entry id of the stream whose chain
+  // holds it, 0 while no read has reached it. Filled as streams are read.
+  mutable std::vector<uint32_t> sector_owner_;
+  mutable std::vector<uint32_t> mini_sector_owner_;
   std::vector<std::string> folded_;            // by entry id: FoldName(name)
   std::vector<std::vector<EntryId>> by_name_;  // by storage id: children sorted by folded name
   std::vector<std::string> warnings_;

@@ -104,6 +104,9 @@ Status Base64LineEncoder::FlushIfFull() {
 }
 
 Status Base64LineEncoder::Feed(std::span<const uint8_t> data) {
+  // An empty span may carry a null pointer, which memcpy must not be given even
+  // for zero bytes.
+  if (data.empty()) return {};
   bytes_in_ += data.size();
   const uint8_t* p = data.data();
   size_t n = data.size();
