@@ -15,6 +15,7 @@
 #include "formats/mime/entity.h"
 #include "formats/mime/header.h"
 #include "formats/mime/transfer_encoding.h"
+#include "tests/formats/mime/mime_test_util.h"
 
 namespace mime = formats::mime;
 
@@ -78,26 +79,6 @@ std::string DecodeQuotedPrintable(std::string_view qp) {
     if (i + 2 >= qp.size() + 0 || HexValue(qp[i + 1]) < 0 || HexValue(qp[i + 2]) < 0) abort();
     out += static_cast<char>(HexValue(qp[i + 1]) * 16 + HexValue(qp[i + 2]));
     i += 2;
-  }
-  return out;
-}
-
-std::string DecodeBase64(std::string_view text) {
-  static constexpr std::string_view kAlphabet =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  uint32_t acc = 0;
-  int bits = 0;
-  for (char c : text) {
-    if (c == '\r' || c == '\n' || c == '=') continue;
-    const size_t v = kAlphabet.find(c);
-    if (v == std::string_view::npos) abort();
-    acc = (acc << 6) | static_cast<uint32_t>(v);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out += static_cast<char>((acc >> bits) & 0xFF);
-    }
   }
   return out;
 }
@@ -221,6 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (DecodeQuotedPrintable(mime::EncodeQuotedPrintable(text)) != text) abort();
   const std::string lines = mime::EncodeBase64Lines(attach_data);
   CheckLines(lines, false);
-  if (DecodeBase64(lines) != attach_data) abort();
+  std::string decoded;
+  if (!mime_test::DecodeBase64(lines, decoded) || decoded != attach_data) abort();
   return 0;
 }
