@@ -183,11 +183,8 @@ def gmime_reading(message):
     from gi.repository import GMime
 
     def mailboxes(address_list):
-        out = []
-        for i in range(address_list.length() if address_list else 0):
-            a = address_list.get_address(i)
-            out.append([a.get_name() or "", a.get_addr() if hasattr(a, "get_addr") else a.to_string(None, False)])
-        return out
+        count = address_list.length() if address_list else 0
+        return [[a.get_name() or "", a.get_addr()] for a in map(address_list.get_address, range(count))]
 
     def leaves(obj):
         if isinstance(obj, GMime.Multipart):
