@@ -1,17 +1,17 @@
 // Filling the list: the file dialog, whole folders, the samples, drag and drop.
 //
 // The step numbers are the handlers' own; a failing step is reported and the
-// handler goes on with the next one (app/seams/error_report.h).
+// handler goes on with the next one (platform/error_report.h).
 #include <QMimeData>
 #include <QUrl>
 #include <algorithm>
 
 #include "app/form1.h"
-#include "app/seams/error_report.h"
-#include "conversion/path_helpers.h"
 #include "intake/folder_picker.h"
 #include "intake/folder_scan.h"
 #include "intake/subdirectories.h"
+#include "platform/error_report.h"
+#include "platform/path_helpers.h"
 
 namespace {
 
@@ -52,8 +52,8 @@ QString WithoutTrailingSeparator(const QString& path) {
 // for each file a separator and its name.
 qsizetype SelectionChars(const QStringList& chosen) {
   if (chosen.size() == 1) return chosen.front().size();
-  qsizetype total = WithoutTrailingSeparator(paths::FolderOf(chosen.front())).size();
-  for (const QString& path : chosen) total += 1 + paths::FileNameOf(path).size();
+  qsizetype total = WithoutTrailingSeparator(platform::FolderOf(chosen.front())).size();
+  for (const QString& path : chosen) total += 1 + platform::FileNameOf(path).size();
   return total;
 }
 
@@ -63,14 +63,14 @@ qsizetype SelectionChars(const QStringList& chosen) {
 bool IsTakenFromTree(const QString& path) {
   if (!intake::IsExistingFile(path)) return false;
   const std::optional<int> attributes = intake::FileAttributes(path);
-  if (!attributes) throw seams::Failure("File not found");
+  if (!attributes) throw platform::Failure("File not found");
   return *attributes != kSkippedAttributes;
 }
 
 }  // namespace
 
 void Form1::PushButton1_Click() {
-  seams::Guard guard(Dialogs(), Location("PushButton1_Click"));
+  platform::Guard guard(Dialogs(), Location("PushButton1_Click"));
   QStringList chosen;
   // Steps 104 to 110 configured the dialog; here the title and the one filter
   // travel with the call.
@@ -95,16 +95,16 @@ void Form1::PushButton1_Click() {
     // collapse removes.
     QString path;
     guard.Step(136, [&] {
-      path = WithoutTrailingSeparator(paths::FolderOf(chosen[i])) + u'/' +
-             paths::FileNameOf(chosen[i]);
+      path = WithoutTrailingSeparator(platform::FolderOf(chosen[i])) + u'/' +
+             platform::FileNameOf(chosen[i]);
     });
-    guard.Step(138, [&] { path = paths::CollapseBackslashes(path); });
+    guard.Step(138, [&] { path = platform::CollapseBackslashes(path); });
     guard.Step(140, [&] { AddFileToList(path); });
   }
 }
 
 void Form1::PushButton4_Click() {
-  seams::Guard guard(Dialogs(), Location("PushButton4_Click"));
+  platform::Guard guard(Dialogs(), Location("PushButton4_Click"));
   QString extension;
   guard.Step(100, [&] {
     extension = Dialogs().InputBox(QString::fromLatin1(kExtensionPrompt),
@@ -145,14 +145,14 @@ void Form1::PushButton4_Click() {
       QString path;
       guard.Step(128, [&] { path = folder + u'/' + name; });
       if (!guard.If(130, [&] { return IsTakenFromTree(path); })) continue;
-      guard.Step(132, [&] { AddFileToList(paths::CollapseBackslashes(path)); });
+      guard.Step(132, [&] { AddFileToList(platform::CollapseBackslashes(path)); });
     }
   }
   guard.Step(136, [&] { SetDefaultPointer(); });
 }
 
 void Form1::PushButton7_Click() {
-  seams::Guard guard(Dialogs(), Location("PushButton7_Click"));
+  platform::Guard guard(Dialogs(), Location("PushButton7_Click"));
   guard.Step(100, [&] { AddSampleFiles(); });
 }
 
@@ -184,7 +184,7 @@ void Form1::ListView1_OLEDragDrop(const QMimeData* data) {
     // Nothing that goes wrong with one dropped item may end the program: the
     // item is left out and the next one handled.
     try {
-      if (paths::IsFolder(path)) {
+      if (platform::IsFolder(path)) {
         AddDroppedFolder(WithoutTrailingSeparator(path));
       } else {
         AddFileToList(path);
@@ -203,7 +203,7 @@ void Form1::AddDroppedFolder(const QString& folder) {
       if (name.startsWith(u'~')) continue;
       const QString path = shortened + u'/' + name;
       try {
-        if (IsTakenFromTree(path)) AddFileToList(paths::CollapseBackslashes(path));
+        if (IsTakenFromTree(path)) AddFileToList(platform::CollapseBackslashes(path));
       } catch (const std::exception&) {
         // Gone since it was listed: left out.
       }

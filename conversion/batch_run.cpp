@@ -12,18 +12,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/seams/error_report.h"
-#include "conversion/unique_fd_p.h"
-#include "conversion/path_helpers.h"
 #include "conversion/tool_place.h"
+#include "conversion/unique_fd_p.h"
 #include "intake/folder_scan.h"
+#include "platform/error_report.h"
+#include "platform/path_helpers.h"
 
 namespace conversion {
 
 namespace {
 
 [[noreturn]] void Fail(const QString& what, int error) {
-  throw seams::Failure((what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)))
+  throw platform::Failure((what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)))
                            .toStdString());
 }
 
@@ -69,7 +69,7 @@ void CopyAcrossFileSystems(const QByteArray& from, const QString& to) {
   if (::fstat(in.get(), &info) != 0) Fail(QStringLiteral("Cannot read the result"), errno);
   if (!S_ISREG(info.st_mode)) Fail(QStringLiteral("The result is not a file"), EINVAL);
 
-  QString folder = paths::FolderOf(to);
+  QString folder = platform::FolderOf(to);
   if (folder.isEmpty()) folder = QStringLiteral("./");
   QByteArray temp;
   UniqueFd out;
@@ -106,15 +106,15 @@ int ProcessToolRunner::RunAndWait(const QString& program, const QStringList& arg
 }
 
 QString WithTrailingSeparator(const QString& folder) {
-  const QChar separator = paths::SeparatorOf(paths::kNativePathStyle);
+  const QChar separator = platform::SeparatorOf(platform::kNativePathStyle);
   if (folder.isEmpty() || folder.endsWith(separator)) return folder;
   return folder + separator;
 }
 
 QString TargetPathFor(const QString& source_path, const QString& folder) {
-  const QChar separator = paths::SeparatorOf(paths::kNativePathStyle);
-  return paths::CollapseBackslashes(
-      folder + separator + paths::StripExtension(paths::FileNameOf(source_path)) +
+  const QChar separator = platform::SeparatorOf(platform::kNativePathStyle);
+  return platform::CollapseBackslashes(
+      folder + separator + platform::StripExtension(platform::FileNameOf(source_path)) +
       QStringLiteral(".eml"));
 }
 
@@ -159,7 +159,7 @@ void MoveResultInPlace(const QString& from, const QString& to) {
 
 void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_busy,
                         const BatchOptions& options) {
-  seams::Guard guard(host.Dialogs(), QString::fromLatin1(kConvertLocation));
+  platform::Guard guard(host.Dialogs(), QString::fromLatin1(kConvertLocation));
   if (guard.ExitIf(100, [&] { return conversion_busy; })) return;
   guard.Step(102, [&] { conversion_busy = true; });
   BusyReset busy_reset(conversion_busy);
@@ -170,7 +170,7 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
   }
   // With Save Option 2 the working folder is not checked.
   if (guard.If(106, [&] {
-        return !paths::IsFolder(host.WorkingFolder()) && !host.Option2Selected();
+        return !platform::IsFolder(host.WorkingFolder()) && !host.Option2Selected();
       })) {
     guard.Step(162, [&] {
       host.Dialogs().ShowMessage(
@@ -200,11 +200,11 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
     guard.Step(116, [&] { source = host.ItemText(i); });
     guard.Step(118, [&] {
       const int now = host.ItemCount();
-      if (now <= 0) throw seams::Failure("Division by zero");
+      if (now <= 0) throw platform::Failure("Division by zero");
       host.Bar().SetValue(static_cast<double>(i) / now * 100.0);
     });
     guard.Step(120, [&] {
-      host.Bar().SetText(QStringLiteral("Processing: ") + paths::FileNameOf(source));
+      host.Bar().SetText(QStringLiteral("Processing: ") + platform::FileNameOf(source));
     });
     guard.Step(122, [&] { host.Pump().Yield(); });
     guard.Step(124, [&] { host.SetHourglass(); });
@@ -218,9 +218,9 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
       });
     } else {
       guard.Step(132, [&] {
-        QString folder = paths::FolderOf(source);
+        QString folder = platform::FolderOf(source);
         // A bare file name lives in the current folder, not in the root.
-        if (folder.isEmpty()) folder = QStringLiteral(".") + paths::SeparatorOf(paths::kNativePathStyle);
+        if (folder.isEmpty()) folder = QStringLiteral(".") + platform::SeparatorOf(platform::kNativePathStyle);
         target = TargetPathFor(source, folder);
       });
     }
@@ -257,7 +257,7 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
   }
 
   guard.Step(152, [&] {
-    if (!tool_path.isEmpty()) paths::RemoveFile(tool_path, host.Pump());
+    if (!tool_path.isEmpty()) platform::RemoveFile(tool_path, host.Pump());
   });
   guard.Step(154, [&] { host.SetDefaultPointer(); });
   guard.Step(156, [&] { host.Bar().SetValue(0); });

@@ -12,8 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/seams/error_report.h"
 #include "conversion/unique_fd_p.h"
+#include "platform/error_report.h"
 
 namespace conversion {
 
@@ -22,11 +22,11 @@ namespace {
 constexpr mode_t kToolMode = 0700;
 
 [[noreturn]] void Fail(const QString& what, int error) {
-  throw seams::Failure((what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)))
+  throw platform::Failure((what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)))
                            .toStdString());
 }
 
-[[noreturn]] void Fail(const QString& what) { throw seams::Failure(what.toStdString()); }
+[[noreturn]] void Fail(const QString& what) { throw platform::Failure(what.toStdString()); }
 
 
 void CheckPrivateStat(const struct stat& info, const QString& folder) {
@@ -118,7 +118,7 @@ QString PrivateToolFolder() {
   return folder;
 }
 
-QString PlaceTool(const QByteArray& image, const QString& folder, seams::EventPump& pump,
+QString PlaceTool(const QByteArray& image, const QString& folder, platform::EventPump& pump,
                   const QString& name) {
   pump.Yield();
   if (name.isEmpty() || name.contains(u'/')) Fail(QStringLiteral("Invalid tool name"));

@@ -68,7 +68,7 @@ QString PleaseWaitText(const QString& text, long long tick) {
 }
 
 int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
-               const QString& text_in, int start_value, int total, seams::EventPump& pump,
+               const QString& text_in, int start_value, int total, platform::EventPump& pump,
                std::chrono::milliseconds cycle) {
   // A copy: callers may pass the bar's own text, which the wait overwrites.
   const QString text = text_in;

@@ -14,7 +14,7 @@
 #include <QStringList>
 #include <chrono>
 
-#include "app/seams/dialogs.h"
+#include "platform/dialogs.h"
 
 namespace conversion {
 
@@ -73,7 +73,7 @@ QString PleaseWaitText(const QString& text, long long tick);
 // pump pass to the caller. `cycle` is the length of one wait cycle (tests
 // shorten it).
 int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
-               const QString& text, int start_value, int total, seams::EventPump& pump,
+               const QString& text, int start_value, int total, platform::EventPump& pump,
                std::chrono::milliseconds cycle = kWaitCycle);
 
 }  // namespace conversion

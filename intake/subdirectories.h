@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/seams/dialogs.h"
+#include "platform/dialogs.h"
 
 namespace intake {
 
@@ -37,7 +37,7 @@ bool FolderQualifies(int attributes, bool is_root);
 // per subfolder met and once per new entry appended. Unexpected failures of the
 // lookup and appending steps are shown through the error report on `dialogs`,
 // and the walk goes on; a folder that cannot be listed is handled silently.
-void GetSubDirectories2016(QStringList& folders, bool recurse, seams::Dialogs& dialogs,
-                           seams::EventPump& pump);
+void GetSubDirectories2016(QStringList& folders, bool recurse, platform::Dialogs& dialogs,
+                           platform::EventPump& pump);
 
 }  // namespace intake

@@ -18,7 +18,7 @@ namespace {
 
 // A pump that hands every yield to a callback (to end a waiting child at a
 // chosen cycle) and counts them.
-class CallbackPump : public seams::EventPump {
+class CallbackPump : public platform::EventPump {
  public:
   void Yield() override {
     ++yields;

@@ -16,9 +16,9 @@
 #include <functional>
 #include <stdexcept>
 
-#include "app/seams/dialogs.h"
+#include "platform/dialogs.h"
 
-namespace seams {
+namespace platform {
 
 // A failure of one of our own operations (what the runtime would have raised).
 class Failure : public std::runtime_error {
@@ -59,4 +59,4 @@ class Guard {
   int failures_ = 0;
 };
 
-}  // namespace seams
+}  // namespace platform

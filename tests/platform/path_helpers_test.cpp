@@ -1,4 +1,4 @@
-#include "conversion/path_helpers.h"
+#include "platform/path_helpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,11 +11,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/seams/error_report.h"
+#include "platform/error_report.h"
 #include "tests/support/scripted_dialogs.h"
 
-using paths::PathStyle;
-Q_DECLARE_METATYPE(paths::PathStyle)
+using platform::PathStyle;
+Q_DECLARE_METATYPE(platform::PathStyle)
 
 namespace {
 
@@ -80,7 +80,7 @@ class PathHelpersTest : public QObject {
     QFETCH(PathStyle, style);
     QFETCH(QString, path);
     QFETCH(QString, expected);
-    QCOMPARE(paths::CollapseBackslashes(path, style), expected);
+    QCOMPARE(platform::CollapseBackslashes(path, style), expected);
   }
 
   void SplitPath_data() {
@@ -107,9 +107,9 @@ class PathHelpersTest : public QObject {
     QFETCH(QString, path);
     QFETCH(QString, folder);
     QFETCH(QString, name);
-    QCOMPARE(paths::FolderOf(path, style), folder);
-    QCOMPARE(paths::FileNameOf(path, style), name);
-    QCOMPARE(paths::FolderOf(path, style) + paths::FileNameOf(path, style), path);
+    QCOMPARE(platform::FolderOf(path, style), folder);
+    QCOMPARE(platform::FileNameOf(path, style), name);
+    QCOMPARE(platform::FolderOf(path, style) + platform::FileNameOf(path, style), path);
   }
 
   void StripExtension_data() {
@@ -128,7 +128,7 @@ class PathHelpersTest : public QObject {
   void StripExtension() {
     QFETCH(QString, name);
     QFETCH(QString, expected);
-    QCOMPARE(paths::StripExtension(name), expected);
+    QCOMPARE(platform::StripExtension(name), expected);
   }
 
   void ExistsAndFolderTests() {
@@ -152,8 +152,8 @@ class PathHelpersTest : public QObject {
         {QString("a") + QChar(0) + "b", false, false},
     };
     for (const Case& c : cases) {
-      QCOMPARE(paths::PathExists(c.path), c.exists);
-      QCOMPARE(paths::IsFolder(c.path), c.folder);
+      QCOMPARE(platform::PathExists(c.path), c.exists);
+      QCOMPARE(platform::IsFolder(c.path), c.folder);
     }
   }
 
@@ -170,7 +170,7 @@ class PathHelpersTest : public QObject {
     QVERIFY(WriteFile(file, "old"));
     QVERIFY(::chmod(QFile::encodeName(file).constData(), mode) == 0);
     testing_support::ScriptedPump pump;
-    paths::RemoveFile(file, pump);
+    platform::RemoveFile(file, pump);
     QVERIFY(!QFileInfo::exists(file));
     QCOMPARE(pump.yields, 1);
   }
@@ -178,11 +178,11 @@ class PathHelpersTest : public QObject {
   void RemoveFileIsQuietAboutWhatItCannotDelete() {
     QTemporaryDir dir;
     testing_support::ScriptedPump pump;
-    paths::RemoveFile(dir.filePath("missing"), pump);
-    paths::RemoveFile("", pump);
+    platform::RemoveFile(dir.filePath("missing"), pump);
+    platform::RemoveFile("", pump);
     const QString folder = dir.filePath("sub");
     QVERIFY(QDir().mkdir(folder));
-    paths::RemoveFile(folder, pump);
+    platform::RemoveFile(folder, pump);
     QVERIFY(QFileInfo(folder).isDir());
     QCOMPARE(pump.yields, 3);
   }
@@ -195,7 +195,7 @@ class PathHelpersTest : public QObject {
     const QString link = dir.filePath("link.eml");
     QVERIFY(QFile::link(target, link));
     testing_support::ScriptedPump pump;
-    paths::RemoveFile(link, pump);
+    platform::RemoveFile(link, pump);
     QVERIFY(!QFileInfo(link).isSymLink());
     QCOMPARE(ReadAll(target), QByteArray("keep"));
     QCOMPARE(ModeOf(target), mode_t(0444));
@@ -204,9 +204,9 @@ class PathHelpersTest : public QObject {
   void ForceDeleteFileFailsWithDescription() {
     QTemporaryDir dir;
     try {
-      paths::ForceDeleteFile(dir.filePath("missing"));
+      platform::ForceDeleteFile(dir.filePath("missing"));
       QFAIL("no failure for a missing file");
-    } catch (const seams::Failure& failure) {
+    } catch (const platform::Failure& failure) {
       QVERIFY(QString::fromUtf8(failure.what()).contains("No such file"));
     }
   }
@@ -219,9 +219,9 @@ class PathHelpersTest : public QObject {
     const QString file = folder + "/a";
     QVERIFY(WriteFile(file, "x"));
     QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0555) == 0);
-    QVERIFY_THROWS_EXCEPTION(seams::Failure, paths::ForceDeleteFile(file));
+    QVERIFY_THROWS_EXCEPTION(platform::Failure, platform::ForceDeleteFile(file));
     testing_support::ScriptedPump pump;
-    paths::RemoveFile(file, pump);  // quiet
+    platform::RemoveFile(file, pump);  // quiet
     QVERIFY(QFileInfo::exists(file));
     ::chmod(QFile::encodeName(folder).constData(), 0755);
   }
@@ -237,7 +237,7 @@ class PathHelpersTest : public QObject {
     QTemporaryDir dir;
     const QString path = dir.filePath("tool");
     testing_support::ScriptedPump pump;
-    paths::SaveBytesToNewFile(bytes, path, pump);
+    platform::SaveBytesToNewFile(bytes, path, pump);
     QCOMPARE(pump.yields, 1);
     QCOMPARE(ReadAll(path), bytes);
   }
@@ -248,7 +248,7 @@ class PathHelpersTest : public QObject {
     const QString existing = dir.filePath("existing");
     QVERIFY(WriteFile(existing, "other content"));
     QVERIFY(::chmod(QFile::encodeName(existing).constData(), 0640) == 0);
-    paths::SaveBytesToNewFile("new", existing, pump);
+    platform::SaveBytesToNewFile("new", existing, pump);
     QCOMPARE(ReadAll(existing), QByteArray("other content"));
     QCOMPARE(ModeOf(existing), mode_t(0640));
 
@@ -256,7 +256,7 @@ class PathHelpersTest : public QObject {
     const QString link = dir.filePath("link");
     const QString aimed_at = dir.filePath("aimed_at");
     QVERIFY(QFile::link(aimed_at, link));
-    paths::SaveBytesToNewFile("new", link, pump);
+    platform::SaveBytesToNewFile("new", link, pump);
     QVERIFY(!QFileInfo::exists(aimed_at));
     QVERIFY(QFileInfo(link).isSymLink());
   }
@@ -267,7 +267,7 @@ class PathHelpersTest : public QObject {
     const QString path = dir.filePath("late");
     testing_support::ScriptedPump pump;
     pump.actions[1] = [&] { QVERIFY(WriteFile(path, "theirs")); };
-    paths::SaveBytesToNewFile("ours", path, pump);
+    platform::SaveBytesToNewFile("ours", path, pump);
     QCOMPARE(ReadAll(path), QByteArray("theirs"));
   }
 
@@ -275,7 +275,7 @@ class PathHelpersTest : public QObject {
     QTemporaryDir dir;
     const QString path = dir.filePath("tool");
     testing_support::ScriptedPump pump;
-    paths::SaveBytesToNewFile("x", path, pump, 0700);
+    platform::SaveBytesToNewFile("x", path, pump, 0700);
     const mode_t mask = ::umask(0);
     ::umask(mask);
     QCOMPARE(ModeOf(path), mode_t(0700 & ~mask));
@@ -284,8 +284,8 @@ class PathHelpersTest : public QObject {
   void SaveBytesToNewFileFailsWithoutFolder() {
     QTemporaryDir dir;
     testing_support::ScriptedPump pump;
-    QVERIFY_THROWS_EXCEPTION(seams::Failure,
-                             paths::SaveBytesToNewFile("x", dir.filePath("no/such/file"), pump));
+    QVERIFY_THROWS_EXCEPTION(platform::Failure,
+                             platform::SaveBytesToNewFile("x", dir.filePath("no/such/file"), pump));
   }
 
   void SaveBytesToNewFileRemovesPartialFile() {
@@ -302,8 +302,8 @@ class PathHelpersTest : public QObject {
     testing_support::ScriptedPump pump;
     bool failed = false;
     try {
-      paths::SaveBytesToNewFile(QByteArray(8192, 'x'), path, pump);
-    } catch (const seams::Failure&) {
+      platform::SaveBytesToNewFile(QByteArray(8192, 'x'), path, pump);
+    } catch (const platform::Failure&) {
       failed = true;
     }
     ::setrlimit(RLIMIT_FSIZE, &saved);

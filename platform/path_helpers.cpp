@@ -1,4 +1,4 @@
-#include "conversion/path_helpers.h"
+#include "platform/path_helpers.h"
 
 #include <QFile>
 
@@ -9,9 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/seams/error_report.h"
+#include "platform/error_report.h"
 
-namespace paths {
+namespace platform {
 
 namespace {
 
@@ -20,7 +20,7 @@ namespace {
 QByteArray Native(const QString& path) { return QFile::encodeName(path); }
 
 [[noreturn]] void FailWithErrno(int error) {
-  throw seams::Failure(std::strerror(error));
+  throw platform::Failure(std::strerror(error));
 }
 
 // The part of the pass shared by both styles: every non-overlapping pair of
@@ -87,7 +87,7 @@ QString CollapseBackslashes(const QString& path, PathStyle style) {
   return root + CollapsePairs(QStringView(path).mid(rest), separator);
 }
 
-void RemoveFile(const QString& path, seams::EventPump& pump) {
+void RemoveFile(const QString& path, platform::EventPump& pump) {
   pump.Yield();
   if (path.isEmpty()) return;
   const QByteArray native = Native(path);
@@ -95,7 +95,7 @@ void RemoveFile(const QString& path, seams::EventPump& pump) {
   if (::unlink(native.constData()) == 0) return;
   try {
     ForceDeleteFile(path);
-  } catch (const seams::Failure&) {
+  } catch (const platform::Failure&) {
     // Deliberately quiet: callers learn about a file that stayed from what
     // happens next (a move onto it fails, a leftover tool file is reused).
   }
@@ -117,7 +117,7 @@ void ForceDeleteFile(const QString& path) {
   if (::unlink(native.constData()) != 0) FailWithErrno(errno);
 }
 
-void SaveBytesToNewFile(const QByteArray& bytes, const QString& path, seams::EventPump& pump,
+void SaveBytesToNewFile(const QByteArray& bytes, const QString& path, platform::EventPump& pump,
                         int permissions) {
   pump.Yield();
   if (PathExists(path)) return;
@@ -152,4 +152,4 @@ void SaveBytesToNewFile(const QByteArray& bytes, const QString& path, seams::Eve
   }
 }
 
-}  // namespace paths
+}  // namespace platform

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace seams {
+namespace platform {
 
 enum class MessageIcon { kNone, kWarning };
 
@@ -51,4 +51,4 @@ class RandomSource {
   virtual int Draw1To100() = 0;
 };
 
-}  // namespace seams
+}  // namespace platform

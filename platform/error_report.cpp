@@ -1,8 +1,8 @@
-#include "app/seams/error_report.h"
+#include "platform/error_report.h"
 
 #include <exception>
 
-namespace seams {
+namespace platform {
 
 namespace {
 
@@ -52,4 +52,4 @@ bool Guard::ExitIf(int number, const std::function<bool()>& test) {
   return result;
 }
 
-}  // namespace seams
+}  // namespace platform

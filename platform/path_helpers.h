@@ -19,9 +19,9 @@
 #include <QByteArray>
 #include <QString>
 
-#include "app/seams/dialogs.h"
+#include "platform/dialogs.h"
 
-namespace paths {
+namespace platform {
 
 enum class PathStyle { kWindows, kPosix };
 
@@ -67,10 +67,10 @@ QString CollapseBackslashes(const QString& path, PathStyle style = kNativePathSt
 // ForceDeleteFile. Never fails and reports nothing: a missing, read-only or
 // undeletable file, or a folder, is left as it is. A link is removed, never its
 // target.
-void RemoveFile(const QString& path, seams::EventPump& pump);
+void RemoveFile(const QString& path, platform::EventPump& pump);
 
 // Deletes the file even when it is read-only (it is made writable first).
-// Throws seams::Failure with the system's description when it cannot.
+// Throws platform::Failure with the system's description when it cannot.
 void ForceDeleteFile(const QString& path);
 
 // Yields to the message loop, then writes `bytes` as a new file at `path`
@@ -78,9 +78,9 @@ void ForceDeleteFile(const QString& path);
 // (a file, a folder, a link, even a dangling one) is left untouched and nothing
 // is written; the file is created exclusively, so this also holds against a
 // file that appears at the same moment. `permissions` are the POSIX mode bits of
-// the new file (the process umask applies). Throws seams::Failure when the file
+// the new file (the process umask applies). Throws platform::Failure when the file
 // cannot be created or written; a partly written file is removed again.
-void SaveBytesToNewFile(const QByteArray& bytes, const QString& path, seams::EventPump& pump,
+void SaveBytesToNewFile(const QByteArray& bytes, const QString& path, platform::EventPump& pump,
                         int permissions = 0666);
 
-}  // namespace paths
+}  // namespace platform
