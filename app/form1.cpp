@@ -403,10 +403,6 @@ QString Form1::ItemText(int index1) const {
   return item != nullptr ? item->text(0) : QString();
 }
 
-void Form1::SetItemText(int index1, const QString& text) {
-  if (QTreeWidgetItem* item = ListView1->topLevelItem(index1 - 1)) item->setText(0, text);
-}
-
 QTreeWidgetItem* Form1::SelectedItem() const {
   const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
   return selected.isEmpty() ? nullptr : selected.first();

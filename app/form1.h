@@ -86,8 +86,6 @@ class Form1 : public QWidget {
   int ItemCount() const;
   // Text of row `index1`, counted from 1; empty text outside 1..ItemCount().
   QString ItemText(int index1) const;
-  // Sets the text of row `index1`; nothing outside 1..ItemCount().
-  void SetItemText(int index1, const QString& text);
 
   // --- pointer and busy state ---
   bool IsBusy() const;

@@ -35,15 +35,6 @@ int StartErrorNumber(const QString& program) {
 
 }  // namespace
 
-QString BuildCommandLine(const QString& tool_path, const QString& source_path,
-                         const QString& working_folder) {
-  const QChar quote(u'"');
-  QString folder = working_folder;
-  folder.replace(QStringLiteral("\\"), QStringLiteral("\\\\"));
-  return quote + tool_path + quote + u' ' + quote + source_path + quote + u' ' + quote + folder +
-         quote;
-}
-
 int RoundHalfToEven(double value) {
   // nearbyint rounds by the current mode; make sure it is to-nearest-even.
   const int saved = std::fegetround();

@@ -47,16 +47,11 @@ class Guard {
   // A test whose body only leaves: a failure counts as not met.
   bool ExitIf(int number, const std::function<bool()>& test);
 
-  // Reports a failure of step `number` that was caught elsewhere.
+ private:
   void Report(int number, const QString& description);
 
-  const QString& location() const { return location_; }
-  int failures() const { return failures_; }
-
- private:
   Dialogs& dialogs_;
   QString location_;
-  int failures_ = 0;
 };
 
 }  // namespace platform

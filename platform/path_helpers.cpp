@@ -20,7 +20,7 @@ namespace {
 QByteArray Native(const QString& path) { return QFile::encodeName(path); }
 
 [[noreturn]] void FailWithErrno(int error) {
-  throw platform::Failure(std::strerror(error));
+  throw Failure(std::strerror(error));
 }
 
 // The part of the pass shared by both styles: every non-overlapping pair of
@@ -87,7 +87,7 @@ QString CollapseBackslashes(const QString& path, PathStyle style) {
   return root + CollapsePairs(QStringView(path).mid(rest), separator);
 }
 
-void RemoveFile(const QString& path, platform::EventPump& pump) {
+void RemoveFile(const QString& path, EventPump& pump) {
   pump.Yield();
   if (path.isEmpty()) return;
   const QByteArray native = Native(path);
@@ -95,7 +95,7 @@ void RemoveFile(const QString& path, platform::EventPump& pump) {
   if (::unlink(native.constData()) == 0) return;
   try {
     ForceDeleteFile(path);
-  } catch (const platform::Failure&) {
+  } catch (const Failure&) {
     // Deliberately quiet: callers learn about a file that stayed from what
     // happens next (a move onto it fails, a leftover tool file is reused).
   }
@@ -115,41 +115,6 @@ void ForceDeleteFile(const QString& path) {
     ::close(fd);
   }
   if (::unlink(native.constData()) != 0) FailWithErrno(errno);
-}
-
-void SaveBytesToNewFile(const QByteArray& bytes, const QString& path, platform::EventPump& pump,
-                        int permissions) {
-  pump.Yield();
-  if (PathExists(path)) return;
-  const QByteArray native = Native(path);
-  if (path.isEmpty() || native.contains('\0')) FailWithErrno(ENOENT);
-  // O_EXCL refuses anything at the path, a dangling link included, so an
-  // existing file is never opened, let alone changed.
-  const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                        static_cast<mode_t>(permissions));
-  if (fd < 0) {
-    if (errno == EEXIST) return;
-    FailWithErrno(errno);
-  }
-  const char* data = bytes.constData();
-  qsizetype left = bytes.size();
-  int error = 0;
-  while (left > 0) {
-    const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      break;
-    }
-    data += written;
-    left -= written;
-  }
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error != 0) {
-    // A truncated copy would pass for the real thing at the next PathExists.
-    ::unlink(native.constData());
-    FailWithErrno(error);
-  }
 }
 
 }  // namespace platform

@@ -65,7 +65,6 @@ class ErrorReportTest : public QObject {
     QCOMPARE(dialogs.messages.size(), size_t{2});
     QCOMPARE(dialogs.messages[0].text, platform::ErrorReportText("File not found", kLocation, 102));
     QCOMPARE(dialogs.messages[1].text, platform::ErrorReportText("Overflow", kLocation, 104));
-    QCOMPARE(guard.failures(), 2);
   }
 
   // A failing condition counts as met; a failing early-exit test does not leave.

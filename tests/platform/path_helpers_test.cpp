@@ -5,9 +5,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -224,92 +221,6 @@ class PathHelpersTest : public QObject {
     platform::RemoveFile(file, pump);  // quiet
     QVERIFY(QFileInfo::exists(file));
     ::chmod(QFile::encodeName(folder).constData(), 0755);
-  }
-
-  void SaveBytesToNewFileWritesExactBytes_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("with nul and high bytes") << QByteArray("MZ\0\x01\xff\r\n", 7);
-    QTest::newRow("large") << QByteArray(3 * 1024 * 1024 + 7, 'q');
-  }
-  void SaveBytesToNewFileWritesExactBytes() {
-    QFETCH(QByteArray, bytes);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("tool");
-    testing_support::ScriptedPump pump;
-    platform::SaveBytesToNewFile(bytes, path, pump);
-    QCOMPARE(pump.yields, 1);
-    QCOMPARE(ReadAll(path), bytes);
-  }
-
-  void SaveBytesToNewFileNeverTouchesWhatIsThere() {
-    QTemporaryDir dir;
-    testing_support::ScriptedPump pump;
-    const QString existing = dir.filePath("existing");
-    QVERIFY(WriteFile(existing, "other content"));
-    QVERIFY(::chmod(QFile::encodeName(existing).constData(), 0640) == 0);
-    platform::SaveBytesToNewFile("new", existing, pump);
-    QCOMPARE(ReadAll(existing), QByteArray("other content"));
-    QCOMPARE(ModeOf(existing), mode_t(0640));
-
-    // A dangling link is not followed to create its target.
-    const QString link = dir.filePath("link");
-    const QString aimed_at = dir.filePath("aimed_at");
-    QVERIFY(QFile::link(aimed_at, link));
-    platform::SaveBytesToNewFile("new", link, pump);
-    QVERIFY(!QFileInfo::exists(aimed_at));
-    QVERIFY(QFileInfo(link).isSymLink());
-  }
-
-  void SaveBytesToNewFileChecksAfterYielding() {
-    // Another handler runs at the yield and creates the file: it must survive.
-    QTemporaryDir dir;
-    const QString path = dir.filePath("late");
-    testing_support::ScriptedPump pump;
-    pump.actions[1] = [&] { QVERIFY(WriteFile(path, "theirs")); };
-    platform::SaveBytesToNewFile("ours", path, pump);
-    QCOMPARE(ReadAll(path), QByteArray("theirs"));
-  }
-
-  void SaveBytesToNewFileAppliesPermissions() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("tool");
-    testing_support::ScriptedPump pump;
-    platform::SaveBytesToNewFile("x", path, pump, 0700);
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    QCOMPARE(ModeOf(path), mode_t(0700 & ~mask));
-  }
-
-  void SaveBytesToNewFileFailsWithoutFolder() {
-    QTemporaryDir dir;
-    testing_support::ScriptedPump pump;
-    QVERIFY_THROWS_EXCEPTION(platform::Failure,
-                             platform::SaveBytesToNewFile("x", dir.filePath("no/such/file"), pump));
-  }
-
-  void SaveBytesToNewFileRemovesPartialFile() {
-    // A file-size limit makes the write stop part-way with EFBIG, as a full
-    // disk would with ENOSPC.
-    QTemporaryDir dir;
-    const QString path = dir.filePath("tool");
-    struct rlimit saved;
-    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
-    auto* old_handler = ::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 1024;
-    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
-    testing_support::ScriptedPump pump;
-    bool failed = false;
-    try {
-      platform::SaveBytesToNewFile(QByteArray(8192, 'x'), path, pump);
-    } catch (const platform::Failure&) {
-      failed = true;
-    }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, old_handler);
-    QVERIFY(failed);
-    QVERIFY(!QFileInfo::exists(path));
   }
 };
 
