@@ -30,11 +30,6 @@ void Place(QWidget* widget, int left, int top, int width, int height) {
   widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
 }
 
-QString Location(const char* procedure) {
-  return QStringLiteral("in Quorvex2021/08/31.Form1.") + QLatin1String(procedure) +
-         QLatin1Char(' ');
-}
-
 // A skin file is a style sheet; anything this large is not one.
 constexpr qint64 kMaxSkinBytes = 4 << 20;
 
@@ -68,6 +63,10 @@ Form1::Form1(Form1Deps deps, QWidget* parent)
 }
 
 Form1::~Form1() = default;
+
+QString Form1::Location(const char* procedure) {
+  return platform::ProcedureLocation("Quorvex", "Form1", procedure);
+}
 
 void Form1::BuildControls() {
   setObjectName(QStringLiteral("Form1"));

@@ -146,6 +146,8 @@ class Form1 : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // The error report's location string of the handler `procedure`.
+  static QString Location(const char* procedure);
   void BuildControls();
   void ConnectHandlers();
   void ApplySkin();

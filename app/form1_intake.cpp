@@ -32,11 +32,6 @@ constexpr char kSampleQuestion[] =
 // leave out.
 constexpr int kSkippedAttributes = intake::kAttrHidden | intake::kAttrArchive;
 
-QString Location(const char* procedure) {
-  return QStringLiteral("in Quorvex2021/08/31.Form1.") + QLatin1String(procedure) +
-         QLatin1Char(' ');
-}
-
 QString TooManyFilesMessage() {
   return QStringLiteral("You've selected too many files to add.") + QStringLiteral("\r\r") +
          QStringLiteral("Please try adding via the \"Add All\" button.");

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,20 +12,16 @@
 #include <unistd.h>
 
 #include "conversion/tool_place.h"
-#include "conversion/unique_fd_p.h"
+#include "conversion/fd_p.h"
 #include "intake/folder_scan.h"
 #include "platform/error_report.h"
 #include "platform/path_helpers.h"
 
 namespace conversion {
 
+using platform::FailWithErrno;
+
 namespace {
-
-[[noreturn]] void Fail(const QString& what, int error) {
-  throw platform::Failure((what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)))
-                           .toStdString());
-}
-
 
 // Clears the window's busy flag however the run leaves.
 class BusyReset {
@@ -47,15 +42,7 @@ bool CopyAll(int from, int to) {
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return false;
     if (got == 0) return true;
-    const char* data = buffer.constData();
-    ssize_t left = got;
-    while (left > 0) {
-      const ssize_t written = ::write(to, data, static_cast<size_t>(left));
-      if (written < 0 && errno == EINTR) continue;
-      if (written < 0) return false;
-      data += written;
-      left -= written;
-    }
+    if (!WriteAll(to, buffer.constData(), static_cast<size_t>(got))) return false;
   }
 }
 
@@ -64,10 +51,10 @@ bool CopyAll(int from, int to) {
 void CopyAcrossFileSystems(const QByteArray& from, const QString& to) {
   const QByteArray native_to = QFile::encodeName(to);
   UniqueFd in(::open(from.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (in.get() < 0) Fail(QStringLiteral("Cannot read the result"), errno);
+  if (in.get() < 0) FailWithErrno(QStringLiteral("Cannot read the result"), errno);
   struct stat info;
-  if (::fstat(in.get(), &info) != 0) Fail(QStringLiteral("Cannot read the result"), errno);
-  if (!S_ISREG(info.st_mode)) Fail(QStringLiteral("The result is not a file"), EINVAL);
+  if (::fstat(in.get(), &info) != 0) FailWithErrno(QStringLiteral("Cannot read the result"), errno);
+  if (!S_ISREG(info.st_mode)) FailWithErrno(QStringLiteral("The result is not a file"), EINVAL);
 
   QString folder = platform::FolderOf(to);
   if (folder.isEmpty()) folder = QStringLiteral("./");
@@ -78,9 +65,11 @@ void CopyAcrossFileSystems(const QByteArray& from, const QString& to) {
            QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
     out.Reset(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                      0600));
-    if (out.get() < 0 && errno != EEXIST) Fail(QStringLiteral("Cannot write to ") + folder, errno);
+    if (out.get() < 0 && errno != EEXIST) {
+      FailWithErrno(QStringLiteral("Cannot write to ") + folder, errno);
+    }
   }
-  if (out.get() < 0) Fail(QStringLiteral("Cannot write to ") + folder, EEXIST);
+  if (out.get() < 0) FailWithErrno(QStringLiteral("Cannot write to ") + folder, EEXIST);
 
   int error = 0;
   if (!CopyAll(in.get(), out.get())) error = errno;
@@ -90,7 +79,7 @@ void CopyAcrossFileSystems(const QByteArray& from, const QString& to) {
   if (error == 0 && ::rename(temp.constData(), native_to.constData()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temp.constData());
-    Fail(QStringLiteral("Cannot move the result to ") + to, error);
+    FailWithErrno(QStringLiteral("Cannot move the result to ") + to, error);
   }
   // The result is in place; a copy that cannot be removed from the working
   // folder is only a leftover.
@@ -148,18 +137,20 @@ void MoveResultInPlace(const QString& from, const QString& to) {
   const QByteArray native_from = QFile::encodeName(from);
   const QByteArray native_to = QFile::encodeName(to);
   if (from.isEmpty() || to.isEmpty() || native_from.contains('\0') || native_to.contains('\0')) {
-    Fail(QStringLiteral("Cannot move the result to ") + to, ENOENT);
+    FailWithErrno(QStringLiteral("Cannot move the result to ") + to, ENOENT);
   }
   // rename replaces the target in one step: until the new file is in place the
   // old one stays, so a failed move loses nothing.
   if (::rename(native_from.constData(), native_to.constData()) == 0) return;
-  if (errno != EXDEV) Fail(QStringLiteral("Cannot move the result to ") + to, errno);
+  if (errno != EXDEV) FailWithErrno(QStringLiteral("Cannot move the result to ") + to, errno);
   CopyAcrossFileSystems(native_from, to);
 }
 
 void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_busy,
                         const BatchOptions& options) {
-  platform::Guard guard(host.Dialogs(), QString::fromLatin1(kConvertLocation));
+  // The run is the window's "Start Converting" handler and reports as such.
+  platform::Guard guard(host.Dialogs(),
+                        platform::ProcedureLocation("Quorvex", "Form1", "PushButton2_Click"));
   if (guard.ExitIf(100, [&] { return conversion_busy; })) return;
   guard.Step(102, [&] { conversion_busy = true; });
   BusyReset busy_reset(conversion_busy);
@@ -220,7 +211,9 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
       guard.Step(132, [&] {
         QString folder = platform::FolderOf(source);
         // A bare file name lives in the current folder, not in the root.
-        if (folder.isEmpty()) folder = QStringLiteral(".") + platform::SeparatorOf(platform::kNativePathStyle);
+        if (folder.isEmpty()) {
+          folder = QStringLiteral(".") + platform::SeparatorOf(platform::kNativePathStyle);
+        }
         target = TargetPathFor(source, folder);
       });
     }

@@ -20,8 +20,6 @@
 
 namespace conversion {
 
-inline constexpr char kConvertLocation[] = "in Quorvex2021/08/31.Form1.PushButton2_Click ";
-
 // The window as the run sees it.
 class BatchHost {
  public:

@@ -45,7 +45,9 @@ struct stat LookUpFolder(const QString& entry) {
 class LevelWalker {
  public:
   LevelWalker(platform::Dialogs& dialogs, platform::EventPump& pump)
-      : guard_(dialogs, QString::fromLatin1(kSubDirectoriesLocation)), pump_(pump) {
+      : guard_(dialogs,
+               platform::ProcedureLocation("Brannock", "AddFolder", "GetSubDirectories2016")),
+        pump_(pump) {
     struct stat st;
     if (::stat("/", &st) == 0) root_ = FolderId(st.st_dev, st.st_ino);
   }

@@ -8,10 +8,6 @@
 
 namespace intake {
 
-// Location string of the walk's error report.
-inline constexpr char kSubDirectoriesLocation[] =
-    "in Brannock2021/08/31.AddFolder.GetSubDirectories2016 ";
-
 // True when a folder with these attributes is descended into and listed: a root
 // always; otherwise anything but exactly 22 (directory + hidden + system) or
 // exactly 1046 (the same plus reparse point). Whole-value comparisons, so 54

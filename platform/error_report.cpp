@@ -1,5 +1,6 @@
 #include "platform/error_report.h"
 
+#include <cstring>
 #include <exception>
 
 namespace platform {
@@ -9,6 +10,16 @@ namespace {
 QString DescriptionOf(const std::exception& e) { return QString::fromUtf8(e.what()); }
 
 }  // namespace
+
+void FailWithErrno(const QString& what, int error) {
+  const QString system = QString::fromLocal8Bit(std::strerror(error));
+  throw Failure((what.isEmpty() ? system : what + QStringLiteral(": ") + system).toStdString());
+}
+
+QString ProcedureLocation(const char* project, const char* module, const char* procedure) {
+  return QStringLiteral("in ") + QLatin1String(project) + QStringLiteral("2021/08/31.") +
+         QLatin1String(module) + u'.' + QLatin1String(procedure) + u' ';
+}
 
 QString ErrorReportText(const QString& description, const QString& location, int step) {
   return description + QStringLiteral("\r\n") + location + QStringLiteral("at line ") +

@@ -26,6 +26,15 @@ class Failure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Throws Failure with the system's description of `error` (an errno value),
+// preceded by `what` and ": " when `what` is not empty.
+[[noreturn]] void FailWithErrno(const QString& what, int error);
+
+// The location string of a guarded procedure: "in " + project + "2021/08/31." +
+// module + "." + procedure + " ". Quorvex, Form1, Form_Load gives
+// "in Quorvex2021/08/31.Form1.Form_Load ".
+QString ProcedureLocation(const char* project, const char* module, const char* procedure);
+
 // The support address the report names.
 inline constexpr char kSupportAddress[] = "support@velmora.example";
 

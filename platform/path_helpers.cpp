@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,10 +17,6 @@ namespace {
 // The file system takes paths in the locale's encoding; Qt's QFile::encodeName
 // is the same mapping that QFile itself uses, so names round-trip with Qt.
 QByteArray Native(const QString& path) { return QFile::encodeName(path); }
-
-[[noreturn]] void FailWithErrno(int error) {
-  throw Failure(std::strerror(error));
-}
 
 // The part of the pass shared by both styles: every non-overlapping pair of
 // separators, counted from the left, becomes one.
@@ -103,7 +98,7 @@ void RemoveFile(const QString& path, EventPump& pump) {
 
 void ForceDeleteFile(const QString& path) {
   const QByteArray native = Native(path);
-  if (path.isEmpty() || native.contains('\0')) FailWithErrno(ENOENT);
+  if (path.isEmpty() || native.contains('\0')) FailWithErrno({}, ENOENT);
   // Make a read-only file writable first. The file is opened without following
   // a link, so the mode of whatever a link points to is never changed.
   const int fd = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -114,7 +109,7 @@ void ForceDeleteFile(const QString& path) {
     }
     ::close(fd);
   }
-  if (::unlink(native.constData()) != 0) FailWithErrno(errno);
+  if (::unlink(native.constData()) != 0) FailWithErrno({}, errno);
 }
 
 }  // namespace platform

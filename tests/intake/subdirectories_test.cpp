@@ -166,7 +166,8 @@ void SubDirectoriesTest::folderVanishingDuringYieldIsReportedAndDropped() {
   QCOMPARE(dialogs.messages.size(), size_t(1));
   QCOMPARE(dialogs.messages[0].title, QStringLiteral("Application Error"));
   QCOMPARE(dialogs.messages[0].text,
-           platform::ErrorReportText("Path not found", intake::kSubDirectoriesLocation, 116));
+           platform::ErrorReportText(
+               "Path not found", "in Brannock2021/08/31.AddFolder.GetSubDirectories2016 ", 116));
 }
 
 void SubDirectoriesTest::folderQualifies_data() {
