@@ -17,8 +17,8 @@ namespace {
 
 constexpr char kAddFilesTitle[] = "Add File(s) - Hold Ctrl to select multiple files";
 constexpr char kMsgFilter[] = "MSG Files (*.msg)";
-// The original dialog returned the folder and every name in one buffer of this
-// many characters; more than that was refused with the message below.
+// The longest selection taken, counted by SelectionChars; a longer one is
+// refused with the message below.
 constexpr int kMaxSelectionChars = 30000;
 
 constexpr char kExtensionPrompt[] =
@@ -43,8 +43,8 @@ QString WithoutTrailingSeparator(const QString& path) {
   return trimmed;
 }
 
-// The chosen files as the original dialog's buffer held them: the folder, then
-// for each file a separator and its name.
+// The length of a selection written as one text: for one file its path; for
+// several the folder, then for each file a separator and its name.
 qsizetype SelectionChars(const QStringList& chosen) {
   if (chosen.size() == 1) return chosen.front().size();
   qsizetype total = WithoutTrailingSeparator(platform::FolderOf(chosen.front())).size();
@@ -67,8 +67,7 @@ bool IsTakenFromTree(const QString& path) {
 void Form1::PushButton1_Click() {
   platform::Guard guard(Dialogs(), Location("PushButton1_Click"));
   QStringList chosen;
-  // Steps 104 to 110 configured the dialog; here the title and the one filter
-  // travel with the call.
+  // The dialog's title and its one filter travel with the call.
   guard.Step(112, [&] {
     chosen = Dialogs().PickOpenFiles(QString::fromLatin1(kAddFilesTitle),
                                      QString::fromLatin1(kMsgFilter));
@@ -85,9 +84,8 @@ void Form1::PushButton1_Click() {
     return;
   }
   for (qsizetype i = 0; i < chosen.size(); ++i) {
-    // Each name joined to its folder again, as the dialog's buffer was taken
-    // apart: a file picked in the root gives a doubled separator that the
-    // collapse removes.
+    // Folder and name joined with a separator, then collapsed: a file picked in
+    // the root gives "//a.msg" here and "/a.msg" after the collapse.
     QString path;
     guard.Step(136, [&] {
       path = WithoutTrailingSeparator(platform::FolderOf(chosen[i])) + u'/' +

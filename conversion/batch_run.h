@@ -5,8 +5,9 @@
 // The run talks to the window only through BatchHost, so it is driven from tests
 // without one. It reads the list, the output folder and the save options anew at
 // each item, so a change made during the run takes effect from the next item.
-// Failures of its steps are shown in the error report under the location below
-// with the step's number, and the run goes on with the next step.
+// Failures of its steps are shown in the error report under the location of
+// the "Start Converting" handler (PushButton2_Click) with the step's number, and
+// the run goes on with the next step.
 #pragma once
 
 #include <QByteArray>
