@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "converter_tool/compose.h"
+#include "formats/eml/compose.h"
 #include "formats/mime/base64.h"
 #include "formats/mime/entity.h"
 #include "formats/mime/header.h"
@@ -123,12 +123,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (word.size() > 75) abort();
     CheckLines(word, true);
   }
-  const std::string safe_name = converter::SanitizeFileName(f[kFileName]);
+  const std::string safe_name = formats::eml::SanitizeFileName(f[kFileName]);
   if (safe_name.size() > 255 || safe_name.find_first_of("/\\") != std::string::npos) abort();
   for (char c : safe_name) {
     if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) abort();
   }
-  converter::RewriteMetaCharset(f[kBody]);
+  formats::eml::RewriteMetaCharset(f[kBody]);
 
   mime::Message msg;
   if (auto t = mime::FileTimeToUnixSeconds(Number(f[kDate]))) msg.fields.push_back("Date: " + mime::FormatDate(*t) + "\r\n");
