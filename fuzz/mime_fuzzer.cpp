@@ -15,6 +15,7 @@
 #include "formats/mime/entity.h"
 #include "formats/mime/header.h"
 #include "formats/mime/transfer_encoding.h"
+#include "formats/msg/filetime.h"
 #include "tests/formats/mime/mime_test_util.h"
 
 namespace mime = formats::mime;
@@ -131,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   formats::eml::RewriteMetaCharset(f[kBody]);
 
   mime::Message msg;
-  if (auto t = mime::FileTimeToUnixSeconds(Number(f[kDate]))) msg.fields.push_back("Date: " + mime::FormatDate(*t) + "\r\n");
+  if (auto t = formats::msg::FileTimeToUnixSeconds(Number(f[kDate]))) msg.fields.push_back("Date: " + mime::FormatDate(*t) + "\r\n");
   const std::string from = mime::IsMailAddress(f[kFromAddress]) ? std::string(f[kFromAddress]) : "a@b";
   msg.fields.push_back(mime::FoldAddressList("From", {{std::string(f[kFromName]), from}}));
   std::vector<mime::Mailbox> to;

@@ -8,6 +8,7 @@
 #include "formats/common/ascii.h"
 #include "formats/common/random.h"
 #include "formats/eml/compose_p.h"
+#include "formats/msg/filetime.h"
 
 namespace formats::eml {
 
@@ -40,7 +41,7 @@ Result<std::vector<std::string>> HeaderFields(const Context& context, const msg:
   std::vector<std::string> fields;
   std::optional<int64_t> date;
   for (const auto& t : {m.client_submit_time, m.delivery_time, m.creation_time}) {
-    if (t && !date) date = mime::FileTimeToUnixSeconds(*t);
+    if (t && !date) date = msg::FileTimeToUnixSeconds(*t);
   }
   fields.push_back("Date: " + mime::FormatDate(date ? *date : Now(context.options)) + "\r\n");
 
