@@ -5,7 +5,7 @@
 #include <QImageReader>
 #include <QPixmap>
 
-#include "app/seams/error_report.h"
+#include "platform/error_report.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ quint16 U16Le(const QByteArray& bytes, int offset) {
                               (static_cast<quint8>(bytes[offset + 1]) << 8));
 }
 
-[[noreturn]] void InvalidPicture() { throw seams::Failure("Invalid picture"); }
+[[noreturn]] void InvalidPicture() { throw platform::Failure("Invalid picture"); }
 
 }  // namespace
 

@@ -14,7 +14,7 @@ struct CursorImage {
   QPoint hotspot;
 };
 
-// Reads the first image of a .cur or .ico file. Throws seams::Failure("Invalid
+// Reads the first image of a .cur or .ico file. Throws platform::Failure("Invalid
 // picture") when the file cannot be read or holds no image Qt can decode.
 CursorImage ReadCursorFile(const QString& path);
 

@@ -15,8 +15,8 @@
 #include <cstdlib>
 
 #include "app/cursor_file.h"
-#include "conversion/path_helpers.h"
-#include "app/seams/error_report.h"
+#include "platform/error_report.h"
+#include "platform/path_helpers.h"
 
 namespace {
 
@@ -28,11 +28,6 @@ int Px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
 
 void Place(QWidget* widget, int left, int top, int width, int height) {
   widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
-}
-
-QString Location(const char* procedure) {
-  return QStringLiteral("in Quorvex2021/08/31.Form1.") + QLatin1String(procedure) +
-         QLatin1Char(' ');
 }
 
 // A skin file is a style sheet; anything this large is not one.
@@ -68,6 +63,10 @@ Form1::Form1(Form1Deps deps, QWidget* parent)
 }
 
 Form1::~Form1() = default;
+
+QString Form1::Location(const char* procedure) {
+  return platform::ProcedureLocation("Quorvex", "Form1", procedure);
+}
 
 void Form1::BuildControls() {
   setObjectName(QStringLiteral("Form1"));
@@ -189,10 +188,10 @@ void Form1::ConnectHandlers() {
 // Start-up and shutdown. Step numbers are the ones the error report names.
 
 void Form1::Form_Load() {
-  seams::Guard guard(dialogs_, Location("Form_Load"));
+  platform::Guard guard(dialogs_, Location("Form_Load"));
   guard.Step(100, [&] { ApplySkin(); });
   const QString hand_file = QDir(app_folder_).filePath(QStringLiteral("HAND-M.CUR"));
-  if (guard.If(102, [&] { return paths::PathExists(hand_file); })) {
+  if (guard.If(102, [&] { return platform::PathExists(hand_file); })) {
     guard.Step(104, [&] { LoadHandPointer(hand_file); });
   }
   guard.Step(106, [&] { OpenHomePageAtRandom(); });
@@ -248,8 +247,8 @@ void Form1::ApplySkin() {
 
   // The skin is a Qt style sheet for this window.
   QFile file(skin.filePath());
-  if (!file.open(QIODevice::ReadOnly)) throw seams::Failure("Permission denied");
-  if (file.size() > kMaxSkinBytes) throw seams::Failure("Skin file is too large");
+  if (!file.open(QIODevice::ReadOnly)) throw platform::Failure("Permission denied");
+  if (file.size() > kMaxSkinBytes) throw platform::Failure("Skin file is too large");
   setStyleSheet(QString::fromUtf8(file.readAll()));
 }
 
@@ -275,7 +274,7 @@ void Form1::SetAppTitle() { dialogs_.SetAppTitle(AppTitleFor(QLatin1String(kProd
 
 QString Form1::DesktopFolder() {
   const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-  if (desktop.isEmpty()) throw seams::Failure("The desktop folder could not be found");
+  if (desktop.isEmpty()) throw platform::Failure("The desktop folder could not be found");
   QString folder = QDir::toNativeSeparators(desktop);
   if (!EndsWithSeparator(folder)) folder += QDir::separator();
   return folder;
@@ -324,7 +323,7 @@ void Form1::Text1_Change() {
 }
 
 void Form1::PushButton9_Click() {
-  seams::Guard guard(dialogs_, Location("PushButton9_Click"));
+  platform::Guard guard(dialogs_, Location("PushButton9_Click"));
   QString last_folder;
   QString picked;
   guard.Step(100, [&] { last_folder = settings_.GetSetting(QStringLiteral("LastFolderDot"), QString()); });
@@ -348,7 +347,7 @@ void Form1::PushButton9_Click() {
 // Help.
 
 void Form1::PushButton3_Click() {
-  seams::Guard guard(dialogs_, Location("PushButton3_Click"));
+  platform::Guard guard(dialogs_, Location("PushButton3_Click"));
   const QString line_break = QStringLiteral("\r\n");
   guard.Step(100, [&] {
     dialogs_.ShowMessage(
@@ -403,10 +402,6 @@ QString Form1::ItemText(int index1) const {
   return item != nullptr ? item->text(0) : QString();
 }
 
-void Form1::SetItemText(int index1, const QString& text) {
-  if (QTreeWidgetItem* item = ListView1->topLevelItem(index1 - 1)) item->setText(0, text);
-}
-
 QTreeWidgetItem* Form1::SelectedItem() const {
   const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
   return selected.isEmpty() ? nullptr : selected.first();
@@ -429,7 +424,7 @@ void Form1::ListView1_KeyDown(int key, Qt::KeyboardModifiers) {
 void Form1::ListView1_DblClick() { RemoveSelectedItem(); }
 
 void Form1::PushButton6_Click() {
-  seams::Guard guard(dialogs_, Location("PushButton6_Click"));
+  platform::Guard guard(dialogs_, Location("PushButton6_Click"));
   guard.Step(100, [&] {
     if (!IsBusy()) ListView1->clear();
   });

@@ -24,15 +24,15 @@
 #include "app/file_list_view.h"
 #include "app/progress_bar.h"
 #include "app/screen_cursor.h"
-#include "app/seams/dialogs.h"
 #include "app/settings_store.h"
+#include "platform/dialogs.h"
 
 class QMimeData;
 
 struct Form1Deps {
-  seams::Dialogs& dialogs;
-  seams::EventPump& pump;
-  seams::RandomSource& random;
+  platform::Dialogs& dialogs;
+  platform::EventPump& pump;
+  platform::RandomSource& random;
   SettingsStore& settings;
   // The folder that holds the program file, without a trailing separator.
   QString app_folder;
@@ -86,8 +86,6 @@ class Form1 : public QWidget {
   int ItemCount() const;
   // Text of row `index1`, counted from 1; empty text outside 1..ItemCount().
   QString ItemText(int index1) const;
-  // Sets the text of row `index1`; nothing outside 1..ItemCount().
-  void SetItemText(int index1, const QString& text);
 
   // --- pointer and busy state ---
   bool IsBusy() const;
@@ -99,15 +97,15 @@ class Form1 : public QWidget {
   // --- the outside world ---
   QString AppFolder() const { return app_folder_; }
   SettingsStore& Settings() { return settings_; }
-  seams::Dialogs& Dialogs() { return dialogs_; }
-  seams::EventPump& Pump() { return pump_; }
+  platform::Dialogs& Dialogs() { return dialogs_; }
+  platform::EventPump& Pump() { return pump_; }
 
   // Selects or clears an option button as start-up does: selecting a button
   // that was not selected clears the other one and runs its click handler;
   // clearing runs nothing.
   void SetOptionValue(QRadioButton* option, bool selected);
 
-  // The desktop folder with a trailing separator; throws seams::Failure when
+  // The desktop folder with a trailing separator; throws platform::Failure when
   // the platform has none.
   static QString DesktopFolder();
 
@@ -148,6 +146,8 @@ class Form1 : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // The error report's location string of the handler `procedure`.
+  static QString Location(const char* procedure);
   void BuildControls();
   void ConnectHandlers();
   void ApplySkin();
@@ -160,9 +160,9 @@ class Form1 : public QWidget {
   // The window pointer for the background (default), unless busy.
   void ApplyBackgroundPointer();
 
-  seams::Dialogs& dialogs_;
-  seams::EventPump& pump_;
-  seams::RandomSource& random_;
+  platform::Dialogs& dialogs_;
+  platform::EventPump& pump_;
+  platform::RandomSource& random_;
   SettingsStore& settings_;
   QString app_folder_;
   ScreenCursor& screen_cursor_;

@@ -34,8 +34,8 @@ class Form1Host : public conversion::BatchHost {
   conversion::ProgressSink& Bar() override { return bar_; }
   void SetHourglass() override { form_.SetHourglass(); }
   void SetDefaultPointer() override { form_.SetDefaultPointer(); }
-  seams::Dialogs& Dialogs() override { return form_.Dialogs(); }
-  seams::EventPump& Pump() override { return form_.Pump(); }
+  platform::Dialogs& Dialogs() override { return form_.Dialogs(); }
+  platform::EventPump& Pump() override { return form_.Pump(); }
   QByteArray ToolImage() override {
     return form_.conversion_tool_image ? form_.conversion_tool_image()
                                        : conversion::CarriedToolImage();

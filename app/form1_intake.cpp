@@ -1,24 +1,24 @@
 // Filling the list: the file dialog, whole folders, the samples, drag and drop.
 //
 // The step numbers are the handlers' own; a failing step is reported and the
-// handler goes on with the next one (app/seams/error_report.h).
+// handler goes on with the next one (platform/error_report.h).
 #include <QMimeData>
 #include <QUrl>
 #include <algorithm>
 
 #include "app/form1.h"
-#include "app/seams/error_report.h"
-#include "conversion/path_helpers.h"
 #include "intake/folder_picker.h"
 #include "intake/folder_scan.h"
 #include "intake/subdirectories.h"
+#include "platform/error_report.h"
+#include "platform/path_helpers.h"
 
 namespace {
 
 constexpr char kAddFilesTitle[] = "Add File(s) - Hold Ctrl to select multiple files";
 constexpr char kMsgFilter[] = "MSG Files (*.msg)";
-// The original dialog returned the folder and every name in one buffer of this
-// many characters; more than that was refused with the message below.
+// The longest selection taken, counted by SelectionChars; a longer one is
+// refused with the message below.
 constexpr int kMaxSelectionChars = 30000;
 
 constexpr char kExtensionPrompt[] =
@@ -32,11 +32,6 @@ constexpr char kSampleQuestion[] =
 // leave out.
 constexpr int kSkippedAttributes = intake::kAttrHidden | intake::kAttrArchive;
 
-QString Location(const char* procedure) {
-  return QStringLiteral("in Quorvex2021/08/31.Form1.") + QLatin1String(procedure) +
-         QLatin1Char(' ');
-}
-
 QString TooManyFilesMessage() {
   return QStringLiteral("You've selected too many files to add.") + QStringLiteral("\r\r") +
          QStringLiteral("Please try adding via the \"Add All\" button.");
@@ -48,12 +43,12 @@ QString WithoutTrailingSeparator(const QString& path) {
   return trimmed;
 }
 
-// The chosen files as the original dialog's buffer held them: the folder, then
-// for each file a separator and its name.
+// The length of a selection written as one text: for one file its path; for
+// several the folder, then for each file a separator and its name.
 qsizetype SelectionChars(const QStringList& chosen) {
   if (chosen.size() == 1) return chosen.front().size();
-  qsizetype total = WithoutTrailingSeparator(paths::FolderOf(chosen.front())).size();
-  for (const QString& path : chosen) total += 1 + paths::FileNameOf(path).size();
+  qsizetype total = WithoutTrailingSeparator(platform::FolderOf(chosen.front())).size();
+  for (const QString& path : chosen) total += 1 + platform::FileNameOf(path).size();
   return total;
 }
 
@@ -63,17 +58,16 @@ qsizetype SelectionChars(const QStringList& chosen) {
 bool IsTakenFromTree(const QString& path) {
   if (!intake::IsExistingFile(path)) return false;
   const std::optional<int> attributes = intake::FileAttributes(path);
-  if (!attributes) throw seams::Failure("File not found");
+  if (!attributes) throw platform::Failure("File not found");
   return *attributes != kSkippedAttributes;
 }
 
 }  // namespace
 
 void Form1::PushButton1_Click() {
-  seams::Guard guard(Dialogs(), Location("PushButton1_Click"));
+  platform::Guard guard(Dialogs(), Location("PushButton1_Click"));
   QStringList chosen;
-  // Steps 104 to 110 configured the dialog; here the title and the one filter
-  // travel with the call.
+  // The dialog's title and its one filter travel with the call.
   guard.Step(112, [&] {
     chosen = Dialogs().PickOpenFiles(QString::fromLatin1(kAddFilesTitle),
                                      QString::fromLatin1(kMsgFilter));
@@ -90,21 +84,20 @@ void Form1::PushButton1_Click() {
     return;
   }
   for (qsizetype i = 0; i < chosen.size(); ++i) {
-    // Each name joined to its folder again, as the dialog's buffer was taken
-    // apart: a file picked in the root gives a doubled separator that the
-    // collapse removes.
+    // Folder and name joined with a separator, then collapsed: a file picked in
+    // the root gives "//a.msg" here and "/a.msg" after the collapse.
     QString path;
     guard.Step(136, [&] {
-      path = WithoutTrailingSeparator(paths::FolderOf(chosen[i])) + u'/' +
-             paths::FileNameOf(chosen[i]);
+      path = WithoutTrailingSeparator(platform::FolderOf(chosen[i])) + u'/' +
+             platform::FileNameOf(chosen[i]);
     });
-    guard.Step(138, [&] { path = paths::CollapseBackslashes(path); });
+    guard.Step(138, [&] { path = platform::CollapseBackslashes(path); });
     guard.Step(140, [&] { AddFileToList(path); });
   }
 }
 
 void Form1::PushButton4_Click() {
-  seams::Guard guard(Dialogs(), Location("PushButton4_Click"));
+  platform::Guard guard(Dialogs(), Location("PushButton4_Click"));
   QString extension;
   guard.Step(100, [&] {
     extension = Dialogs().InputBox(QString::fromLatin1(kExtensionPrompt),
@@ -145,14 +138,14 @@ void Form1::PushButton4_Click() {
       QString path;
       guard.Step(128, [&] { path = folder + u'/' + name; });
       if (!guard.If(130, [&] { return IsTakenFromTree(path); })) continue;
-      guard.Step(132, [&] { AddFileToList(paths::CollapseBackslashes(path)); });
+      guard.Step(132, [&] { AddFileToList(platform::CollapseBackslashes(path)); });
     }
   }
   guard.Step(136, [&] { SetDefaultPointer(); });
 }
 
 void Form1::PushButton7_Click() {
-  seams::Guard guard(Dialogs(), Location("PushButton7_Click"));
+  platform::Guard guard(Dialogs(), Location("PushButton7_Click"));
   guard.Step(100, [&] { AddSampleFiles(); });
 }
 
@@ -184,7 +177,7 @@ void Form1::ListView1_OLEDragDrop(const QMimeData* data) {
     // Nothing that goes wrong with one dropped item may end the program: the
     // item is left out and the next one handled.
     try {
-      if (paths::IsFolder(path)) {
+      if (platform::IsFolder(path)) {
         AddDroppedFolder(WithoutTrailingSeparator(path));
       } else {
         AddFileToList(path);
@@ -203,7 +196,7 @@ void Form1::AddDroppedFolder(const QString& folder) {
       if (name.startsWith(u'~')) continue;
       const QString path = shortened + u'/' + name;
       try {
-        if (IsTakenFromTree(path)) AddFileToList(paths::CollapseBackslashes(path));
+        if (IsTakenFromTree(path)) AddFileToList(platform::CollapseBackslashes(path));
       } catch (const std::exception&) {
         // Gone since it was listed: left out.
       }

@@ -5,8 +5,9 @@
 #include "app/app_folder.h"
 #include "app/form1.h"
 #include "app/qt_dialogs.h"
-#include "app/qt_seams.h"
+#include "app/qt_screen_cursor.h"
 #include "app/settings_store.h"
+#include "platform/qt_seams.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -17,8 +18,8 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("example.mailvane.Mailvane"));
 
   QtDialogs dialogs;
-  QtEventPump pump;
-  QtRandomSource random;
+  platform::QtEventPump pump;
+  platform::QtRandomSource random;
   QtScreenCursor screen_cursor;
   SettingsStore settings(SettingsStore::OpenUserSettings());
   Form1 form({.dialogs = dialogs,

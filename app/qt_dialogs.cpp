@@ -14,8 +14,8 @@ QString QtDialogs::DisplayText(const QString& text) {
   return shown;
 }
 
-void QtDialogs::ShowMessage(const QString& text, const QString& title, seams::MessageIcon icon) {
-  QMessageBox box(icon == seams::MessageIcon::kWarning ? QMessageBox::Warning : QMessageBox::NoIcon,
+void QtDialogs::ShowMessage(const QString& text, const QString& title, platform::MessageIcon icon) {
+  QMessageBox box(icon == platform::MessageIcon::kWarning ? QMessageBox::Warning : QMessageBox::NoIcon,
                   TitleOr(title), DisplayText(text), QMessageBox::Ok, owner_);
   box.setTextFormat(Qt::PlainText);
   box.exec();

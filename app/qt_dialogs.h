@@ -1,13 +1,13 @@
-// The real boxes behind seams::Dialogs: QMessageBox, QInputDialog, QFileDialog,
+// The real boxes behind platform::Dialogs: QMessageBox, QInputDialog, QFileDialog,
 // and the desktop's file browser and web browser.
 #pragma once
 
 #include <QPointer>
 #include <QWidget>
 
-#include "app/seams/dialogs.h"
+#include "platform/dialogs.h"
 
-class QtDialogs : public seams::Dialogs {
+class QtDialogs : public platform::Dialogs {
  public:
   // Boxes are modal to `owner` (the main window) once it is set.
   void SetOwner(QWidget* owner) { owner_ = owner; }
@@ -16,7 +16,7 @@ class QtDialogs : public seams::Dialogs {
   QString AppTitle() const override { return app_title_; }
 
   void ShowMessage(const QString& text, const QString& title = {},
-                   seams::MessageIcon icon = seams::MessageIcon::kNone) override;
+                   platform::MessageIcon icon = platform::MessageIcon::kNone) override;
   bool AskYesNo(const QString& text, const QString& title = {}) override;
   QString InputBox(const QString& prompt, const QString& preset, const QString& title = {}) override;
   QString PickFolder(const QString& title, const QString& start_folder) override;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/seams/error_report.h"
+#include "platform/error_report.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ void SettingsStore::SaveSetting(const QString& key, const QString& value) {
   settings_->sync();
   const QSettings::Status status = settings_->status();
   if (status == QSettings::NoError) return;
-  throw seams::Failure(status == QSettings::AccessError ? "Permission denied"
+  throw platform::Failure(status == QSettings::AccessError ? "Permission denied"
                                                         : "Settings file is damaged");
 }
 
@@ -71,7 +71,7 @@ bool SettingsStore::ToBoolean(const QString& text) {
   if (word.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) return false;
   bool ok = false;
   const double number = word.toDouble(&ok);  // C locale: "1", "-1", "0.5", "1e3"
-  if (!ok || !std::isfinite(number)) throw seams::Failure("Type mismatch");
+  if (!ok || !std::isfinite(number)) throw platform::Failure("Type mismatch");
   return number != 0;
 }
 

@@ -25,17 +25,17 @@ class SettingsStore {
   // A stored empty text is returned as it is, not replaced by the default.
   // Never fails: a store that cannot be read yields the defaults.
   QString GetSetting(const QString& key, const QString& default_value);
-  // Creates or overwrites `key`. Throws seams::Failure when the write fails;
+  // Creates or overwrites `key`. Throws platform::Failure when the write fails;
   // a later write is tried afresh.
   void SaveSetting(const QString& key, const QString& value);
 
-  // GetSetting read as a boolean (ToBoolean); throws seams::Failure when the
+  // GetSetting read as a boolean (ToBoolean); throws platform::Failure when the
   // stored text is not one.
   bool GetBoolSetting(const QString& key, bool default_value);
 
   // "True"/"False" in any letter case, or a number (0 is false, any other
   // number true); surrounding blanks are allowed. Anything else throws
-  // seams::Failure("Type mismatch").
+  // platform::Failure("Type mismatch").
   static bool ToBoolean(const QString& text);
   // The stored words for a boolean: "True" / "False".
   static QString FromBoolean(bool value);

@@ -5,28 +5,23 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/seams/error_report.h"
-#include "conversion/unique_fd_p.h"
-#include "conversion/path_helpers.h"
 #include "conversion/tool_place.h"
+#include "conversion/fd_p.h"
 #include "intake/folder_scan.h"
+#include "platform/error_report.h"
+#include "platform/path_helpers.h"
 
 namespace conversion {
 
+using platform::FailWithErrno;
+
 namespace {
-
-[[noreturn]] void Fail(const QString& what, int error) {
-  throw seams::Failure((what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)))
-                           .toStdString());
-}
-
 
 // Clears the window's busy flag however the run leaves.
 class BusyReset {
@@ -47,15 +42,7 @@ bool CopyAll(int from, int to) {
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return false;
     if (got == 0) return true;
-    const char* data = buffer.constData();
-    ssize_t left = got;
-    while (left > 0) {
-      const ssize_t written = ::write(to, data, static_cast<size_t>(left));
-      if (written < 0 && errno == EINTR) continue;
-      if (written < 0) return false;
-      data += written;
-      left -= written;
-    }
+    if (!WriteAll(to, buffer.constData(), static_cast<size_t>(got))) return false;
   }
 }
 
@@ -64,12 +51,12 @@ bool CopyAll(int from, int to) {
 void CopyAcrossFileSystems(const QByteArray& from, const QString& to) {
   const QByteArray native_to = QFile::encodeName(to);
   UniqueFd in(::open(from.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (in.get() < 0) Fail(QStringLiteral("Cannot read the result"), errno);
+  if (in.get() < 0) FailWithErrno(QStringLiteral("Cannot read the result"), errno);
   struct stat info;
-  if (::fstat(in.get(), &info) != 0) Fail(QStringLiteral("Cannot read the result"), errno);
-  if (!S_ISREG(info.st_mode)) Fail(QStringLiteral("The result is not a file"), EINVAL);
+  if (::fstat(in.get(), &info) != 0) FailWithErrno(QStringLiteral("Cannot read the result"), errno);
+  if (!S_ISREG(info.st_mode)) FailWithErrno(QStringLiteral("The result is not a file"), EINVAL);
 
-  QString folder = paths::FolderOf(to);
+  QString folder = platform::FolderOf(to);
   if (folder.isEmpty()) folder = QStringLiteral("./");
   QByteArray temp;
   UniqueFd out;
@@ -78,9 +65,11 @@ void CopyAcrossFileSystems(const QByteArray& from, const QString& to) {
            QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".part";
     out.Reset(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                      0600));
-    if (out.get() < 0 && errno != EEXIST) Fail(QStringLiteral("Cannot write to ") + folder, errno);
+    if (out.get() < 0 && errno != EEXIST) {
+      FailWithErrno(QStringLiteral("Cannot write to ") + folder, errno);
+    }
   }
-  if (out.get() < 0) Fail(QStringLiteral("Cannot write to ") + folder, EEXIST);
+  if (out.get() < 0) FailWithErrno(QStringLiteral("Cannot write to ") + folder, EEXIST);
 
   int error = 0;
   if (!CopyAll(in.get(), out.get())) error = errno;
@@ -90,7 +79,7 @@ void CopyAcrossFileSystems(const QByteArray& from, const QString& to) {
   if (error == 0 && ::rename(temp.constData(), native_to.constData()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temp.constData());
-    Fail(QStringLiteral("Cannot move the result to ") + to, error);
+    FailWithErrno(QStringLiteral("Cannot move the result to ") + to, error);
   }
   // The result is in place; a copy that cannot be removed from the working
   // folder is only a leftover.
@@ -106,15 +95,15 @@ int ProcessToolRunner::RunAndWait(const QString& program, const QStringList& arg
 }
 
 QString WithTrailingSeparator(const QString& folder) {
-  const QChar separator = paths::SeparatorOf(paths::kNativePathStyle);
+  const QChar separator = platform::SeparatorOf(platform::kNativePathStyle);
   if (folder.isEmpty() || folder.endsWith(separator)) return folder;
   return folder + separator;
 }
 
 QString TargetPathFor(const QString& source_path, const QString& folder) {
-  const QChar separator = paths::SeparatorOf(paths::kNativePathStyle);
-  return paths::CollapseBackslashes(
-      folder + separator + paths::StripExtension(paths::FileNameOf(source_path)) +
+  const QChar separator = platform::SeparatorOf(platform::kNativePathStyle);
+  return platform::CollapseBackslashes(
+      folder + separator + platform::StripExtension(platform::FileNameOf(source_path)) +
       QStringLiteral(".eml"));
 }
 
@@ -148,18 +137,20 @@ void MoveResultInPlace(const QString& from, const QString& to) {
   const QByteArray native_from = QFile::encodeName(from);
   const QByteArray native_to = QFile::encodeName(to);
   if (from.isEmpty() || to.isEmpty() || native_from.contains('\0') || native_to.contains('\0')) {
-    Fail(QStringLiteral("Cannot move the result to ") + to, ENOENT);
+    FailWithErrno(QStringLiteral("Cannot move the result to ") + to, ENOENT);
   }
   // rename replaces the target in one step: until the new file is in place the
   // old one stays, so a failed move loses nothing.
   if (::rename(native_from.constData(), native_to.constData()) == 0) return;
-  if (errno != EXDEV) Fail(QStringLiteral("Cannot move the result to ") + to, errno);
+  if (errno != EXDEV) FailWithErrno(QStringLiteral("Cannot move the result to ") + to, errno);
   CopyAcrossFileSystems(native_from, to);
 }
 
 void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_busy,
                         const BatchOptions& options) {
-  seams::Guard guard(host.Dialogs(), QString::fromLatin1(kConvertLocation));
+  // The run is the window's "Start Converting" handler and reports as such.
+  platform::Guard guard(host.Dialogs(),
+                        platform::ProcedureLocation("Quorvex", "Form1", "PushButton2_Click"));
   if (guard.ExitIf(100, [&] { return conversion_busy; })) return;
   guard.Step(102, [&] { conversion_busy = true; });
   BusyReset busy_reset(conversion_busy);
@@ -170,7 +161,7 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
   }
   // With Save Option 2 the working folder is not checked.
   if (guard.If(106, [&] {
-        return !paths::IsFolder(host.WorkingFolder()) && !host.Option2Selected();
+        return !platform::IsFolder(host.WorkingFolder()) && !host.Option2Selected();
       })) {
     guard.Step(162, [&] {
       host.Dialogs().ShowMessage(
@@ -200,11 +191,11 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
     guard.Step(116, [&] { source = host.ItemText(i); });
     guard.Step(118, [&] {
       const int now = host.ItemCount();
-      if (now <= 0) throw seams::Failure("Division by zero");
+      if (now <= 0) throw platform::Failure("Division by zero");
       host.Bar().SetValue(static_cast<double>(i) / now * 100.0);
     });
     guard.Step(120, [&] {
-      host.Bar().SetText(QStringLiteral("Processing: ") + paths::FileNameOf(source));
+      host.Bar().SetText(QStringLiteral("Processing: ") + platform::FileNameOf(source));
     });
     guard.Step(122, [&] { host.Pump().Yield(); });
     guard.Step(124, [&] { host.SetHourglass(); });
@@ -218,9 +209,11 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
       });
     } else {
       guard.Step(132, [&] {
-        QString folder = paths::FolderOf(source);
+        QString folder = platform::FolderOf(source);
         // A bare file name lives in the current folder, not in the root.
-        if (folder.isEmpty()) folder = QStringLiteral(".") + paths::SeparatorOf(paths::kNativePathStyle);
+        if (folder.isEmpty()) {
+          folder = QStringLiteral(".") + platform::SeparatorOf(platform::kNativePathStyle);
+        }
         target = TargetPathFor(source, folder);
       });
     }
@@ -257,7 +250,7 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
   }
 
   guard.Step(152, [&] {
-    if (!tool_path.isEmpty()) paths::RemoveFile(tool_path, host.Pump());
+    if (!tool_path.isEmpty()) platform::RemoveFile(tool_path, host.Pump());
   });
   guard.Step(154, [&] { host.SetDefaultPointer(); });
   guard.Step(156, [&] { host.Bar().SetValue(0); });

@@ -5,8 +5,9 @@
 // The run talks to the window only through BatchHost, so it is driven from tests
 // without one. It reads the list, the output folder and the save options anew at
 // each item, so a change made during the run takes effect from the next item.
-// Failures of its steps are shown in the error report under the location below
-// with the step's number, and the run goes on with the next step.
+// Failures of its steps are shown in the error report under the location of
+// the "Start Converting" handler (PushButton2_Click) with the step's number, and
+// the run goes on with the next step.
 #pragma once
 
 #include <QByteArray>
@@ -15,12 +16,10 @@
 #include <QStringList>
 #include <chrono>
 
-#include "app/seams/dialogs.h"
 #include "conversion/tool_runner.h"
+#include "platform/dialogs.h"
 
 namespace conversion {
-
-inline constexpr char kConvertLocation[] = "in Quorvex2021/08/31.Form1.PushButton2_Click ";
 
 // The window as the run sees it.
 class BatchHost {
@@ -36,8 +35,8 @@ class BatchHost {
   virtual ProgressSink& Bar() = 0;
   virtual void SetHourglass() = 0;
   virtual void SetDefaultPointer() = 0;
-  virtual seams::Dialogs& Dialogs() = 0;
-  virtual seams::EventPump& Pump() = 0;
+  virtual platform::Dialogs& Dialogs() = 0;
+  virtual platform::EventPump& Pump() = 0;
   // The carried tool's executable image; throws when it cannot be loaded.
   virtual QByteArray ToolImage() = 0;
 };
@@ -53,13 +52,13 @@ class ToolRunner {
 // The real runner: a process per call, waited for in cycles of `cycle`.
 class ProcessToolRunner : public ToolRunner {
  public:
-  explicit ProcessToolRunner(seams::EventPump& pump, std::chrono::milliseconds cycle = kWaitCycle)
+  explicit ProcessToolRunner(platform::EventPump& pump, std::chrono::milliseconds cycle = kWaitCycle)
       : pump_(pump), cycle_(cycle) {}
   int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
                  const QString& text, int start_value, int total) override;
 
  private:
-  seams::EventPump& pump_;
+  platform::EventPump& pump_;
   std::chrono::milliseconds cycle_;
 };
 
@@ -95,7 +94,7 @@ QStringList NewResultNames(const QString& folder, const QSet<QByteArray>& before
 // Moves the result `from` to `to`, replacing a file at `to` in one step, so the
 // old file stays until the new one is in place. Across file systems it copies
 // to a temporary name in the target's folder, flushes, renames over the target
-// and then removes `from`. Throws seams::Failure when it cannot; both files are
+// and then removes `from`. Throws platform::Failure when it cannot; both files are
 // then where they were.
 void MoveResultInPlace(const QString& from, const QString& to);
 

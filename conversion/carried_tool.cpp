@@ -2,7 +2,7 @@
 
 #include <QResource>
 
-#include "app/seams/error_report.h"
+#include "platform/error_report.h"
 
 namespace conversion {
 
@@ -11,7 +11,7 @@ namespace conversion {
 // without Q_INIT_RESOURCE.
 QByteArray CarriedToolImage() {
   QResource resource(QStringLiteral(":/mailvane/quorvex"));
-  if (!resource.isValid()) throw seams::Failure("Resource not found");
+  if (!resource.isValid()) throw platform::Failure("Resource not found");
   // Stored uncompressed: this copies the mapped bytes.
   return resource.uncompressedData();
 }

@@ -6,7 +6,7 @@
 
 namespace conversion {
 
-// The bytes of the carried tool. Throws seams::Failure when the resource is
+// The bytes of the carried tool. Throws platform::Failure when the resource is
 // missing (a build without it).
 QByteArray CarriedToolImage();
 

@@ -12,22 +12,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/seams/error_report.h"
-#include "conversion/unique_fd_p.h"
+#include "conversion/fd_p.h"
+#include "platform/error_report.h"
 
 namespace conversion {
+
+using platform::FailWithErrno;
 
 namespace {
 
 constexpr mode_t kToolMode = 0700;
 
-[[noreturn]] void Fail(const QString& what, int error) {
-  throw seams::Failure((what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)))
-                           .toStdString());
-}
-
-[[noreturn]] void Fail(const QString& what) { throw seams::Failure(what.toStdString()); }
-
+[[noreturn]] void Fail(const QString& what) { throw platform::Failure(what.toStdString()); }
 
 void CheckPrivateStat(const struct stat& info, const QString& folder) {
   if (!S_ISDIR(info.st_mode)) Fail(QStringLiteral("Not a private folder: ") + folder);
@@ -43,9 +39,11 @@ UniqueFd OpenPrivateFolder(const QString& folder) {
   const QByteArray native = QFile::encodeName(folder);
   if (folder.isEmpty() || native.contains('\0')) Fail(QStringLiteral("No folder for the tool"));
   UniqueFd fd(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (fd.get() < 0) Fail(QStringLiteral("Cannot open folder ") + folder, errno);
+  if (fd.get() < 0) FailWithErrno(QStringLiteral("Cannot open folder ") + folder, errno);
   struct stat info;
-  if (::fstat(fd.get(), &info) != 0) Fail(QStringLiteral("Cannot examine folder ") + folder, errno);
+  if (::fstat(fd.get(), &info) != 0) {
+    FailWithErrno(QStringLiteral("Cannot examine folder ") + folder, errno);
+  }
   CheckPrivateStat(info, folder);
   return fd;
 }
@@ -54,7 +52,7 @@ UniqueFd OpenPrivateFolder(const QString& folder) {
 void MakePrivateFolder(const QString& folder) {
   const QByteArray native = QFile::encodeName(folder);
   if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
-    Fail(QStringLiteral("Cannot create folder ") + folder, errno);
+    FailWithErrno(QStringLiteral("Cannot create folder ") + folder, errno);
   }
   (void)OpenPrivateFolder(folder);
 }
@@ -80,21 +78,6 @@ bool ReadsAs(int fd, const QByteArray& image) {
   return ::read(fd, &extra, 1) == 0;
 }
 
-bool WriteAll(int fd, const QByteArray& bytes) {
-  const char* data = bytes.constData();
-  qsizetype left = bytes.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    left -= written;
-  }
-  return true;
-}
-
 }  // namespace
 
 void CheckPrivateFolder(const QString& folder) { (void)OpenPrivateFolder(folder); }
@@ -118,7 +101,7 @@ QString PrivateToolFolder() {
   return folder;
 }
 
-QString PlaceTool(const QByteArray& image, const QString& folder, seams::EventPump& pump,
+QString PlaceTool(const QByteArray& image, const QString& folder, platform::EventPump& pump,
                   const QString& name) {
   pump.Yield();
   if (name.isEmpty() || name.contains(u'/')) Fail(QStringLiteral("Invalid tool name"));
@@ -145,7 +128,7 @@ QString PlaceTool(const QByteArray& image, const QString& folder, seams::EventPu
     struct stat info;
     if (::fstat(existing.get(), &info) == 0 && (info.st_mode & 07777) != kToolMode) {
       if (::fchmod(existing.get(), kToolMode) != 0) {
-        Fail(QStringLiteral("Cannot set the mode of ") + path, errno);
+        FailWithErrno(QStringLiteral("Cannot set the mode of ") + path, errno);
       }
     }
     return path;
@@ -162,13 +145,13 @@ QString PlaceTool(const QByteArray& image, const QString& folder, seams::EventPu
     out.Reset(::openat(dir.get(), temp_name.constData(),
                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kToolMode));
     if (out.get() < 0 && errno != EEXIST) {
-      Fail(QStringLiteral("Cannot create the tool in ") + folder, errno);
+      FailWithErrno(QStringLiteral("Cannot create the tool in ") + folder, errno);
     }
   }
-  if (out.get() < 0) Fail(QStringLiteral("Cannot create the tool in ") + folder, EEXIST);
+  if (out.get() < 0) FailWithErrno(QStringLiteral("Cannot create the tool in ") + folder, EEXIST);
 
   int error = 0;
-  if (!WriteAll(out.get(), image)) error = errno;
+  if (!WriteAll(out.get(), image.constData(), static_cast<size_t>(image.size()))) error = errno;
   // The umask may have narrowed the mode; the tool must be runnable by its user.
   if (error == 0 && ::fchmod(out.get(), kToolMode) != 0) error = errno;
   if (error == 0 && ::fsync(out.get()) != 0) error = errno;
@@ -180,7 +163,7 @@ QString PlaceTool(const QByteArray& image, const QString& folder, seams::EventPu
   }
   if (error != 0) {
     ::unlinkat(dir.get(), temp_name.constData(), 0);
-    Fail(QStringLiteral("Cannot write the tool to ") + path, error);
+    FailWithErrno(QStringLiteral("Cannot write the tool to ") + path, error);
   }
   return path;
 }

@@ -16,27 +16,27 @@
 #include <QByteArray>
 #include <QString>
 
-#include "app/seams/dialogs.h"
+#include "platform/dialogs.h"
 
 namespace conversion {
 
 // The tool's file name inside its folder.
 inline constexpr char kToolFileName[] = "quorvex";
 
-// The private folder for the tool, created when missing. Throws seams::Failure
+// The private folder for the tool, created when missing. Throws platform::Failure
 // when no private folder can be had (the candidate is a link, owned by someone
 // else or writable by others, or cannot be created).
 QString PrivateToolFolder();
 
-// Throws seams::Failure unless `folder` is an existing folder, not a link, owned
+// Throws platform::Failure unless `folder` is an existing folder, not a link, owned
 // by the current user and not writable by group or others.
 void CheckPrivateFolder(const QString& folder);
 
 // Yields to the message loop, then makes `folder`/`name` hold exactly `image`
 // with mode 0700, reusing an identical file. Returns the tool's path. Throws
-// seams::Failure (and leaves no temporary file behind) when the folder is not
+// platform::Failure (and leaves no temporary file behind) when the folder is not
 // private, a link stands at the tool's place, or the file cannot be written.
-QString PlaceTool(const QByteArray& image, const QString& folder, seams::EventPump& pump,
+QString PlaceTool(const QByteArray& image, const QString& folder, platform::EventPump& pump,
                   const QString& name = QString::fromLatin1(kToolFileName));
 
 }  // namespace conversion

@@ -35,15 +35,6 @@ int StartErrorNumber(const QString& program) {
 
 }  // namespace
 
-QString BuildCommandLine(const QString& tool_path, const QString& source_path,
-                         const QString& working_folder) {
-  const QChar quote(u'"');
-  QString folder = working_folder;
-  folder.replace(QStringLiteral("\\"), QStringLiteral("\\\\"));
-  return quote + tool_path + quote + u' ' + quote + source_path + quote + u' ' + quote + folder +
-         quote;
-}
-
 int RoundHalfToEven(double value) {
   // nearbyint rounds by the current mode; make sure it is to-nearest-even.
   const int saved = std::fegetround();
@@ -68,7 +59,7 @@ QString PleaseWaitText(const QString& text, long long tick) {
 }
 
 int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
-               const QString& text_in, int start_value, int total, seams::EventPump& pump,
+               const QString& text_in, int start_value, int total, platform::EventPump& pump,
                std::chrono::milliseconds cycle) {
   // A copy: callers may pass the bar's own text, which the wait overwrites.
   const QString text = text_in;

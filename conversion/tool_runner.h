@@ -14,7 +14,7 @@
 #include <QStringList>
 #include <chrono>
 
-#include "app/seams/dialogs.h"
+#include "platform/dialogs.h"
 
 namespace conversion {
 
@@ -39,14 +39,6 @@ inline constexpr std::chrono::milliseconds kWaitCycle{100};
 // The cycle at which the bar starts counting, and the distance between moves.
 inline constexpr int kFirstCountedCycle = 50;
 inline constexpr int kCyclesPerStep = 150;
-
-// The command line that starts the tool on Windows: the tool path, the source
-// path and the working folder, each in double quotes, separated by one blank,
-// with every backslash of the working folder doubled so that its trailing
-// backslash cannot escape the closing quote. (On POSIX the same three pieces go
-// to the process as an argument list instead and nothing is quoted or doubled.)
-QString BuildCommandLine(const QString& tool_path, const QString& source_path,
-                         const QString& working_folder);
 
 // Nearest whole number, ties to the even neighbour (2.5 gives 2, 3.5 gives 4).
 int RoundHalfToEven(double value);
@@ -73,7 +65,7 @@ QString PleaseWaitText(const QString& text, long long tick);
 // pump pass to the caller. `cycle` is the length of one wait cycle (tests
 // shorten it).
 int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
-               const QString& text, int start_value, int total, seams::EventPump& pump,
+               const QString& text, int start_value, int total, platform::EventPump& pump,
                std::chrono::milliseconds cycle = kWaitCycle);
 
 }  // namespace conversion

@@ -13,6 +13,8 @@
 #include <fstream>
 #endif
 
+#include "converter_tool/system_error.h"
+
 namespace converter {
 
 using formats::ErrorCode;
@@ -26,7 +28,7 @@ FileMap::~FileMap() {
 
 formats::Status FileMap::Open(const std::string& path, uint64_t max_bytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return MakeError(ErrorCode::kIo, 0, "Cannot open " + path + ": " + std::strerror(errno));
+  if (fd < 0) return SystemError("Cannot open " + path, errno);
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
@@ -46,7 +48,7 @@ formats::Status FileMap::Open(const std::string& path, uint64_t max_bytes) {
   ::close(fd);  // the mapping keeps the file open
   if (p == MAP_FAILED) {
     size_ = 0;
-    return MakeError(ErrorCode::kIo, 0, "Cannot map " + path + ": " + std::strerror(map_errno));
+    return SystemError("Cannot map " + path, map_errno);
   }
   // The reader jumps between sectors, but attachments stream front to back.
   madvise(p, size_, MADV_WILLNEED);

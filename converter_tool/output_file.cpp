@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "converter_tool/system_error.h"
 #include "formats/common/random.h"
 
 #ifdef __linux__
@@ -89,7 +90,7 @@ OutputFile::OutputFile(std::string folder, std::string uuid, std::string temp_pa
 Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder) {
   struct stat st {};
   if (stat(folder.c_str(), &st) != 0) {
-    return MakeError(ErrorCode::kIo, 0, "Output folder " + folder + ": " + std::strerror(errno));
+    return SystemError("Output folder " + folder, errno);
   }
   if (!S_ISDIR(st.st_mode)) return MakeError(ErrorCode::kIo, 0, "Output folder " + folder + " is not a folder");
   for (int attempt = 0; attempt < 8; ++attempt) {
@@ -122,7 +123,7 @@ Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder
       return out;
     }
     if (errno != EEXIST) {
-      return MakeError(ErrorCode::kIo, 0, "Cannot write to the output folder " + folder + ": " + std::strerror(errno));
+      return SystemError("Cannot write to the output folder " + folder, errno);
     }
   }
   return MakeError(ErrorCode::kIo, 0, "Cannot find a free file name in " + folder);
@@ -135,7 +136,7 @@ OutputFile::~OutputFile() {
 }
 
 Status OutputFile::Fail(const std::string& what, int error_number) {
-  return MakeError(ErrorCode::kIo, 0, what + " " + temp_path_ + ": " + std::strerror(error_number));
+  return SystemError(what + " " + temp_path_, error_number);
 }
 
 Status OutputFile::WriteAll(const char* data, size_t size) {

@@ -1,12 +1,12 @@
 #include "converter_tool/run.h"
 
+#include <memory>
 #include <utility>
 
 #include "converter_tool/file_map.h"
 #include "converter_tool/output_file.h"
-#include "formats/cfb/compound_file.h"
 #include "formats/common/limits.h"
-#include "formats/msg/reader.h"
+#include "formats/eml/convert.h"
 
 namespace converter {
 
@@ -34,48 +34,27 @@ std::string FailureLine(const formats::ParseError& error) {
   return line;
 }
 
-namespace {
-
-// Reads and composes msg_bytes, then hands the tree to write; the tree lives only
-// for that call, since it refers to the compound file and the item.
-template <typename Write>
-auto WithComposedMessage(std::span<const uint8_t> msg_bytes, const ComposeOptions& compose_options, Write write)
-    -> decltype(write(std::declval<const formats::mime::Message&>())) {
-  formats::Result<formats::cfb::CompoundFile> file = formats::cfb::CompoundFile::Open(msg_bytes);
-  if (!file) return std::move(file).error();
-  formats::Result<formats::msg::Message> item = formats::msg::ReadMessage(*file);
-  if (!item) return std::move(item).error();
-  CompoundFileContent content(*file);
-  formats::Result<formats::mime::Message> tree = ComposeMessage(*item, content, compose_options);
-  if (!tree) return std::move(tree).error();
-  return write(*tree);
-}
-
-}  // namespace
-
-formats::Status ConvertBytes(std::span<const uint8_t> msg_bytes, formats::mime::Sink& sink,
-                             const ComposeOptions& compose_options,
-                             const formats::mime::WriteOptions& write_options) {
-  return WithComposedMessage(msg_bytes, compose_options, [&](const formats::mime::Message& tree) {
-    return formats::mime::WriteMessage(tree, sink, write_options);
-  });
-}
-
 formats::Result<std::string> ConvertFile(const std::string& msg_path, const std::string& output_folder,
-                                         const ComposeOptions& compose_options,
+                                         const formats::eml::ComposeOptions& compose_options,
                                          const formats::mime::WriteOptions& write_options) {
   FileMap input;
   if (formats::Status st = input.Open(msg_path, formats::limits::kMaxInputBytes); !st) return std::move(st).error();
-  return WithComposedMessage(
-      input.bytes(), compose_options, [&](const formats::mime::Message& tree) -> formats::Result<std::string> {
+  std::string path;
+  formats::Status st = formats::eml::WithComposedMessage(
+      input.bytes(), compose_options, [&](const formats::mime::Message& tree) -> formats::Status {
         // Only now is there something to write: a failure before touches no folder.
         formats::Result<std::unique_ptr<OutputFile>> out = OutputFile::Create(output_folder);
         if (!out) return std::move(out).error();
-        if (formats::Status st = formats::mime::WriteMessage(tree, **out, write_options); !st) {
-          return std::move(st).error();
+        if (formats::Status written = formats::mime::WriteMessage(tree, **out, write_options); !written) {
+          return written;
         }
-        return (*out)->Commit();
+        formats::Result<std::string> committed = (*out)->Commit();
+        if (!committed) return std::move(committed).error();
+        path = std::move(*committed);
+        return {};
       });
+  if (!st) return std::move(st).error();
+  return path;
 }
 
 std::string Run(const std::vector<std::string>& args) {

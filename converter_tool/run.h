@@ -1,13 +1,11 @@
 // The converter tool's body, callable from tests.
 #pragma once
 
-#include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
-#include "converter_tool/compose.h"
 #include "formats/common/result.h"
+#include "formats/eml/compose.h"
 #include "formats/mime/entity.h"
 
 namespace converter {
@@ -20,14 +18,8 @@ std::string Run(const std::vector<std::string>& args);
 // Converts msg_path into one new .eml in output_folder; returns its path.
 // Errors: everything that stops a conversion, with the text Run prints in detail.
 formats::Result<std::string> ConvertFile(const std::string& msg_path, const std::string& output_folder,
-                                         const ComposeOptions& compose_options = {},
+                                         const formats::eml::ComposeOptions& compose_options = {},
                                          const formats::mime::WriteOptions& write_options = {});
-
-// Reads an in-memory .msg and writes its .eml to sink: the whole conversion
-// without files, for fuzzing and tests. Errors as ConvertFile, plus the sink's.
-formats::Status ConvertBytes(std::span<const uint8_t> msg_bytes, formats::mime::Sink& sink,
-                             const ComposeOptions& compose_options = {},
-                             const formats::mime::WriteOptions& write_options = {});
 
 // The one line printed for a failure.
 std::string FailureLine(const formats::ParseError& error);

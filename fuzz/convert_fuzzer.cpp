@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "converter_tool/compose.h"
 #include "formats/cfb/compound_file.h"
+#include "formats/eml/compose.h"
 #include "formats/mime/entity.h"
+#include "formats/msg/content.h"
 #include "formats/msg/reader.h"
 
 namespace {
@@ -31,11 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!file) return 0;
   formats::Result<formats::msg::Message> item = formats::msg::ReadMessage(*file);
   if (!item) return 0;
-  converter::CompoundFileContent content(*file);
-  converter::ComposeOptions compose_options;
+  formats::msg::CompoundFileContent content(*file);
+  formats::eml::ComposeOptions compose_options;
   compose_options.now = [] { return int64_t{1700000000}; };
   compose_options.random_hex = [] { return std::string(32, 'a'); };
-  formats::Result<formats::mime::Message> tree = converter::ComposeMessage(*item, content, compose_options);
+  formats::Result<formats::mime::Message> tree = formats::eml::ComposeMessage(*item, content, compose_options);
   if (!tree) return 0;
   formats::mime::WriteOptions write_options;
   int boundaries = 0;

@@ -10,11 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "converter_tool/compose.h"
+#include "formats/eml/compose.h"
 #include "formats/mime/base64.h"
 #include "formats/mime/entity.h"
 #include "formats/mime/header.h"
 #include "formats/mime/transfer_encoding.h"
+#include "formats/msg/filetime.h"
 #include "tests/formats/mime/mime_test_util.h"
 
 namespace mime = formats::mime;
@@ -123,15 +124,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (word.size() > 75) abort();
     CheckLines(word, true);
   }
-  const std::string safe_name = converter::SanitizeFileName(f[kFileName]);
+  const std::string safe_name = formats::eml::SanitizeFileName(f[kFileName]);
   if (safe_name.size() > 255 || safe_name.find_first_of("/\\") != std::string::npos) abort();
   for (char c : safe_name) {
     if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) abort();
   }
-  converter::RewriteMetaCharset(f[kBody]);
+  formats::eml::RewriteMetaCharset(f[kBody]);
 
   mime::Message msg;
-  if (auto t = mime::FileTimeToUnixSeconds(Number(f[kDate]))) msg.fields.push_back("Date: " + mime::FormatDate(*t) + "\r\n");
+  if (auto t = formats::msg::FileTimeToUnixSeconds(Number(f[kDate]))) msg.fields.push_back("Date: " + mime::FormatDate(*t) + "\r\n");
   const std::string from = mime::IsMailAddress(f[kFromAddress]) ? std::string(f[kFromAddress]) : "a@b";
   msg.fields.push_back(mime::FoldAddressList("From", {{std::string(f[kFromName]), from}}));
   std::vector<mime::Mailbox> to;

@@ -2,7 +2,7 @@
 
 namespace intake {
 
-QString BrowseForFolder(seams::Dialogs& dialogs, const QString& title,
+QString BrowseForFolder(platform::Dialogs& dialogs, const QString& title,
                         const QString& start_folder) {
   QString chosen = dialogs.PickFolder(title, start_folder);
   const qsizetype nul = chosen.indexOf(QChar(u'\0'));

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "app/seams/dialogs.h"
+#include "platform/dialogs.h"
 
 namespace intake {
 
@@ -11,7 +11,7 @@ namespace intake {
 // returns the chosen folder's full path without a trailing separator (the root
 // keeps its own: "/"), or empty text when the user cancelled. The result never
 // holds a NUL: it is cut before the first one.
-QString BrowseForFolder(seams::Dialogs& dialogs, const QString& title,
+QString BrowseForFolder(platform::Dialogs& dialogs, const QString& title,
                         const QString& start_folder);
 
 }  // namespace intake

@@ -11,9 +11,9 @@
 #include <set>
 #include <utility>
 
-#include "app/seams/error_report.h"
-#include "conversion/path_helpers.h"
 #include "intake/folder_scan.h"
+#include "platform/error_report.h"
+#include "platform/path_helpers.h"
 
 namespace intake {
 
@@ -38,14 +38,16 @@ struct stat LookUpFolder(const QString& entry) {
   const std::optional<QByteArray> encoded = EncodePath(entry);
   struct stat st;
   if (!encoded || ::stat(encoded->constData(), &st) != 0)
-    throw seams::Failure("Path not found");
+    throw platform::Failure("Path not found");
   return st;
 }
 
 class LevelWalker {
  public:
-  LevelWalker(seams::Dialogs& dialogs, seams::EventPump& pump)
-      : guard_(dialogs, QString::fromLatin1(kSubDirectoriesLocation)), pump_(pump) {
+  LevelWalker(platform::Dialogs& dialogs, platform::EventPump& pump)
+      : guard_(dialogs,
+               platform::ProcedureLocation("Brannock", "AddFolder", "GetSubDirectories2016")),
+        pump_(pump) {
     struct stat st;
     if (::stat("/", &st) == 0) root_ = FolderId(st.st_dev, st.st_ino);
   }
@@ -58,7 +60,7 @@ class LevelWalker {
     QStringList next;
     for (qsizetype i = 0; i < level.size(); ++i) {
       const QString entry = level[i];
-      if (!guard_.If(108, [&] { return paths::IsFolder(entry); })) continue;
+      if (!guard_.If(108, [&] { return platform::IsFolder(entry); })) continue;
       if (!guard_.If(110, [&] { return entry.size() < kMaxPathLength; })) continue;
       std::optional<FolderId> id;
       guard_.Step(112, [&] {
@@ -88,7 +90,7 @@ class LevelWalker {
   // of each level).
   void AppendQualifying(const QStringList& level, QStringList& folders) {
     for (const QString& entry : level) {
-      if (!guard_.If(154, [&] { return paths::IsFolder(entry); })) continue;
+      if (!guard_.If(154, [&] { return platform::IsFolder(entry); })) continue;
       guard_.Step(156, [&] { pump_.Yield(); });
       if (!guard_.If(158, [&] { return Qualifies(entry, std::nullopt); })) continue;
       guard_.Step(160, [&] { folders.push_back(entry); });
@@ -103,7 +105,7 @@ class LevelWalker {
       id = FolderId(st.st_dev, st.st_ino);
     }
     const std::optional<int> attributes = FileAttributes(WithoutTrailingSlashes(entry));
-    if (!attributes) throw seams::Failure("Path not found");
+    if (!attributes) throw platform::Failure("Path not found");
     return FolderQualifies(*attributes, root_ && *id == *root_);
   }
 
@@ -162,8 +164,8 @@ class LevelWalker {
     }
   }
 
-  seams::Guard guard_;
-  seams::EventPump& pump_;
+  platform::Guard guard_;
+  platform::EventPump& pump_;
   std::optional<FolderId> root_;
   std::set<FolderId> seen_;
 };
@@ -176,8 +178,8 @@ bool FolderQualifies(int attributes, bool is_root) {
          attributes != (kAttrDirectory | kAttrHidden | kAttrSystem | kAttrReparsePoint);
 }
 
-void GetSubDirectories2016(QStringList& folders, bool recurse, seams::Dialogs& dialogs,
-                           seams::EventPump& pump) {
+void GetSubDirectories2016(QStringList& folders, bool recurse, platform::Dialogs& dialogs,
+                           platform::EventPump& pump) {
   // The original recursed once per level; a loop over the levels gives the same
   // order without a stack as deep as the tree.
   LevelWalker walker(dialogs, pump);

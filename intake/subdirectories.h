@@ -4,13 +4,9 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/seams/dialogs.h"
+#include "platform/dialogs.h"
 
 namespace intake {
-
-// Location string of the walk's error report.
-inline constexpr char kSubDirectoriesLocation[] =
-    "in Brannock2021/08/31.AddFolder.GetSubDirectories2016 ";
 
 // True when a folder with these attributes is descended into and listed: a root
 // always; otherwise anything but exactly 22 (directory + hidden + system) or
@@ -37,7 +33,7 @@ bool FolderQualifies(int attributes, bool is_root);
 // per subfolder met and once per new entry appended. Unexpected failures of the
 // lookup and appending steps are shown through the error report on `dialogs`,
 // and the walk goes on; a folder that cannot be listed is handled silently.
-void GetSubDirectories2016(QStringList& folders, bool recurse, seams::Dialogs& dialogs,
-                           seams::EventPump& pump);
+void GetSubDirectories2016(QStringList& folders, bool recurse, platform::Dialogs& dialogs,
+                           platform::EventPump& pump);
 
 }  // namespace intake

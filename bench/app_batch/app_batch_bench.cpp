@@ -38,11 +38,11 @@ class QuietBar : public conversion::ProgressSink {
 };
 
 // Counts what would be shown instead of showing it.
-class CountingDialogs : public seams::Dialogs {
+class CountingDialogs : public platform::Dialogs {
  public:
   void SetAppTitle(const QString&) override {}
   QString AppTitle() const override { return {}; }
-  void ShowMessage(const QString& text, const QString&, seams::MessageIcon) override {
+  void ShowMessage(const QString& text, const QString&, platform::MessageIcon) override {
     if (text.startsWith(QLatin1String("Failed to convert: "))) {
       ++failed;
     } else if (text != QLatin1String("Done.")) {
@@ -60,7 +60,7 @@ class CountingDialogs : public seams::Dialogs {
   int reports = 0;
 };
 
-class AppPump : public seams::EventPump {
+class AppPump : public platform::EventPump {
  public:
   void Yield() override { QCoreApplication::processEvents(); }
 };
@@ -75,8 +75,8 @@ class HeadlessHost : public conversion::BatchHost {
   conversion::ProgressSink& Bar() override { return bar; }
   void SetHourglass() override {}
   void SetDefaultPointer() override {}
-  seams::Dialogs& Dialogs() override { return dialogs; }
-  seams::EventPump& Pump() override { return pump; }
+  platform::Dialogs& Dialogs() override { return dialogs; }
+  platform::EventPump& Pump() override { return pump; }
   QByteArray ToolImage() override { return image; }
 
   QStringList items;

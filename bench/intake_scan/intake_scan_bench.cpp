@@ -19,8 +19,9 @@
 #include <unistd.h>
 
 #include "app/form1.h"
-#include "app/qt_seams.h"
+#include "app/qt_screen_cursor.h"
 #include "app/settings_store.h"
+#include "platform/qt_seams.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
               kTopFolders * (1 + kSubFolders) * kFilesPerFolder, timer.elapsed() / 1000.0);
 
   testing_support::ScriptedDialogs dialogs;
-  QtEventPump pump;
+  platform::QtEventPump pump;
   testing_support::FixedRandom random(50);
   QtScreenCursor cursor;
   SettingsStore settings(SettingsStore::OpenIniFile(scratch.path() + "/settings.ini"));

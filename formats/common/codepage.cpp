@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "formats/common/ascii.h"
+
 namespace formats {
 
 namespace {
@@ -81,16 +83,6 @@ constexpr LcidCodepage kLanguages[] = {
     {0x36, 1252}, {0x38, 1252}, {0x3E, 1252}, {0x3F, 1251}, {0x41, 1252}, {0x43, 1254},
     {0x44, 1251}, {0x56, 1252},
 };
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 // Converts with iconv. strict: fail on the first invalid sequence; otherwise
 // replace each undecodable byte with U+FFFD and go on.

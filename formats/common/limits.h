@@ -6,8 +6,9 @@
 
 namespace formats::limits {
 
-// Largest input accepted. Outlook refuses to save items above 2 GB (PST/MSG
-// size fields are 32-bit), so anything larger is not a real message.
+// Largest input accepted. Outlook does not save items above 2 GB, so a real
+// message stays well below this; the cap leaves twice that for files from other
+// writers and bounds what one conversion maps.
 inline constexpr uint64_t kMaxInputBytes = 4ull << 30;
 
 // Embedded messages nest at most this deep. Real mail rarely goes beyond 4-5
@@ -42,8 +43,8 @@ inline constexpr int kMaxRtfGroupDepth = 256;
 // it wraps several times over, so this is a multiple of kMaxRtfBytes.
 inline constexpr uint64_t kMaxRtfHtmlBytes = 4ull * kMaxRtfBytes;
 
-// A string property larger than this is not text anyone wrote; it is truncated
-// reading as an error.
+// A string property larger than this is not text anyone wrote; reading it fails
+// with kLimitExceeded instead of truncating it.
 inline constexpr uint64_t kMaxStringPropertyBytes = 64ull << 20;
 
 // A property stream holds 16 bytes per property; an item with every property

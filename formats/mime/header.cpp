@@ -335,17 +335,6 @@ std::string FoldAddressList(std::string_view name, const std::vector<Mailbox>& m
   return FoldTokens(name, tokens);
 }
 
-std::optional<int64_t> FileTimeToUnixSeconds(uint64_t filetime) {
-  constexpr uint64_t kTicksPerSecond = 10000000;
-  constexpr uint64_t kEpochDelta = 11644473600ull;  // seconds from 1601 to 1970
-  constexpr int64_t kYear10000 = 253402300800;       // 10000-01-01 in Unix seconds
-  const uint64_t seconds = filetime / kTicksPerSecond;
-  if (filetime == 0 || seconds < kEpochDelta) return std::nullopt;
-  const auto unix_seconds = static_cast<int64_t>(seconds - kEpochDelta);
-  if (unix_seconds >= kYear10000) return std::nullopt;
-  return unix_seconds;
-}
-
 std::string FormatDate(int64_t unix_seconds) {
   static constexpr const char* kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
   static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",

@@ -57,10 +57,6 @@ std::vector<std::string> PhraseTokens(std::string_view utf8);
 // mailboxes or between the words of a display name.
 std::string FoldAddressList(std::string_view name, const std::vector<Mailbox>& mailboxes);
 
-// FILETIME (100 ns ticks since 1601, UTC) to Unix seconds; nullopt for zero and for
-// times before 1970 or after 9999.
-std::optional<int64_t> FileTimeToUnixSeconds(uint64_t filetime);
-
 // "Tue, 14 Mar 2023 15:09:26 +0000" (RFC 5322 3.3, UTC).
 std::string FormatDate(int64_t unix_seconds);
 

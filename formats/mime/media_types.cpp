@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "formats/common/ascii.h"
+
 namespace formats::mime {
 
 namespace {
@@ -65,14 +67,6 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 52> kTypes{{
     {".emf", "image/emf"},
 }};
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 bool IsTokenChar(char ch) {
   const auto c = static_cast<unsigned char>(ch);
   return c > 0x20 && c < 0x7F && std::string_view("()<>@,;:\\\"/[]?=").find(ch) == std::string_view::npos;
@@ -94,13 +88,13 @@ std::optional<std::string> NormalizeMediaType(std::string_view tag) {
       !std::all_of(subtype.begin(), subtype.end(), IsTokenChar)) {
     return std::nullopt;
   }
-  return Lower(tag);
+  return AsciiLower(tag);
 }
 
 std::string MediaTypeForFileName(std::string_view file_name) {
   const size_t dot = file_name.rfind('.');
   if (dot != std::string_view::npos) {
-    const std::string ext = Lower(file_name.substr(dot));
+    const std::string ext = AsciiLower(file_name.substr(dot));
     for (const auto& [e, type] : kTypes) {
       if (e == ext) return std::string(type);
     }
@@ -109,7 +103,7 @@ std::string MediaTypeForFileName(std::string_view file_name) {
 }
 
 std::string ExtensionForMediaType(std::string_view media_type) {
-  const std::string type = Lower(media_type);
+  const std::string type = AsciiLower(media_type);
   for (const auto& [e, t] : kTypes) {
     if (t == type) return std::string(e);
   }

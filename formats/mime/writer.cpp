@@ -1,3 +1,4 @@
+#include "formats/common/ascii.h"
 #include "formats/common/random.h"
 #include "formats/mime/base64.h"
 #include "formats/mime/entity.h"
@@ -34,16 +35,6 @@ class LineTracker : public Sink {
   char prev_ = 0;
   char last_ = 0;
 };
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
 
 class Writer {
  public:
@@ -97,7 +88,7 @@ class Writer {
     if (e.kind == Entity::Kind::kLeaf) {
       encoding = e.source ? TransferEncoding::kBase64 : e.encoding;
       if (encoding == TransferEncoding::kAuto) {
-        encoding = ChooseTransferEncoding(ScanBody(e.body), StartsWithNoCase(e.media_type, "text/"));
+        encoding = ChooseTransferEncoding(ScanBody(e.body), StartsWithLowered(e.media_type, "text/"));
       }
     }
     if (e.kind != Entity::Kind::kMultipart) {

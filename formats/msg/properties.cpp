@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "formats/common/ascii.h"
 #include "formats/common/codepage.h"
 #include "formats/common/limits.h"
 
@@ -129,13 +130,6 @@ std::optional<std::string> ParseExchangeEntryId(Bytes bytes) {
 
 namespace {
 
-std::string LowerAscii(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return s;
-}
-
 Result<std::vector<uint8_t>> ReadNamedStream(const cfb::CompoundFile& file, cfb::EntryId storage, const char* name) {
   std::optional<cfb::EntryId> e = file.FindChild(storage, name);
   if (!e || !file.entry(*e).is_stream()) return std::vector<uint8_t>();
@@ -181,13 +175,13 @@ Result<NamedProperties> NamedProperties::Read(const cfb::CompoundFile& file) {
     std::optional<Bytes> name = Slice(*strings, name_or_offset + 4ull, LoadU32Le(length->data()));
     if (!name) continue;
     map.entries_.push_back(
-        {guid, LowerAscii(DecodeUnicodeString(*name)), static_cast<uint16_t>(0x8000 + property_index)});
+        {guid, AsciiLower(DecodeUnicodeString(*name)), static_cast<uint16_t>(0x8000 + property_index)});
   }
   return map;
 }
 
 std::optional<uint16_t> NamedProperties::Find(const Guid& guid, std::string_view name) const {
-  const std::string key = LowerAscii(std::string(name));
+  const std::string key = AsciiLower(name);
   for (const Entry& e : entries_) {
     if (e.guid == guid && e.name == key) return e.id;
   }

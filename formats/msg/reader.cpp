@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "formats/common/ascii.h"
 #include "formats/common/codepage.h"
 #include "formats/common/limits.h"
 #include "formats/msg/properties.h"
@@ -111,12 +112,6 @@ std::optional<StreamRef> StreamOf(const PropertyBag& bag, uint16_t id, uint16_t 
   std::optional<cfb::EntryId> e = bag.FindStream(id, type);
   if (!e) return std::nullopt;
   return StreamRef(&bag.file(), *e, bag.file().entry(*e).size);
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return (x >= 'a' && x <= 'z' ? x - 32 : x) == (y >= 'a' && y <= 'z' ? y - 32 : y);
-         });
 }
 
 // Property ids of one address group; 0 where the group has no such property

@@ -1,3 +1,4 @@
 target_sources(formats PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/content.cpp
   ${CMAKE_CURRENT_LIST_DIR}/properties.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reader.cpp)

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "formats/common/ascii.h"
 #include "formats/common/codepage.h"
 #include "formats/common/limits.h"
 #include "formats/rtf/rtf.h"
@@ -27,19 +28,11 @@ constexpr std::string_view kDocumentEnd = "</body>\r\n</html>\r\n";
 // a data: URL of that size is more than mail viewers display comfortably.
 constexpr size_t kMaxInlinePictureBytes = 8u << 20;
 
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
-  }
-  return true;
-}
-
 // Links a reader must not follow from a mail body.
 bool IsSafeHref(std::string_view href) {
   while (!href.empty() && static_cast<unsigned char>(href.front()) <= ' ') href.remove_prefix(1);
-  return !href.empty() && !StartsWithNoCase(href, "javascript:") && !StartsWithNoCase(href, "vbscript:") &&
-         !StartsWithNoCase(href, "data:");
+  return !href.empty() && !StartsWithLowered(href, "javascript:") && !StartsWithLowered(href, "vbscript:") &&
+         !StartsWithLowered(href, "data:");
 }
 
 // Reads one argument of a field instruction: a quoted string (where "\\" stands
@@ -68,14 +61,14 @@ std::string ReadFieldArgument(std::string_view& s) {
 // [\o "tooltip"] ...; nullopt for other fields.
 std::optional<std::string> HyperlinkTarget(std::string_view inst) {
   while (!inst.empty() && (inst.front() == ' ' || inst.front() == '\t')) inst.remove_prefix(1);
-  if (!StartsWithNoCase(inst, "hyperlink")) return std::nullopt;
+  if (!StartsWithLowered(inst, "hyperlink")) return std::nullopt;
   inst.remove_prefix(9);
   std::string url, anchor;
   while (true) {
     while (!inst.empty() && (inst.front() == ' ' || inst.front() == '\t')) inst.remove_prefix(1);
     if (inst.empty()) break;
     if (inst.front() == '\\' && inst.size() > 1) {
-      const char sw = static_cast<char>(std::tolower(static_cast<unsigned char>(inst[1])));
+      const char sw = AsciiLower(inst[1]);
       inst.remove_prefix(2);
       // \l, \o and \t take an argument; \m, \n and \h do not.
       if (sw == 'l') {
@@ -622,7 +615,7 @@ size_t UrlLength(std::string_view text, size_t i) {
   const std::string_view rest = text.substr(i);
   size_t scheme = 0;
   for (std::string_view prefix : {"https://", "http://", "mailto:", "www."}) {
-    if (StartsWithNoCase(rest, prefix)) {
+    if (StartsWithLowered(rest, prefix)) {
       scheme = prefix.size();
       break;
     }
@@ -674,7 +667,7 @@ std::string PlainTextToHtml(std::string_view text) {
     if (const size_t url = UrlLength(text, i)) {
       const std::string_view address = text.substr(i, url);
       out += "<a href=\"";
-      if (StartsWithNoCase(address, "www.")) out += "http://";
+      if (StartsWithLowered(address, "www.")) out += "http://";
       AppendEscapedHtml(out, address);
       out += "\">";
       AppendEscapedHtml(out, address);

@@ -5,7 +5,7 @@
 #include <QtTest>
 
 #include "app/cursor_file.h"
-#include "app/seams/error_report.h"
+#include "platform/error_report.h"
 
 namespace {
 
@@ -73,11 +73,11 @@ class CursorFileTest : public QObject {
   }
   void damaged_files_fail() {
     QFETCH(QByteArray, bytes);
-    QVERIFY_THROWS_EXCEPTION(seams::Failure, ReadCursorFile(Write(bytes)));
+    QVERIFY_THROWS_EXCEPTION(platform::Failure, ReadCursorFile(Write(bytes)));
   }
 
   void missing_file_fails() {
-    QVERIFY_THROWS_EXCEPTION(seams::Failure, ReadCursorFile(temp_.filePath("absent.cur")));
+    QVERIFY_THROWS_EXCEPTION(platform::Failure, ReadCursorFile(temp_.filePath("absent.cur")));
   }
 };
 

@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "app/form1.h"
-#include "app/seams/error_report.h"
 #include "app/screen_cursor.h"
 #include "app/settings_store.h"
+#include "platform/error_report.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace app_testing {

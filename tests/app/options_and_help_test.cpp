@@ -125,7 +125,7 @@ class OptionsAndHelpTest : public QObject {
                             "Outlook > Tools > Trust Center > Allow programmatic access"));
     for (const auto& m : f.dialogs.messages) {
       QCOMPARE(m.title, QStringLiteral("Mailvane"));
-      QCOMPARE(m.icon, seams::MessageIcon::kNone);
+      QCOMPARE(m.icon, platform::MessageIcon::kNone);
       QVERIFY(!m.yes_no);
     }
   }
@@ -138,13 +138,13 @@ class OptionsAndHelpTest : public QObject {
     f.dialogs.on_message = [&](const testing_support::ShownMessage& m) {
       if (!thrown && m.title != QLatin1String("Application Error")) {
         thrown = true;
-        throw seams::Failure("Out of memory");
+        throw platform::Failure("Out of memory");
       }
     };
     form.PushButton3_Click();
     QCOMPARE(f.dialogs.messages.size(), size_t{3});
     QCOMPARE(f.dialogs.messages[1].text,
-             seams::ErrorReportText("Out of memory",
+             platform::ErrorReportText("Out of memory",
                                     "in Quorvex2021/08/31.Form1.PushButton3_Click ", 100));
     QVERIFY(f.dialogs.messages[2].text.startsWith("If you are getting"));
   }

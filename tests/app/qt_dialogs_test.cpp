@@ -1,6 +1,5 @@
 // One smoke test per real dialog wrapper: the box opens modal with the given
-// settings and is closed from a timer, the way a user would close it. Also the
-// real pump and random draw.
+// settings and is closed from a timer, the way a user would close it.
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -14,7 +13,6 @@
 #include <functional>
 
 #include "app/qt_dialogs.h"
-#include "app/qt_seams.h"
 
 namespace {
 
@@ -58,7 +56,7 @@ class QtDialogsTest : public QObject {
       icon = box->icon();
       box->button(QMessageBox::Ok)->click();
     });
-    dialogs.ShowMessage("Boom\r\nin here\r\rPlease", "Application Error", seams::MessageIcon::kWarning);
+    dialogs.ShowMessage("Boom\r\nin here\r\rPlease", "Application Error", platform::MessageIcon::kWarning);
     QCOMPARE(title, QStringLiteral("Application Error"));
     QCOMPARE(text, QStringLiteral("Boom\nin here\n\nPlease"));
     QCOMPARE(icon, QMessageBox::Warning);
@@ -152,26 +150,6 @@ class QtDialogsTest : public QObject {
     QDesktopServices::unsetUrlHandler("file");
     QCOMPARE(catcher.urls, QList<QUrl>({QUrl("https://www.velmora.example/"),
                                         QUrl::fromLocalFile("/srv/Samples")}));
-  }
-
-  void pump_runs_waiting_events() {
-    bool ran = false;
-    QTimer::singleShot(0, [&] { ran = true; });
-    QtEventPump pump;
-    for (int i = 0; i < 10 && !ran; ++i) pump.Yield();
-    QVERIFY(ran);
-  }
-
-  void random_draw_stays_in_range() {
-    QtRandomSource random;
-    bool seen_low = false, seen_high = false;
-    for (int i = 0; i < 5000; ++i) {
-      const int draw = random.Draw1To100();
-      QVERIFY(draw >= 1 && draw <= 100);
-      seen_low |= draw <= 10;
-      seen_high |= draw >= 91;
-    }
-    QVERIFY(seen_low && seen_high);
   }
 };
 

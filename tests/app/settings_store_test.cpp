@@ -3,8 +3,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/seams/error_report.h"
 #include "app/settings_store.h"
+#include "platform/error_report.h"
 
 class SettingsStoreTest : public QObject {
   Q_OBJECT
@@ -74,7 +74,7 @@ class SettingsStoreTest : public QObject {
     QFETCH(QString, text);
     QFETCH(int, expected);
     if (expected < 0) {
-      QVERIFY_THROWS_EXCEPTION(seams::Failure, SettingsStore::ToBoolean(text));
+      QVERIFY_THROWS_EXCEPTION(platform::Failure, SettingsStore::ToBoolean(text));
     } else {
       QCOMPARE(SettingsStore::ToBoolean(text), expected == 1);
     }
@@ -85,7 +85,7 @@ class SettingsStoreTest : public QObject {
     QCOMPARE(store.GetBoolSetting("Option1", true), true);
     QCOMPARE(store.GetBoolSetting("Option2", false), false);
     store.SaveSetting("Option2", "maybe");
-    QVERIFY_THROWS_EXCEPTION(seams::Failure, store.GetBoolSetting("Option2", false));
+    QVERIFY_THROWS_EXCEPTION(platform::Failure, store.GetBoolSetting("Option2", false));
   }
 
   void unwritable_store_fails() {
@@ -93,7 +93,7 @@ class SettingsStoreTest : public QObject {
     const QString blocked = temp_.filePath(QStringLiteral("blocked.ini"));
     QVERIFY(QDir().mkpath(blocked));
     SettingsStore store(SettingsStore::OpenIniFile(blocked));
-    QVERIFY_THROWS_EXCEPTION(seams::Failure, store.SaveSetting("Text1", "x"));
+    QVERIFY_THROWS_EXCEPTION(platform::Failure, store.SaveSetting("Text1", "x"));
     // Once the place is writable again, the next write succeeds.
     QVERIFY(QDir().rmdir(blocked));
     store.SaveSetting("Text1", "y");

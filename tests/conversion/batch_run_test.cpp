@@ -25,7 +25,7 @@ struct ToolCall {
 // The real runner with a short cycle, recording what it was asked to run.
 class RecordingRunner : public conversion::ToolRunner {
  public:
-  explicit RecordingRunner(seams::EventPump& pump) : real_(pump, 2ms) {}
+  explicit RecordingRunner(platform::EventPump& pump) : real_(pump, 2ms) {}
   int RunAndWait(const QString& program, const QStringList& arguments,
                  conversion::ProgressSink* bar, const QString& text, int start_value,
                  int total) override {

@@ -7,8 +7,8 @@
 #include <QStringList>
 #include <functional>
 
-#include "app/seams/error_report.h"
 #include "conversion/batch_run.h"
+#include "platform/error_report.h"
 #include "tests/conversion/fake_progress.h"
 #include "tests/support/scripted_dialogs.h"
 
@@ -45,11 +45,11 @@ class FakeBatchHost : public conversion::BatchHost {
     ++hourglass_calls;
   }
   void SetDefaultPointer() override { hourglass = false; }
-  seams::Dialogs& Dialogs() override { return dialogs; }
-  seams::EventPump& Pump() override { return pump; }
+  platform::Dialogs& Dialogs() override { return dialogs; }
+  platform::EventPump& Pump() override { return pump; }
   QByteArray ToolImage() override {
     ++images_loaded;
-    if (image_fails) throw seams::Failure("Resource not found");
+    if (image_fails) throw platform::Failure("Resource not found");
     return image;
   }
 

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/seams/error_report.h"
+#include "platform/error_report.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {
@@ -110,7 +110,7 @@ class ToolPlaceTest : public QObject {
     if (!dangling) QVERIFY(WriteFile(aimed_at, "victim"));
     QVERIFY(QFile::link(aimed_at, folder + "/quorvex"));
     testing_support::ScriptedPump pump;
-    QVERIFY_THROWS_EXCEPTION(seams::Failure, conversion::PlaceTool(kImage, folder, pump));
+    QVERIFY_THROWS_EXCEPTION(platform::Failure, conversion::PlaceTool(kImage, folder, pump));
     QVERIFY(QFileInfo(folder + "/quorvex").isSymLink());
     if (dangling) {
       QVERIFY(!QFileInfo::exists(aimed_at));
@@ -123,16 +123,16 @@ class ToolPlaceTest : public QObject {
     QTemporaryDir dir;
     testing_support::ScriptedPump pump;
     const QString open_folder = MakeFolder(dir, "open", 0777);
-    QVERIFY_THROWS_EXCEPTION(seams::Failure, conversion::PlaceTool(kImage, open_folder, pump));
+    QVERIFY_THROWS_EXCEPTION(platform::Failure, conversion::PlaceTool(kImage, open_folder, pump));
     QVERIFY(!QFileInfo::exists(open_folder + "/quorvex"));
     const QString group_folder = MakeFolder(dir, "group", 0770);
-    QVERIFY_THROWS_EXCEPTION(seams::Failure, conversion::PlaceTool(kImage, group_folder, pump));
+    QVERIFY_THROWS_EXCEPTION(platform::Failure, conversion::PlaceTool(kImage, group_folder, pump));
     const QString real = MakeFolder(dir, "real", 0700);
     QVERIFY(QFile::link(real, dir.filePath("linked")));
-    QVERIFY_THROWS_EXCEPTION(seams::Failure,
+    QVERIFY_THROWS_EXCEPTION(platform::Failure,
                              conversion::PlaceTool(kImage, dir.filePath("linked"), pump));
     QVERIFY(!QFileInfo::exists(real + "/quorvex"));
-    QVERIFY_THROWS_EXCEPTION(seams::Failure,
+    QVERIFY_THROWS_EXCEPTION(platform::Failure,
                              conversion::PlaceTool(kImage, dir.filePath("missing"), pump));
   }
 
@@ -152,11 +152,11 @@ class ToolPlaceTest : public QObject {
 
     // Someone else's preparation is refused: a folder others may write to, a link.
     QVERIFY(::chmod(QFile::encodeName(expected).constData(), 0777) == 0);
-    QVERIFY_THROWS_EXCEPTION(seams::Failure, conversion::PrivateToolFolder());
+    QVERIFY_THROWS_EXCEPTION(platform::Failure, conversion::PrivateToolFolder());
     QVERIFY(QDir(expected).removeRecursively());
     const QString decoy = MakeFolder(dir, "decoy", 0700);
     QVERIFY(QFile::link(decoy, expected));
-    QVERIFY_THROWS_EXCEPTION(seams::Failure, conversion::PrivateToolFolder());
+    QVERIFY_THROWS_EXCEPTION(platform::Failure, conversion::PrivateToolFolder());
 
     if (had_runtime) qputenv("XDG_RUNTIME_DIR", saved_runtime);
     qputenv("TMPDIR", saved_tmp);

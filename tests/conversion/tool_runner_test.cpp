@@ -18,7 +18,7 @@ namespace {
 
 // A pump that hands every yield to a callback (to end a waiting child at a
 // chosen cycle) and counts them.
-class CallbackPump : public seams::EventPump {
+class CallbackPump : public platform::EventPump {
  public:
   void Yield() override {
     ++yields;
@@ -39,28 +39,6 @@ class ToolRunnerTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void BuildCommandLine_data() {
-    QTest::addColumn<QString>("tool");
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("documented example")
-        << R"(C:\Users\ann\AppData\Local\Temp\Quorvex.exe)" << R"(C:\Mail\a.msg)" << R"(D:\Out\)"
-        << R"("C:\Users\ann\AppData\Local\Temp\Quorvex.exe" "C:\Mail\a.msg" "D:\\Out\\")";
-    QTest::newRow("folder with blank")
-        << R"(T\Quorvex.exe)" << R"(C:\My Mail\a b.msg)" << R"(C:\Mail Out\)"
-        << R"("T\Quorvex.exe" "C:\My Mail\a b.msg" "C:\\Mail Out\\")";
-    QTest::newRow("share folder doubled twice")
-        << "q" << R"(\\srv\s\a.msg)" << R"(\\srv\out\)" << R"("q" "\\srv\s\a.msg" "\\\\srv\\out\\")";
-  }
-  void BuildCommandLine() {
-    QFETCH(QString, tool);
-    QFETCH(QString, source);
-    QFETCH(QString, folder);
-    QFETCH(QString, expected);
-    QCOMPARE(conversion::BuildCommandLine(tool, source, folder), expected);
-  }
-
   void BarSteps_data() {
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("total");

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "converter_tool/compose.h"
 #include "formats/common/codepage.h"
+#include "formats/eml/compose.h"
 #include "formats/msg/message.h"
 
 namespace tool_test {
@@ -143,8 +143,8 @@ inline std::string Expectation(const formats::msg::Message& m, const std::string
                                bool body_words = true) {
   using formats::msg::AttachMethod;
   std::string j = "{";
-  std::optional<std::string> from = converter::InternetAddress(m.sender);
-  if (!from) from = converter::InternetAddress(m.sent_representing);
+  std::optional<std::string> from = formats::eml::InternetAddress(m.sender);
+  if (!from) from = formats::eml::InternetAddress(m.sent_representing);
   j += "\"from\": " + (from ? JsonString(*from) : (m.depth > 0 && m.transport_headers.empty() ? "null" : "\"*\""));
   const char* names[] = {"to", "cc", "bcc"};
   for (uint32_t type = 1; type <= 3; ++type) {
@@ -152,7 +152,7 @@ inline std::string Expectation(const formats::msg::Message& m, const std::string
     bool first = true;
     for (const auto& r : m.recipients) {
       if ((static_cast<uint32_t>(r.type) & 0xFF) != type) continue;
-      auto address = converter::InternetAddress(r);
+      auto address = formats::eml::InternetAddress(r);
       if (!address && m.depth > 0) continue;  // embedded items leave such recipients out
       j += (first ? "" : ", ") + (address ? JsonString(*address) : std::string("\"*\""));
       first = false;
@@ -182,8 +182,8 @@ inline std::string Expectation(const formats::msg::Message& m, const std::string
     j += first ? "" : ", ";
     first = false;
     if (a.method == AttachMethod::kEmbeddedMessage && a.embedded) {
-      std::string name = converter::SanitizeFileName(a.filename);
-      if (name.empty()) name = converter::SanitizeFileName(a.embedded->subject);
+      std::string name = formats::eml::SanitizeFileName(a.filename);
+      if (name.empty()) name = formats::eml::SanitizeFileName(a.embedded->subject);
       if (name.empty()) name = "message";
       if (name.size() >= 4 && (name.substr(name.size() - 4) == ".msg" || name.substr(name.size() - 4) == ".MSG")) {
         name.resize(name.size() - 4);
@@ -192,7 +192,7 @@ inline std::string Expectation(const formats::msg::Message& m, const std::string
       j += "{\"name\": " + JsonString(name) + ", \"message\": " + Expectation(*a.embedded, dir, counter, body_words) + "}";
       continue;
     }
-    std::string name = converter::SanitizeFileName(a.filename);
+    std::string name = formats::eml::SanitizeFileName(a.filename);
     j += "{\"name\": " + (name.empty() ? std::string("null") : JsonString(name));
     if (a.method == AttachMethod::kByValue || a.method == AttachMethod::kNone) {
       std::vector<uint8_t> bytes;

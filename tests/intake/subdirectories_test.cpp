@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/seams/error_report.h"
 #include "intake/folder_picker.h"
+#include "platform/error_report.h"
 #include "tests/intake/unprivileged.h"
 #include "tests/support/scripted_dialogs.h"
 
@@ -166,7 +166,8 @@ void SubDirectoriesTest::folderVanishingDuringYieldIsReportedAndDropped() {
   QCOMPARE(dialogs.messages.size(), size_t(1));
   QCOMPARE(dialogs.messages[0].title, QStringLiteral("Application Error"));
   QCOMPARE(dialogs.messages[0].text,
-           seams::ErrorReportText("Path not found", intake::kSubDirectoriesLocation, 116));
+           platform::ErrorReportText(
+               "Path not found", "in Brannock2021/08/31.AddFolder.GetSubDirectories2016 ", 116));
 }
 
 void SubDirectoriesTest::folderQualifies_data() {

@@ -8,28 +8,28 @@
 #include <map>
 #include <vector>
 
-#include "app/seams/dialogs.h"
+#include "platform/dialogs.h"
 
 namespace testing_support {
 
 struct ShownMessage {
   QString text;
   QString title;  // resolved: the application title when none was given
-  seams::MessageIcon icon = seams::MessageIcon::kNone;
+  platform::MessageIcon icon = platform::MessageIcon::kNone;
   bool yes_no = false;
 };
 
-class ScriptedDialogs : public seams::Dialogs {
+class ScriptedDialogs : public platform::Dialogs {
  public:
   void SetAppTitle(const QString& title) override { app_title_ = title; }
   QString AppTitle() const override { return app_title_; }
 
-  void ShowMessage(const QString& text, const QString& title, seams::MessageIcon icon) override {
+  void ShowMessage(const QString& text, const QString& title, platform::MessageIcon icon) override {
     messages.push_back({text, title.isEmpty() ? app_title_ : title, icon, false});
     if (on_message) on_message(messages.back());
   }
   bool AskYesNo(const QString& text, const QString& title) override {
-    messages.push_back({text, title.isEmpty() ? app_title_ : title, seams::MessageIcon::kNone, true});
+    messages.push_back({text, title.isEmpty() ? app_title_ : title, platform::MessageIcon::kNone, true});
     return yes_no_answers.isEmpty() ? false : yes_no_answers.dequeue();
   }
   QString InputBox(const QString& prompt, const QString& preset, const QString& title) override {
@@ -68,7 +68,7 @@ class ScriptedDialogs : public seams::Dialogs {
 };
 
 // Counts yields and runs a scripted action on the n-th one (to test re-entrancy).
-class ScriptedPump : public seams::EventPump {
+class ScriptedPump : public platform::EventPump {
  public:
   void Yield() override {
     ++yields;
@@ -83,7 +83,7 @@ class ScriptedPump : public seams::EventPump {
   std::map<int, std::function<void()>> actions;
 };
 
-class FixedRandom : public seams::RandomSource {
+class FixedRandom : public platform::RandomSource {
  public:
   explicit FixedRandom(int value) : value(value) {}
   int Draw1To100() override { return value; }

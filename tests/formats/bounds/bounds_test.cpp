@@ -15,11 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "converter_tool/compose.h"
 #include "converter_tool/run.h"
 #include "formats/cfb/compound_file.h"
 #include "formats/common/limits.h"
+#include "formats/eml/compose.h"
 #include "formats/mime/entity.h"
+#include "formats/msg/content.h"
 #include "formats/msg/reader.h"
 #include "formats/rtf/rtf.h"
 #include "tools/msg_fixture/msg_writer.h"
@@ -101,11 +102,11 @@ formats::Status ConvertInMemory(const std::vector<uint8_t>& bytes, CountingSink&
   if (!file) return std::move(file).error();
   formats::Result<formats::msg::Message> item = formats::msg::ReadMessage(*file);
   if (!item) return std::move(item).error();
-  converter::CompoundFileContent content(*file);
-  converter::ComposeOptions options;
+  formats::msg::CompoundFileContent content(*file);
+  formats::eml::ComposeOptions options;
   options.now = [] { return int64_t{1700000000}; };
   options.random_hex = [] { return std::string(32, '0'); };
-  formats::Result<formats::mime::Message> tree = converter::ComposeMessage(*item, content, options);
+  formats::Result<formats::mime::Message> tree = formats::eml::ComposeMessage(*item, content, options);
   if (!tree) return std::move(tree).error();
   return formats::mime::WriteMessage(*tree, sink);
 }

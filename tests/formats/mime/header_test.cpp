@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/common/codepage.h"
+#include "formats/msg/filetime.h"
 #include "tests/formats/mime/mime_test_util.h"
 
 namespace formats::mime {
@@ -228,7 +229,7 @@ TEST(DateTest, FileTimeAndFormatting) {
       {(253402300799ull + 11644473600ull) * 10000000ull, "Fri, 31 Dec 9999 23:59:59 +0000"},
   };
   for (const Row& r : rows) {
-    auto unix_seconds = FileTimeToUnixSeconds(r.filetime);
+    auto unix_seconds = msg::FileTimeToUnixSeconds(r.filetime);
     ASSERT_EQ(unix_seconds.has_value(), r.expected.has_value()) << r.filetime;
     if (unix_seconds) {
       EXPECT_EQ(FormatDate(*unix_seconds), *r.expected);

@@ -1,27 +1,22 @@
-#include "conversion/path_helpers.h"
+#include "platform/path_helpers.h"
 
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/seams/error_report.h"
+#include "platform/error_report.h"
 
-namespace paths {
+namespace platform {
 
 namespace {
 
 // The file system takes paths in the locale's encoding; Qt's QFile::encodeName
 // is the same mapping that QFile itself uses, so names round-trip with Qt.
 QByteArray Native(const QString& path) { return QFile::encodeName(path); }
-
-[[noreturn]] void FailWithErrno(int error) {
-  throw seams::Failure(std::strerror(error));
-}
 
 // The part of the pass shared by both styles: every non-overlapping pair of
 // separators, counted from the left, becomes one.
@@ -87,7 +82,7 @@ QString CollapseBackslashes(const QString& path, PathStyle style) {
   return root + CollapsePairs(QStringView(path).mid(rest), separator);
 }
 
-void RemoveFile(const QString& path, seams::EventPump& pump) {
+void RemoveFile(const QString& path, EventPump& pump) {
   pump.Yield();
   if (path.isEmpty()) return;
   const QByteArray native = Native(path);
@@ -95,7 +90,7 @@ void RemoveFile(const QString& path, seams::EventPump& pump) {
   if (::unlink(native.constData()) == 0) return;
   try {
     ForceDeleteFile(path);
-  } catch (const seams::Failure&) {
+  } catch (const Failure&) {
     // Deliberately quiet: callers learn about a file that stayed from what
     // happens next (a move onto it fails, a leftover tool file is reused).
   }
@@ -103,7 +98,7 @@ void RemoveFile(const QString& path, seams::EventPump& pump) {
 
 void ForceDeleteFile(const QString& path) {
   const QByteArray native = Native(path);
-  if (path.isEmpty() || native.contains('\0')) FailWithErrno(ENOENT);
+  if (path.isEmpty() || native.contains('\0')) FailWithErrno({}, ENOENT);
   // Make a read-only file writable first. The file is opened without following
   // a link, so the mode of whatever a link points to is never changed.
   const int fd = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -114,42 +109,7 @@ void ForceDeleteFile(const QString& path) {
     }
     ::close(fd);
   }
-  if (::unlink(native.constData()) != 0) FailWithErrno(errno);
+  if (::unlink(native.constData()) != 0) FailWithErrno({}, errno);
 }
 
-void SaveBytesToNewFile(const QByteArray& bytes, const QString& path, seams::EventPump& pump,
-                        int permissions) {
-  pump.Yield();
-  if (PathExists(path)) return;
-  const QByteArray native = Native(path);
-  if (path.isEmpty() || native.contains('\0')) FailWithErrno(ENOENT);
-  // O_EXCL refuses anything at the path, a dangling link included, so an
-  // existing file is never opened, let alone changed.
-  const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                        static_cast<mode_t>(permissions));
-  if (fd < 0) {
-    if (errno == EEXIST) return;
-    FailWithErrno(errno);
-  }
-  const char* data = bytes.constData();
-  qsizetype left = bytes.size();
-  int error = 0;
-  while (left > 0) {
-    const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      break;
-    }
-    data += written;
-    left -= written;
-  }
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error != 0) {
-    // A truncated copy would pass for the real thing at the next PathExists.
-    ::unlink(native.constData());
-    FailWithErrno(error);
-  }
-}
-
-}  // namespace paths
+}  // namespace platform

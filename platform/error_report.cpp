@@ -1,14 +1,25 @@
-#include "app/seams/error_report.h"
+#include "platform/error_report.h"
 
+#include <cstring>
 #include <exception>
 
-namespace seams {
+namespace platform {
 
 namespace {
 
 QString DescriptionOf(const std::exception& e) { return QString::fromUtf8(e.what()); }
 
 }  // namespace
+
+void FailWithErrno(const QString& what, int error) {
+  const QString system = QString::fromLocal8Bit(std::strerror(error));
+  throw Failure((what.isEmpty() ? system : what + QStringLiteral(": ") + system).toStdString());
+}
+
+QString ProcedureLocation(const char* project, const char* module, const char* procedure) {
+  return QStringLiteral("in ") + QLatin1String(project) + QStringLiteral("2021/08/31.") +
+         QLatin1String(module) + u'.' + QLatin1String(procedure) + u' ';
+}
 
 QString ErrorReportText(const QString& description, const QString& location, int step) {
   return description + QStringLiteral("\r\n") + location + QStringLiteral("at line ") +
@@ -24,7 +35,6 @@ void ShowErrorReport(Dialogs& dialogs, const QString& location, const QString& d
 }
 
 void Guard::Report(int number, const QString& description) {
-  ++failures_;
   ShowErrorReport(dialogs_, location_, description, number);
 }
 
@@ -52,4 +62,4 @@ bool Guard::ExitIf(int number, const std::function<bool()>& test) {
   return result;
 }
 
-}  // namespace seams
+}  // namespace platform

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "converter_tool/run.h"
+#include "formats/eml/convert.h"
 #include "tests/formats/mime/mime_test_util.h"
 #include "tools/msg_fixture/msg_writer.h"
 
@@ -44,7 +44,7 @@ FixtureMessage GoldenItem() {
   return m;
 }
 
-converter::ComposeOptions FixedCompose() {
+formats::eml::ComposeOptions FixedCompose() {
   return {[] { return int64_t{1773500000}; }, [] { return std::string(32, '0'); }};
 }
 
@@ -56,7 +56,7 @@ formats::mime::WriteOptions FixedBoundaries() {
 TEST(ConvertBytesTest, MatchesGoldenFile) {
   const auto image = msg_fixture::WriteMsg(GoldenItem());
   formats::mime::StringSink sink;
-  formats::Status st = converter::ConvertBytes(image.bytes, sink, FixedCompose(), FixedBoundaries());
+  formats::Status st = formats::eml::ConvertBytes(image.bytes, sink, FixedCompose(), FixedBoundaries());
   ASSERT_TRUE(st.ok()) << st.error().detail;
   const std::string path = std::string(TEST_DATA_DIR) + "/eml/converted_fixture.eml";
   if (std::getenv("MIME_UPDATE_GOLDEN")) std::ofstream(path, std::ios::binary) << sink.str();
@@ -69,10 +69,10 @@ TEST(ConvertBytesTest, MatchesGoldenFile) {
 TEST(ConvertBytesTest, SinkFailureAnywhereComesBack) {
   const auto image = msg_fixture::WriteMsg(GoldenItem());
   formats::mime::StringSink whole;
-  ASSERT_TRUE(converter::ConvertBytes(image.bytes, whole, FixedCompose(), FixedBoundaries()).ok());
+  ASSERT_TRUE(formats::eml::ConvertBytes(image.bytes, whole, FixedCompose(), FixedBoundaries()).ok());
   for (size_t limit = 0; limit < whole.str().size(); limit += 97) {
     mime_test::FailingSink sink(limit);
-    formats::Status st = converter::ConvertBytes(image.bytes, sink, FixedCompose(), FixedBoundaries());
+    formats::Status st = formats::eml::ConvertBytes(image.bytes, sink, FixedCompose(), FixedBoundaries());
     ASSERT_FALSE(st.ok()) << limit;
     EXPECT_EQ(st.error().code, formats::ErrorCode::kIo);
     EXPECT_EQ(sink.writes_after_failure(), 0u);
@@ -85,7 +85,7 @@ TEST(ConvertBytesTest, BrokenInputIsAnErrorNotACrash) {
   // Truncated at many points: every one either converts or reports, none crashes.
   for (size_t cut = 0; cut < image.size(); cut += image.size() / 64 + 1) {
     std::vector<uint8_t> part(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(cut));
-    formats::Status st = converter::ConvertBytes(part, sink);
+    formats::Status st = formats::eml::ConvertBytes(part, sink);
     if (cut < 512) {
       EXPECT_FALSE(st.ok()) << cut;  // not even a compound file header
     }

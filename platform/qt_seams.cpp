@@ -1,8 +1,9 @@
-#include "app/qt_seams.h"
+#include "platform/qt_seams.h"
 
 #include <QCoreApplication>
-#include <QCursor>
 #include <QRandomGenerator>
+
+namespace platform {
 
 void QtEventPump::Yield() { QCoreApplication::processEvents(); }
 
@@ -10,4 +11,4 @@ void QtEventPump::Yield() { QCoreApplication::processEvents(); }
 // seed from the time of day.
 int QtRandomSource::Draw1To100() { return QRandomGenerator::system()->bounded(1, 101); }
 
-QPoint QtScreenCursor::Position() const { return QCursor::pos(); }
+}  // namespace platform

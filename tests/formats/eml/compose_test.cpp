@@ -1,4 +1,4 @@
-#include "converter_tool/compose.h"
+#include "formats/eml/compose.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include "formats/mime/sink.h"
 #include "tests/formats/mime/mime_test_util.h"
 
-namespace converter {
+namespace formats::eml {
 namespace {
 
 namespace mime = formats::mime;
@@ -17,7 +17,7 @@ using formats::Result;
 using formats::Status;
 
 // Attachment bytes by file name, so tests need no compound file.
-class FakeContent : public ContentAccess {
+class FakeContent : public msg::ContentAccess {
  public:
   std::map<std::string, std::string> data;
   std::optional<std::string> rtf;
@@ -467,4 +467,4 @@ TEST(ComposeHelpersTest, FileNamesAndMetaCharset) {
 }
 
 }  // namespace
-}  // namespace converter
+}  // namespace formats::eml

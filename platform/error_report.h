@@ -16,15 +16,24 @@
 #include <functional>
 #include <stdexcept>
 
-#include "app/seams/dialogs.h"
+#include "platform/dialogs.h"
 
-namespace seams {
+namespace platform {
 
 // A failure of one of our own operations (what the runtime would have raised).
 class Failure : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// Throws Failure with the system's description of `error` (an errno value),
+// preceded by `what` and ": " when `what` is not empty.
+[[noreturn]] void FailWithErrno(const QString& what, int error);
+
+// The location string of a guarded procedure: "in " + project + "2021/08/31." +
+// module + "." + procedure + " ". Quorvex, Form1, Form_Load gives
+// "in Quorvex2021/08/31.Form1.Form_Load ".
+QString ProcedureLocation(const char* project, const char* module, const char* procedure);
 
 // The support address the report names.
 inline constexpr char kSupportAddress[] = "support@velmora.example";
@@ -47,16 +56,11 @@ class Guard {
   // A test whose body only leaves: a failure counts as not met.
   bool ExitIf(int number, const std::function<bool()>& test);
 
-  // Reports a failure of step `number` that was caught elsewhere.
+ private:
   void Report(int number, const QString& description);
 
-  const QString& location() const { return location_; }
-  int failures() const { return failures_; }
-
- private:
   Dialogs& dialogs_;
   QString location_;
-  int failures_ = 0;
 };
 
-}  // namespace seams
+}  // namespace platform

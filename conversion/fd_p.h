@@ -1,8 +1,11 @@
-// A file descriptor that is closed when it goes out of scope.
+// File descriptors for the conversion's own files: a descriptor that is closed
+// when it goes out of scope, and the loop that writes a whole buffer.
 #pragma once
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstddef>
 #include <utility>
 
 namespace conversion {
@@ -34,5 +37,21 @@ class UniqueFd {
  private:
   int fd_;
 };
+
+// Writes all `size` bytes at `data`, going on after short writes and
+// interruptions. False when a write fails; errno then tells why, and an unknown
+// part of the bytes may have been written.
+inline bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
 
 }  // namespace conversion

@@ -1,12 +1,14 @@
-// Everything modal that the window shows, behind one interface, so handlers can be
-// driven from tests. QtDialogs (app) uses Qt's real boxes; ScriptedDialogs
-// (tests/support) records what was shown and answers from a queue.
+// Everything modal that the window shows, the message loop and the random draw,
+// each behind an interface, so handlers can be driven from tests. QtDialogs (app)
+// uses Qt's real boxes, QtEventPump and QtRandomSource (platform/qt_seams.h) the
+// real loop and generator; ScriptedDialogs, ScriptedPump and FixedRandom
+// (tests/support) record what was shown and answer from queues.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 
-namespace seams {
+namespace platform {
 
 enum class MessageIcon { kNone, kWarning };
 
@@ -51,4 +53,4 @@ class RandomSource {
   virtual int Draw1To100() = 0;
 };
 
-}  // namespace seams
+}  // namespace platform

@@ -1,0 +1,215 @@
+// Attachments as parts: by value (a leaf, inline beside the HTML when the HTML
+// refers to it, or message/rfc822 for a stored Internet message), by reference
+// (message/external-body), embedded messages (message/rfc822 of the composed
+// item) and OLE objects (their native data).
+#include <algorithm>
+#include <memory>
+
+#include "formats/common/ascii.h"
+#include "formats/eml/compose_p.h"
+#include "formats/mime/media_types.h"
+#include "formats/mime/transfer_encoding.h"
+
+namespace formats::eml {
+
+namespace {
+
+std::string AttachmentName(const msg::Attachment& a, std::string_view media_type) {
+  std::string name = SanitizeFileName(a.filename);
+  if (name.empty()) name = SanitizeFileName(a.long_filename);
+  if (name.empty()) name = SanitizeFileName(a.short_filename);
+  if (name.empty()) name = SanitizeFileName(a.display_name);
+  if (name.empty()) {
+    std::string ext = SanitizeFileName(a.extension);
+    if (ext.empty() || ext[0] != '.') ext = mime::ExtensionForMediaType(media_type);
+    name = "attachment" + ext;
+  }
+  return name;
+}
+
+// Media type for a leaf: the tag when it is a simple type, else by extension.
+// Composite types (multipart/*, message/*) cannot be base64-encoded leaves, so
+// such bytes go out as application/octet-stream under their own name.
+std::string LeafMediaType(const msg::Attachment& a) {
+  std::string type;
+  if (auto tag = mime::NormalizeMediaType(a.mime_tag)) {
+    type = *tag;
+  } else {
+    std::string name = a.filename;
+    if (name.find('.') == std::string::npos) name += a.extension;
+    type = mime::MediaTypeForFileName(name);
+  }
+  if (StartsWithIgnoreCase(type, "multipart/") || StartsWithIgnoreCase(type, "message/")) {
+    type = "application/octet-stream";
+  }
+  return type;
+}
+
+// A reference the .msg makes to a file or URL it does not carry: kept visible as
+// message/external-body (RFC 2046 5.2.3, RFC 2017). The tool never reads local
+// files named by the item: a hostile item could otherwise copy any file the user
+// can read into the .eml.
+mime::Entity ExternalReference(const msg::Attachment& a, const std::string& name, const std::string& media_type) {
+  mime::Entity e;
+  e.media_type = "message/external-body";
+  if (a.method == msg::AttachMethod::kByWebReference) {
+    e.type_params = {{"access-type", "URL", false}, {"URL", a.pathname, false}};
+  } else {
+    e.type_params = {{"access-type", "local-file", false}, {"name", a.pathname, false}};
+  }
+  e.disposition = "attachment";
+  e.disposition_params = {{"filename", name, false}};
+  e.encoding = mime::TransferEncoding::k7bit;
+  // The phantom header of the referenced body.
+  e.body = mime::FoldParameterField("Content-Type", media_type, {{"name", name, true}}) + "\r\n";
+  return e;
+}
+
+// A stored Internet message (.eml attached by value) goes out as
+// message/rfc822 when its bytes can stand in a 7bit part as they are: ASCII,
+// CR LF lines of at most 998 characters, starting with a header field. Anything
+// else stays a base64 attachment, which keeps its bytes just as well.
+Result<std::optional<mime::Entity>> StoredMessagePart(const msg::Attachment& a, const std::string& name,
+                                                      const msg::ContentAccess& content) {
+  constexpr uint64_t kMaxInlineMessageBytes = 16u << 20;
+  const std::optional<std::string> tag = mime::NormalizeMediaType(a.mime_tag);
+  const bool is_message = tag ? *tag == "message/rfc822" : EndsWithIgnoreCase(name, ".eml");
+  if (!is_message || a.data->size() == 0 || a.data->size() > kMaxInlineMessageBytes) {
+    return std::optional<mime::Entity>();
+  }
+  Result<std::string> bytes = content.ReadAttachmentPrefix(a, kMaxInlineMessageBytes);
+  if (!bytes) return std::move(bytes).error();
+  const mime::BodyScan scan = mime::ScanBody(*bytes);
+  const size_t colon = bytes->find(':');
+  const bool starts_with_field = colon != std::string::npos && colon > 0 && colon < bytes->find("\r\n");
+  if (scan.eight_bit || scan.nuls || scan.bare_cr || scan.bare_lf || scan.controls ||
+      scan.longest_line > mime::kMaxLineLength || !starts_with_field) {
+    return std::optional<mime::Entity>();
+  }
+  mime::Entity e;
+  e.media_type = "message/rfc822";
+  e.encoding = mime::TransferEncoding::k7bit;
+  e.disposition = "attachment";
+  e.disposition_params = {{"filename", name, false}};
+  e.body = std::move(*bytes);
+  return std::optional<mime::Entity>(std::move(e));
+}
+
+}  // namespace
+
+mime::Entity NamedLeaf(std::string media_type, const std::string& name, bool inline_part) {
+  mime::Entity e;
+  e.media_type = std::move(media_type);
+  e.type_params = {{"name", name, true}};
+  e.disposition = inline_part ? "inline" : "attachment";
+  e.disposition_params = {{"filename", name, false}};
+  return e;
+}
+
+mime::ChunkSource AttachmentSource(const msg::Attachment& a, const msg::ContentAccess& content) {
+  return [&a, &content](const mime::ChunkFn& fn) { return content.StreamAttachment(a, fn); };
+}
+
+Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const msg::Attachment& a,
+                                                   const std::set<std::string>& cids, const std::string& lower_html,
+                                                   std::vector<mime::Entity>& inline_parts) {
+  if (a.method == msg::AttachMethod::kEmbeddedMessage && a.embedded) {
+    Result<mime::Message> inner = ComposeItem(context, *a.embedded, false);
+    if (!inner) return std::move(inner).error();
+    std::string name = SanitizeFileName(a.filename);
+    if (name.empty()) name = SanitizeFileName(a.embedded->subject);
+    if (name.empty()) name = "message";
+    if (EndsWithIgnoreCase(name, ".msg")) name.resize(name.size() - 4);
+    if (!EndsWithIgnoreCase(name, ".eml")) name += ".eml";
+    mime::Entity e;
+    e.kind = mime::Entity::Kind::kMessage;
+    e.media_type = "message/rfc822";
+    e.disposition = "attachment";
+    e.disposition_params = {{"filename", name, false}};
+    e.message = std::make_unique<mime::Message>(std::move(*inner));
+    return std::optional<mime::Entity>(std::move(e));
+  }
+
+  const std::string media_type = LeafMediaType(a);
+  const std::string name = AttachmentName(a, media_type);
+  switch (a.method) {
+    case msg::AttachMethod::kByReference:
+    case msg::AttachMethod::kByRefResolve:
+    case msg::AttachMethod::kByRefOnly:
+    case msg::AttachMethod::kByWebReference:
+      if (!a.pathname.empty()) return std::optional<mime::Entity>(ExternalReference(a, name, media_type));
+      break;
+    case msg::AttachMethod::kOle: {
+      if (!a.object_storage) break;
+      Result<std::optional<mime::ChunkSource>> ole = context.content.OleData(a);
+      if (!ole) return std::move(ole).error();
+      mime::Entity e = NamedLeaf(media_type, name, false);
+      if (*ole) {
+        e.source = std::move(**ole);
+      } else {
+        e.source = [](const mime::ChunkFn&) { return Status(); };
+      }
+      return std::optional<mime::Entity>(std::move(e));
+    }
+    default:
+      break;
+  }
+
+  if (a.method == msg::AttachMethod::kByValue && a.data) {
+    Result<std::optional<mime::Entity>> message = StoredMessagePart(a, name, context.content);
+    if (!message) return std::move(message).error();
+    if (*message) return message;
+  }
+
+  const std::string cid = UsableContentId(a.content_id);
+  const std::string location = RemoveNuls(a.content_location);
+  const bool by_cid = !cid.empty() && cids.count(AsciiLower(cid)) > 0;
+  const bool by_location = !location.empty() && location.size() <= 900 &&
+                           lower_html.find(AsciiLower(location)) != std::string::npos;
+  // Some writers refer to an image by its bare file name (src="image001.jpg");
+  // beside the HTML with that Content-Location, the reference resolves.
+  std::string referenced_name;
+  if (!by_cid && !by_location && !name.empty()) {
+    const std::string lower_name = AsciiLower(name);
+    if (lower_html.find("src=\"" + lower_name + "\"") != std::string::npos ||
+        lower_html.find("src='" + lower_name + "'") != std::string::npos) {
+      referenced_name = name;
+    }
+  }
+  const bool is_inline = (by_cid || by_location || !referenced_name.empty()) && a.data.has_value();
+  mime::Entity e = NamedLeaf(media_type, name, is_inline);
+  // Data read when written; an attachment without data (method 0, or a broken
+  // one) still appears, empty, under its name.
+  e.source = AttachmentSource(a, context.content);
+  if (is_inline) {
+    if (!cid.empty()) e.fields.push_back({"Content-ID", "<" + cid + ">"});
+    const std::string& where = by_location ? location : referenced_name;
+    if (!where.empty() && std::all_of(where.begin(), where.end(), [](char c) { return c > 0x20 && c < 0x7F; })) {
+      e.fields.push_back({"Content-Location", where});
+    }
+    inline_parts.push_back(std::move(e));
+    return std::optional<mime::Entity>();
+  }
+  return std::optional<mime::Entity>(std::move(e));
+}
+
+std::string SanitizeFileName(std::string_view name) {
+  const size_t slash = name.find_last_of("/\\");
+  if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
+  std::string out;
+  for (char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || c == 0x7F || std::string_view(":*?\"<>|").find(ch) != std::string_view::npos) continue;
+    out += ch;
+  }
+  while (!out.empty() && (out.front() == ' ' || out.front() == '.')) out.erase(0, 1);
+  while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
+  if (out.size() > 255) {
+    size_t cut = 255;
+    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+    out.resize(cut);
+  }
+  return out;
+}
+
+}  // namespace formats::eml

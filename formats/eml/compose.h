@@ -1,0 +1,56 @@
+// Turns the .msg model into the MIME tree that formats::mime writes.
+//
+// Composition decides what the .eml carries: From, To/Cc/Bcc, Subject, Date,
+// Message-ID and the references, one HTML body (always text/html, the part's
+// charset describing its bytes), inline images beside it in multipart/related,
+// every other attachment in multipart/mixed, embedded messages as message/rfc822,
+// and the signed or encrypted body of S/MIME items unchanged. Attachment bytes are
+// not read here: the tree holds sources that pull them while it is written.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "formats/common/result.h"
+#include "formats/mime/entity.h"
+#include "formats/msg/content.h"
+#include "formats/msg/message.h"
+
+namespace formats::eml {
+
+struct ComposeOptions {
+  // Unix seconds, for the Date of an item that carries no time at all.
+  std::function<int64_t()> now;
+  // 32 hex digits for a generated Message-ID.
+  std::function<std::string()> random_hex;
+};
+
+// True for the message classes converted as mail: notes (IPM.Note and its
+// subclasses), meeting requests and responses, and reports about either; an empty
+// class counts as IPM.Note.
+bool IsMailClass(std::string_view message_class);
+
+// The MIME tree for `message`. The tree refers to `message` and `content`, which
+// must outlive it. Errors: kNotMail (the class, named), kNoSender, kBadAddress (a
+// recipient without an Internet address), kBadRtf and the compound file errors
+// from content that must be read now (the RTF body).
+Result<mime::Message> ComposeMessage(const msg::Message& message, const msg::ContentAccess& content,
+                                     const ComposeOptions& options);
+
+// Helpers exposed for tests.
+
+// The Internet address of an address group: the SMTP address the file carries,
+// else the address itself when its type is SMTP; nullopt when there is none.
+std::optional<std::string> InternetAddress(const msg::Address& address);
+
+// A file name safe to offer: no directories, no control or reserved characters,
+// at most 255 bytes of whole UTF-8 characters; empty when nothing is left.
+std::string SanitizeFileName(std::string_view name);
+
+// HTML with every <meta> charset declaration changed to utf-8.
+std::string RewriteMetaCharset(std::string_view html);
+
+}  // namespace formats::eml
