@@ -43,7 +43,9 @@ Result<mime::Message> ComposeMessage(const msg::Message& message, const msg::Con
 // Helpers exposed for tests.
 
 // The Internet address of an address group: the SMTP address the file carries,
-// else the address itself when its type is SMTP; nullopt when there is none.
+// else the address itself when it is an Internet address (whatever its declared
+// type), else, with no address stored, the name when it is one; nullopt when
+// there is none.
 std::optional<std::string> InternetAddress(const msg::Address& address);
 
 // A file name safe to offer: no directories, no control or reserved characters,

@@ -196,7 +196,9 @@ TEST(ComposeTest, RecipientWithoutInternetAddressFails) {
   Result<mime::Message> out = ComposeMessage(m, content, Fixed());
   ASSERT_FALSE(out.ok());
   EXPECT_EQ(out.error().code, ErrorCode::kBadAddress);
-  EXPECT_EQ(out.error().detail, "Recipient \"Nobody\" has no Internet mail address");
+  EXPECT_EQ(out.error().detail,
+            "Recipient \"Nobody\" has no Internet mail address (\"Nobody\" has only an Exchange address and the file "
+            "holds no SMTP address)");
 
   // The same recipient is found by name in the original header of received mail.
   m.transport_headers = "Cc: Somebody <s@example.com>, Nobody <nobody@example.com>\r\n\r\n";
