@@ -12,6 +12,7 @@ embedded message in turn:
   body_words words of the plain body to look for in the text of the HTML body,
              body_words_min of them at least (all when absent)
   signed     true when the body must be the stored multipart/signed entity
+  content_ids  the Content-IDs the item's attachments carry
   attachments  list of {"name", "file"} (bytes to compare) or {"name"} (name
                only) or {"name", "message": {...}} (an embedded message)
 A second, independent reader (GMime, through the gi bindings) must decode From,
@@ -116,7 +117,9 @@ def check_message(msg, exp, where):
     if len(words) - len(missing) < exp.get("body_words_min", len(words)):
         problem(where, f"body lacks {missing!r}")
 
-    # Every cid: in the HTML names a part of this message.
+    # Every cid: in the HTML that names an attachment of the item names a part of
+    # this message (an item may refer to images it does not carry).
+    carried = {urllib.parse.unquote(c.strip().strip("<>")).lower() for c in exp.get("content_ids", [])}
     content_ids = set()
     for part in msg.walk():
         cid = part.get("Content-ID")
@@ -124,7 +127,7 @@ def check_message(msg, exp, where):
             content_ids.add(urllib.parse.unquote(str(cid).strip().strip("<>")).lower())
     for ref in re.findall(r"(?i)cid:([^\"'()<>\s]+)", body.get_content()):
         ref = urllib.parse.unquote(ref).lower()
-        if ref not in content_ids:
+        if ref not in content_ids and ref in carried:
             problem(where, f"cid:{ref} resolves to no part")
 
     # Attachments: every expected one appears once, by name, with its bytes.

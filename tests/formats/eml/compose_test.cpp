@@ -304,7 +304,7 @@ TEST(ComposeTest, ReferencedImagesGoInlineOthersAttach) {
   m.attachments.push_back(File("photo.png", "image/png", "img@1"));  // referenced by cid (case, %-escape)
   m.attachments.push_back(File("logo.png", "", ""));
   m.attachments.back().content_location = "logo.png";  // referenced by location
-  m.attachments.push_back(File("unused.png", "image/png", "other@1"));  // content id nobody uses
+  m.attachments.push_back(File("unused.png", "image/png", "other@1"));  // content id nobody uses: attached, keeps it
   m.attachments.push_back(File("report.pdf"));
   m.attachments.push_back(File("pic.gif"));  // referenced by its bare file name
   FakeContent content;
@@ -324,6 +324,7 @@ TEST(ComposeTest, ReferencedImagesGoInlineOthersAttach) {
   EXPECT_EQ(related.parts[2].fields.at(0).first, "Content-Location");
   EXPECT_EQ(related.parts[3].fields.at(0), (std::pair<std::string, std::string>{"Content-Location", "pic.gif"}));
   EXPECT_EQ(mixed.parts[1].disposition_params.at(0).value, "unused.png");
+  EXPECT_EQ(mixed.parts[1].fields, (std::vector<std::pair<std::string, std::string>>{{"Content-ID", "<other@1>"}}));
   EXPECT_EQ(mixed.parts[2].media_type, "application/pdf");
   const std::string text = Written(*out);
   EXPECT_NE(text.find("JVBERg=="), std::string::npos);  // "%PDF" streamed through base64
