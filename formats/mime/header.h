@@ -54,7 +54,8 @@ bool IsMailAddress(std::string_view address);
 std::vector<std::string> PhraseTokens(std::string_view utf8);
 
 // An address field (From, To, Cc, Bcc): mailboxes separated by ", ", folded between
-// mailboxes or between the words of a display name.
+// mailboxes or between the words of a display name. Blanks around a display name
+// are dropped; a name that is empty or equal to the address is left out.
 std::string FoldAddressList(std::string_view name, const std::vector<Mailbox>& mailboxes);
 
 // "Tue, 14 Mar 2023 15:09:26 +0000" (RFC 5322 3.3, UTC).
