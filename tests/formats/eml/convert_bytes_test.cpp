@@ -170,14 +170,6 @@ TEST(ConvertBytesTest, AddressesAreFoundWhereverTheFileSaysWhoThePartiesAre) {
          m.recipients.push_back(Properties().Long(0x0C15, 1));
        },
        "From: Jane Doe <jane@corp.example>", "To: Ann <ann@example.org>"},
-      {"name_without_usable_address_still_fails",
-       [](FixtureMessage& m) {
-         m.props.Unicode(0x5D01, "jane@corp.example");
-         m.recipients.push_back(Properties().Long(0x0C15, 1).Unicode(0x3001, "Pat Lee").Unicode(0x3002, "EX")
-                                    .Unicode(0x3003, kOtherDn));
-       },
-       "", "Recipient \"Pat Lee\" has no Internet mail address (\"Pat Lee\" has only an Exchange address and the file "
-           "holds no SMTP address)"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.rule);
