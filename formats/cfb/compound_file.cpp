@@ -194,7 +194,7 @@ std::optional<Bytes> CompoundFile::Sector(uint32_t sector) const {
 }
 
 Status CompoundFile::LoadFat() {
-  std::vector<uint32_t> fat_sectors;
+  std::vector<uint32_t>& fat_sectors = fat_sectors_;
   fat_sectors.reserve(fat_sector_count_);
   auto take = [&](uint32_t sector, uint64_t where) -> Status {
     if (sector >= sector_count_) {
@@ -238,7 +238,7 @@ Status CompoundFile::LoadFat() {
   }
   if (difat_sector_count_ != std::count(visited.begin(), visited.end(), true)) {
     // The count is redundant with the chain; old writers get it wrong.
-    warnings_.push_back("DIFAT sector count in the header differs from the chain");
+    Warn(ErrorCode::kBadHeader, kOffDifatSectorCount, "DIFAT sector count in the header differs from the chain");
   }
 
   const uint32_t per_fat_sector = sector_size_ / 4;
@@ -255,20 +255,29 @@ Status CompoundFile::LoadFat() {
 }
 
 // Walks a regular chain to its ENDOFCHAIN (for the MiniFAT and the directory,
-// whose length is not declared anywhere trustworthy).
-static Result<std::vector<uint32_t>> WalkToEnd(const std::vector<uint32_t>& fat,
-                                               uint32_t sector_count,
-                                               uint32_t start,
-                                               uint64_t header_offset,
-                                               const char* what) {
+// whose length is not declared anywhere trustworthy). A chain that starts
+// nowhere is refused. A chain that later runs to a number that is no sector of
+// the file ends there: what it holds up to that point is read, and the cut is
+// reported through `cut`. That cannot loop or reach a sector twice (a repeat
+// stays an error), and costs less than the whole chain would.
+Result<std::vector<uint32_t>> CompoundFile::WalkToEnd(uint32_t start, uint64_t header_offset, const char* what,
+                                                      std::optional<ParseError>& cut) const {
   std::vector<uint32_t> sectors;
-  std::vector<bool> visited(sector_count, false);
+  std::vector<bool> visited(sector_count_, false);
   uint32_t cur = start;
   while (cur != kEndOfChain) {
-    if (cur >= sector_count || cur >= fat.size()) {
-      return MakeError(
-          ErrorCode::kBadSector, header_offset,
-          std::string(what) + " chain reaches sector " + SectorText(cur) + ", which is not a sector of the file");
+    if (cur >= sector_count_ || cur >= fat_.size()) {
+      const std::string detail =
+          std::string(what) + " chain reaches sector " + SectorText(cur) + ", which is not a sector of the file";
+      if (sectors.empty()) return MakeError(ErrorCode::kBadSector, header_offset, detail);
+      // Where the FAT holds the bad link.
+      const uint32_t per_fat_sector = sector_size_ / 4;
+      const uint32_t last = sectors.back();
+      cut = MakeError(ErrorCode::kBadSector,
+                      (static_cast<uint64_t>(fat_sectors_[last / per_fat_sector]) + 1) * sector_size_ +
+                          4 * (last % per_fat_sector),
+                      detail);
+      break;
     }
     if (visited[cur]) {
       return MakeError(ErrorCode::kChainLoop, header_offset,
@@ -276,21 +285,38 @@ static Result<std::vector<uint32_t>> WalkToEnd(const std::vector<uint32_t>& fat,
     }
     visited[cur] = true;
     sectors.push_back(cur);
-    cur = fat[cur];
+    cur = fat_[cur];
   }
   return sectors;
 }
 
+// Every entry of a damaged directory may carry a bad link: past this many lines
+// one more says how many were left out, so the list stays small whatever the file.
+constexpr size_t kMaxWarnings = 100;
+
+void CompoundFile::Warn(ErrorCode code, uint64_t offset, std::string detail) {
+  if (warnings_.size() < kMaxWarnings) {
+    warnings_.push_back(std::move(detail) + " (" + ErrorCodeName(code) + " at offset " + std::to_string(offset) + ")");
+    return;
+  }
+  if (warnings_.size() == kMaxWarnings) warnings_.emplace_back();
+  warnings_.back() = "and " + std::to_string(++omitted_warnings_) + " more warnings";
+}
+
 Status CompoundFile::LoadMiniFat() {
+  std::optional<ParseError> cut;
   Result<std::vector<uint32_t>> chain =
-      WalkToEnd(fat_, sector_count_, first_minifat_sector_, kOffFirstMiniFatSector, "MiniFAT");
+      WalkToEnd(first_minifat_sector_, kOffFirstMiniFatSector, "MiniFAT", cut);
   if (!chain) return std::move(chain).error();
+  // Small streams whose chains need the missing part fail when they are read.
+  if (cut) Warn(cut->code, cut->offset, cut->detail + "; the MiniFAT ends there");
   const uint32_t per_sector = sector_size_ / 4;
   minifat_.reserve(chain->size() * per_sector);
   for (uint32_t sector : *chain) {
     std::optional<Bytes> data = Sector(sector);
     if (!data || data->size() < sector_size_) {
-      return MakeError(ErrorCode::kTruncated, file_.size(), "MiniFAT sector runs past the end of the file");
+      Warn(ErrorCode::kTruncated, file_.size(), "MiniFAT sector runs past the end of the file; the MiniFAT ends there");
+      break;
     }
     for (uint32_t i = 0; i < per_sector; ++i) minifat_.push_back(LoadU32Le(data->data() + 4 * i));
   }
@@ -298,9 +324,13 @@ Status CompoundFile::LoadMiniFat() {
 }
 
 Status CompoundFile::LoadDirectory() {
+  // Entries of a directory cut short are missing; links to them are then links
+  // beyond the directory (see BuildTree).
+  std::optional<ParseError> cut;
   Result<std::vector<uint32_t>> chain =
-      WalkToEnd(fat_, sector_count_, first_directory_sector_, kOffFirstDirSector, "directory");
+      WalkToEnd(first_directory_sector_, kOffFirstDirSector, "directory", cut);
   if (!chain) return std::move(chain).error();
+  if (cut) Warn(cut->code, cut->offset, cut->detail + "; the directory ends there");
   if (chain->empty()) {
     return MakeError(ErrorCode::kBadDirectory, kOffFirstDirSector, "the directory is empty");
   }
@@ -311,10 +341,15 @@ Status CompoundFile::LoadDirectory() {
                          std::to_string(limits::kMaxDirectoryEntries) + " entries");
   }
   entries_.reserve(chain->size() * per_sector);
-  for (uint32_t sector : *chain) {
-    std::optional<Bytes> data = Sector(sector);
+  for (size_t k = 0; k < chain->size(); ++k) {
+    std::optional<Bytes> data = Sector((*chain)[k]);
     if (!data || data->size() < sector_size_) {
-      return MakeError(ErrorCode::kTruncated, file_.size(), "directory sector runs past the end of the file");
+      if (k == 0) {
+        return MakeError(ErrorCode::kTruncated, file_.size(), "directory sector runs past the end of the file");
+      }
+      Warn(ErrorCode::kTruncated, file_.size(), "directory sector runs past the end of the file; the directory ends there");
+      chain->resize(k);
+      break;
     }
     for (uint32_t i = 0; i < per_sector; ++i) {
       const uint8_t* e = data->data() + i * kDirEntrySize;
@@ -375,9 +410,16 @@ Status CompoundFile::BuildTree() {
     // siblings costs memory, not native stack.
     while (cur != kNoStream || !stack.empty()) {
       while (cur != kNoStream) {
+        // A link that leads to no storage or stream of the tree (past the
+        // directory, to an unused entry, one of unknown type or a second root)
+        // is read as NOSTREAM, as other readers do: nothing is followed from
+        // there, so it can neither loop nor reach an entry twice. What hangs
+        // below such an entry, if anything, is lost.
         if (cur >= n) {
-          return MakeError(ErrorCode::kBadDirectory, from,
-                           "directory link " + std::to_string(cur) + " beyond the " + std::to_string(n) + " entries");
+          Warn(ErrorCode::kBadDirectory, from,
+               "directory link " + std::to_string(cur) + " beyond the " + std::to_string(n) + " entries ignored");
+          cur = kNoStream;
+          continue;
         }
         if (visited[cur]) {
           return MakeError(ErrorCode::kBadDirectory, from,
@@ -385,14 +427,17 @@ Status CompoundFile::BuildTree() {
         }
         const EntryType type = entries_[cur].type;
         if (type != EntryType::kStorage && type != EntryType::kStream) {
-          return MakeError(ErrorCode::kBadDirectory, from,
-                           "directory link to entry " + std::to_string(cur) + " which is not in use");
+          Warn(ErrorCode::kBadDirectory, from,
+               "directory link to entry " + std::to_string(cur) + ", which is not in use, ignored");
+          cur = kNoStream;
+          continue;
         }
         visited[cur] = true;
         stack.push_back(cur);
         from = raw_offset(cur) + kDirLeft;
         cur = LoadU32Le(raw(cur) + kDirLeft);
       }
+      if (stack.empty()) break;  // the storage's child link was ignored
       cur = stack.back();
       stack.pop_back();
       children.push_back(cur);
@@ -404,7 +449,8 @@ Status CompoundFile::BuildTree() {
         storages.push_back({cur, p.depth + 1});
       } else if (LoadU32Le(raw(cur) + kDirChild) != kNoStream) {
         // A stream has no children; the link is ignored, not followed.
-        warnings_.push_back("stream entry " + std::to_string(cur) + " has a child link");
+        Warn(ErrorCode::kBadDirectory, raw_offset(cur) + kDirChild,
+             "stream entry " + std::to_string(cur) + " has a child link");
       }
       from = raw_offset(cur) + kDirRight;
       cur = LoadU32Le(raw(cur) + kDirRight);

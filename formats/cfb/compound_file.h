@@ -93,7 +93,11 @@ class CompoundFile {
   // caller's file bytes.
   Status ForEachChunk(EntryId id, const ChunkSink& sink) const;
 
-  // Tolerated oddities met in Open (one line each).
+  // Tolerated oddities and damage met in Open, one line each, ending in
+  // "(<code> at offset <n>)". Damage that cannot loop, reach a sector or entry
+  // twice or cost more than the file is read around: a directory link to no
+  // entry of the tree is read as NOSTREAM, and a directory or MiniFAT chain
+  // that leaves the file ends where it left.
   const std::vector<std::string>& warnings() const { return warnings_; }
 
  private:
@@ -106,11 +110,16 @@ class CompoundFile {
   Status BuildTree();
   Status LoadMiniStream();
 
+  // Sectors of a regular chain up to its ENDOFCHAIN; a chain cut short after its
+  // first sector ends there, with the cut in `cut`.
+  Result<std::vector<uint32_t>> WalkToEnd(uint32_t start, uint64_t header_offset, const char* what,
+                                          std::optional<ParseError>& cut) const;
   // Sectors of a regular chain that starts at `start`, exactly `count` of them.
   Result<std::vector<uint32_t>> WalkChain(uint32_t start, uint64_t count, const char* what) const;
   // Collects the file spans of a stream, consecutive pieces merged.
   Result<std::vector<Bytes>> StreamRuns(EntryId id) const;
   std::optional<Bytes> Sector(uint32_t sector) const;  // may be short at the end of the file
+  void Warn(ErrorCode code, uint64_t offset, std::string detail);
   // Makes `id` the owner of the (mini) sectors of `chain`; kBadSector when another
   // stream owns one of them already.
   Status Claim(std::vector<uint32_t>& owners, size_t owner_count, const std::vector<uint32_t>& chain, EntryId id,
@@ -126,6 +135,7 @@ class CompoundFile {
   uint32_t first_difat_sector_ = 0;
   uint32_t difat_sector_count_ = 0;
 
+  std::vector<uint32_t> fat_sectors_;  // where the FAT lies, for the offsets of its entries
   std::vector<uint32_t> fat_;
   std::vector<uint32_t> minifat_;
   std::vector<uint32_t> directory_sectors_;    // the directory chain, for the links
@@ -139,6 +149,7 @@ class CompoundFile {
   std::vector<std::string> folded_;            // by entry id: FoldName(name)
   std::vector<std::vector<EntryId>> by_name_;  // by storage id: children sorted by folded name
   std::vector<std::string> warnings_;
+  uint64_t omitted_warnings_ = 0;
 };
 
 }  // namespace formats::cfb

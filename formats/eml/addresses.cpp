@@ -1,6 +1,7 @@
 // Sender and recipients as Internet mailboxes: the SMTP address the item
-// carries, else for an Exchange sender or recipient of a received item the
-// original header block, else a one-line reason why the item cannot be sent on.
+// carries, else one the item gives elsewhere for the same Exchange DN, else for
+// an Exchange sender or recipient of a received item the original header block,
+// else a one-line reason why the item cannot be sent on.
 #include <algorithm>
 
 #include "formats/common/ascii.h"
@@ -11,6 +12,41 @@ namespace formats::eml {
 
 namespace {
 
+bool IsExchange(const msg::Address& a) {
+  return EqualsIgnoreCase(a.address_type, "EX") && !a.address.empty();
+}
+
+// The SMTP address that the item gives for the Exchange DN of `a` elsewhere: the
+// represented owner, the sender, the creator, the last modifier or a recipient
+// row that carries the same DN (compared without regard to case) beside an SMTP
+// address. Only the DN decides: names repeat, and the creator of a received item
+// is its recipient, not its sender.
+std::optional<std::string> AddressByDn(const msg::Message& m, const msg::Address& a) {
+  if (!IsExchange(a)) return std::nullopt;
+  const std::string dn = RemoveNuls(a.address);
+  auto smtp_of = [&](const msg::Address& other) -> std::optional<std::string> {
+    if (!IsExchange(other) || !EqualsIgnoreCase(RemoveNuls(other.address), dn)) return std::nullopt;
+    std::string smtp = RemoveNuls(other.smtp_address);
+    if (!mime::IsMailAddress(smtp)) return std::nullopt;
+    return smtp;
+  };
+  for (const msg::Address* other : {&m.sent_representing, &m.sender, &m.creator, &m.last_modifier}) {
+    if (auto smtp = smtp_of(*other)) return smtp;
+  }
+  for (const msg::Recipient& r : m.recipients) {
+    if (auto smtp = smtp_of(r)) return smtp;
+  }
+  return std::nullopt;
+}
+
+// Why a party with a name or an address has no Internet address, in parentheses.
+std::string MissingAddressReason(const msg::Address& a) {
+  const std::string who = RemoveNuls(a.name.empty() ? a.address : a.name);
+  if (IsExchange(a)) return "(\"" + who + "\" has only an Exchange address and the file holds no SMTP address)";
+  if (a.address.empty()) return "(\"" + who + "\" has no address)";
+  return "(\"" + RemoveNuls(a.address) + "\" is not an Internet mail address)";
+}
+
 // The one line that says why an item has no usable sender: users act on it
 // (a draft cannot be converted; an internal sender needs the SMTP address).
 std::string NoSenderReason(const msg::Message& m) {
@@ -20,12 +56,7 @@ std::string NoSenderReason(const msg::Message& m) {
     if (!known && (!group->address.empty() || !group->name.empty())) known = group;
   }
   if (known == nullptr) return std::string(kPrefix) + " (the item has no sender: an unsent draft)";
-  const std::string who = RemoveNuls(known->name.empty() ? known->address : known->name);
-  if (known->address_type == "EX") {
-    return std::string(kPrefix) + " (\"" + who + "\" has only an Exchange address and the file holds no SMTP address)";
-  }
-  if (known->address.empty()) return std::string(kPrefix) + " (\"" + who + "\" has no address)";
-  return std::string(kPrefix) + " (\"" + RemoveNuls(known->address) + "\" is not an Internet mail address)";
+  return std::string(kPrefix) + " " + MissingAddressReason(*known);
 }
 
 // An Exchange recipient of a received item, found in the original To or Cc
@@ -51,11 +82,17 @@ std::optional<std::string> AddressFromHeaders(const msg::Message& m, const msg::
 std::optional<std::string> InternetAddress(const msg::Address& address) {
   const std::string smtp = RemoveNuls(address.smtp_address);
   if (mime::IsMailAddress(smtp)) return smtp;
+  // An address that is an Internet address is one whatever type the row
+  // declares (writers put SMTP addresses under EX, no type or their own); an
+  // X.500 DN, which starts with "/", never is.
   const std::string own = RemoveNuls(address.address);
-  const bool smtp_type = EqualsIgnoreCase(address.address_type, "SMTP");
-  // Some writers leave the type empty for plain Internet addresses.
-  const bool looks_smtp = address.address_type.empty() && own.find('/') == std::string::npos;
-  if ((smtp_type || looks_smtp) && mime::IsMailAddress(own)) return own;
+  if (!own.empty()) {
+    if (own.front() != '/' && mime::IsMailAddress(own)) return own;
+    return std::nullopt;
+  }
+  // Without a stored address, a name that is an address stands for it.
+  std::string name = RemoveNuls(address.name);
+  if (mime::IsMailAddress(name)) return name;
   return std::nullopt;
 }
 
@@ -68,6 +105,10 @@ Result<Addresses> ResolveAddresses(const msg::Message& m, bool top_level) {
       from = mime::Mailbox{RemoveNuls(group->name), *address};
       break;
     }
+  }
+  for (const msg::Address* group : {&m.sender, &m.sent_representing}) {
+    if (from) break;
+    if (auto address = AddressByDn(m, *group)) from = mime::Mailbox{RemoveNuls(group->name), *address};
   }
   if (!from) {
     // An Exchange sender of a received item: its original header says who it was.
@@ -87,12 +128,16 @@ Result<Addresses> ResolveAddresses(const msg::Message& m, bool top_level) {
     // Resend flags (0x10000000, 0x80000000) may be OR-ed into the type.
     const uint32_t type = static_cast<uint32_t>(r.type) & 0xFF;
     if (type < 1 || type > 3) continue;
+    // A row with neither name nor address names nobody.
+    if (RemoveNuls(r.name).empty() && RemoveNuls(r.address).empty() && RemoveNuls(r.smtp_address).empty()) continue;
     std::optional<std::string> address = InternetAddress(r);
+    if (!address) address = AddressByDn(m, r);
     if (!address) address = AddressFromHeaders(m, r, type);
     if (!address) {
       if (!top_level) continue;
-      const std::string who = !r.name.empty() ? r.name : r.address;
-      return MakeError(ErrorCode::kBadAddress, 0, "Recipient \"" + who + "\" has no Internet mail address");
+      const std::string who = RemoveNuls(!r.name.empty() ? r.name : r.address);
+      return MakeError(ErrorCode::kBadAddress, 0,
+                       "Recipient \"" + who + "\" has no Internet mail address " + MissingAddressReason(r));
     }
     out.lists[type - 1].push_back({RemoveNuls(r.name), *address});
   }

@@ -110,9 +110,12 @@ mime::ChunkSource AttachmentSource(const msg::Attachment& a, const msg::ContentA
   return [&a, &content](const mime::ChunkFn& fn) { return content.StreamAttachment(a, fn); };
 }
 
-Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const msg::Attachment& a,
-                                                   const std::set<std::string>& cids, const std::string& lower_html,
-                                                   std::vector<mime::Entity>& inline_parts) {
+namespace {
+
+Result<std::optional<mime::Entity>> AttachmentEntity(const Context& context, const msg::Attachment& a,
+                                                     const std::string& cid, const std::set<std::string>& cids,
+                                                     const std::string& lower_html,
+                                                     std::vector<mime::Entity>& inline_parts) {
   if (a.method == msg::AttachMethod::kEmbeddedMessage && a.embedded) {
     Result<mime::Message> inner = ComposeItem(context, *a.embedded, false);
     if (!inner) return std::move(inner).error();
@@ -161,7 +164,6 @@ Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const
     if (*message) return message;
   }
 
-  const std::string cid = UsableContentId(a.content_id);
   const std::string location = RemoveNuls(a.content_location);
   const bool by_cid = !cid.empty() && cids.count(AsciiLower(cid)) > 0;
   const bool by_location = !location.empty() && location.size() <= 900 &&
@@ -182,7 +184,6 @@ Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const
   // one) still appears, empty, under its name.
   e.source = AttachmentSource(a, context.content);
   if (is_inline) {
-    if (!cid.empty()) e.fields.push_back({"Content-ID", "<" + cid + ">"});
     const std::string& where = by_location ? location : referenced_name;
     if (!where.empty() && std::all_of(where.begin(), where.end(), [](char c) { return c > 0x20 && c < 0x7F; })) {
       e.fields.push_back({"Content-Location", where});
@@ -193,17 +194,36 @@ Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const
   return std::optional<mime::Entity>(std::move(e));
 }
 
+}  // namespace
+
+Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const msg::Attachment& a,
+                                                   const std::set<std::string>& cids, const std::string& lower_html,
+                                                   std::vector<mime::Entity>& inline_parts) {
+  const std::string cid = UsableContentId(a.content_id);
+  const size_t inline_before = inline_parts.size();
+  Result<std::optional<mime::Entity>> part = AttachmentEntity(context, a, cid, cids, lower_html, inline_parts);
+  if (!part || cid.empty()) return part;
+  // Every attachment keeps its Content-ID, referred to by the body or not:
+  // mail programs and archives refer to attachments by it.
+  mime::Entity* e = *part ? &**part : inline_parts.size() > inline_before ? &inline_parts.back() : nullptr;
+  if (e != nullptr) e->fields.insert(e->fields.begin(), {"Content-ID", "<" + cid + ">"});
+  return part;
+}
+
 std::string SanitizeFileName(std::string_view name) {
   const size_t slash = name.find_last_of("/\\");
   if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
+  // Characters a file system forbids (":*?\"<>|", a leading dot, a trailing
+  // blank) stay: RFC 2231 carries any character, and the program that saves the
+  // attachment decides what its file names may hold. Control characters are no
+  // part of a name anyone typed.
   std::string out;
   for (char ch : name) {
     const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x20 || c == 0x7F || std::string_view(":*?\"<>|").find(ch) != std::string_view::npos) continue;
+    if (c < 0x20 || c == 0x7F) continue;
     out += ch;
   }
-  while (!out.empty() && (out.front() == ' ' || out.front() == '.')) out.erase(0, 1);
-  while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
+  if (out.find_first_not_of(' ') == std::string::npos) out.clear();
   if (out.size() > 255) {
     size_t cut = 255;
     while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;

@@ -43,11 +43,14 @@ Result<mime::Message> ComposeMessage(const msg::Message& message, const msg::Con
 // Helpers exposed for tests.
 
 // The Internet address of an address group: the SMTP address the file carries,
-// else the address itself when its type is SMTP; nullopt when there is none.
+// else the address itself when it is an Internet address (whatever its declared
+// type), else, with no address stored, the name when it is one; nullopt when
+// there is none.
 std::optional<std::string> InternetAddress(const msg::Address& address);
 
-// A file name safe to offer: no directories, no control or reserved characters,
-// at most 255 bytes of whole UTF-8 characters; empty when nothing is left.
+// The attachment's file name as stored, without directories and control
+// characters, at most 255 bytes of whole UTF-8 characters; empty when nothing
+// but blanks is left.
 std::string SanitizeFileName(std::string_view name);
 
 // HTML with every <meta> charset declaration changed to utf-8.

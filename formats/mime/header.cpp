@@ -167,6 +167,33 @@ std::string_view Trim(std::string_view s) {
 
 }  // namespace
 
+namespace {
+
+// Where the B words of utf8 end when each holds at most max_bytes: every word but
+// the last ends on a character boundary after a multiple of 3 bytes, so it needs
+// no padding. Readers that join adjacent words before decoding them would stop at
+// a "=" inside the joined text and lose the rest. Empty when some stretch of text
+// offers no such boundary within max_bytes (possible where 1-, 2- and 4-byte
+// characters alternate); Q words are used then.
+std::vector<size_t> BWordEnds(std::string_view utf8, size_t max_bytes) {
+  std::vector<size_t> ends;
+  size_t start = 0;
+  while (utf8.size() - start > max_bytes) {
+    size_t end = start;
+    for (size_t i = start; i - start <= max_bytes;) {
+      if (i > start && (i - start) % 3 == 0) end = i;
+      i += Utf8SequenceLength(utf8, i);
+    }
+    if (end == start) return {};
+    ends.push_back(end);
+    start = end;
+  }
+  ends.push_back(utf8.size());
+  return ends;
+}
+
+}  // namespace
+
 std::vector<std::string> EncodeWords(std::string_view utf8, WordContext context, size_t max_word) {
   std::vector<std::string> words;
   if (utf8.empty()) return words;
@@ -176,19 +203,24 @@ std::vector<std::string> EncodeWords(std::string_view utf8, WordContext context,
 
   size_t q_total = 0;
   for (char ch : utf8) q_total += QCost(static_cast<unsigned char>(ch), context);
-  const bool use_q = q_total <= (utf8.size() + 2) / 3 * 4;
-  const size_t b_bytes = budget / 4 * 3;
-
-  size_t start = 0;
-  size_t cost = 0;  // Q characters or B input bytes in the current word
-  auto emit = [&](size_t end) {
-    std::string_view piece = utf8.substr(start, end - start);
-    std::string word = use_q ? "=?utf-8?Q?" : "=?utf-8?B?";
-    if (use_q) {
-      AppendQ(word, piece, context);
-    } else {
-      word += EncodeBase64(piece);
+  std::vector<size_t> b_ends;
+  if (q_total > (utf8.size() + 2) / 3 * 4) b_ends = BWordEnds(utf8, budget / 4 * 3);
+  if (!b_ends.empty()) {
+    size_t start = 0;
+    for (size_t end : b_ends) {
+      words.push_back("=?utf-8?B?" + EncodeBase64(utf8.substr(start, end - start)) + "?=");
+      start = end;
     }
+    return words;
+  }
+
+  // Q words end before the character that would overflow the budget; a word
+  // never holds part of a character, so each decodes to whole UTF-8.
+  size_t start = 0;
+  size_t cost = 0;
+  auto emit = [&](size_t end) {
+    std::string word = "=?utf-8?Q?";
+    AppendQ(word, utf8.substr(start, end - start), context);
     word += "?=";
     words.push_back(std::move(word));
     start = end;
@@ -196,12 +228,9 @@ std::vector<std::string> EncodeWords(std::string_view utf8, WordContext context,
   };
   for (size_t i = 0; i < utf8.size();) {
     const size_t n = Utf8SequenceLength(utf8, i);
-    size_t add = n;
-    if (use_q) {
-      add = 0;
-      for (size_t k = 0; k < n; ++k) add += QCost(static_cast<unsigned char>(utf8[i + k]), context);
-    }
-    if (cost > 0 && cost + add > (use_q ? budget : b_bytes)) emit(i);
+    size_t add = 0;
+    for (size_t k = 0; k < n; ++k) add += QCost(static_cast<unsigned char>(utf8[i + k]), context);
+    if (cost > 0 && cost + add > budget) emit(i);
     cost += add;
     i += n;
   }
@@ -292,10 +321,13 @@ std::string FoldAddressList(std::string_view name, const std::vector<Mailbox>& m
   std::vector<std::string> tokens;
   for (size_t i = 0; i < mailboxes.size(); ++i) {
     const Mailbox& m = mailboxes[i];
-    if (m.display_name.empty() || m.display_name == m.address) {
+    // Blanks around a name mean nothing, and readers differ on whether an
+    // encoded word's trailing blank is part of the name.
+    const std::string_view name = Trim(m.display_name);
+    if (name.empty() || name == m.address) {
       tokens.push_back(m.address);
     } else {
-      for (std::string& t : PhraseTokens(m.display_name)) tokens.push_back(std::move(t));
+      for (std::string& t : PhraseTokens(name)) tokens.push_back(std::move(t));
       tokens.push_back("<" + m.address + ">");
     }
     if (i + 1 < mailboxes.size()) tokens.back() += ',';

@@ -24,8 +24,10 @@ enum class WordContext { kText, kPhrase };
 
 // Splits UTF-8 text into RFC 2047 encoded words ("=?utf-8?Q?...?=" or B), each at
 // most max_word characters (<= 75) and each holding whole characters only, so no
-// UTF-8 sequence is split. Q is used when it is not longer than B. Invalid UTF-8
-// bytes are kept as single bytes.
+// UTF-8 sequence is split. Every B word but the last holds a multiple of 3 bytes
+// (no padding), so the words also decode when a reader joins them first. Q is
+// used when it is not longer than B, or when the text cannot be cut that way.
+// Invalid UTF-8 bytes are kept as single bytes.
 std::vector<std::string> EncodeWords(std::string_view utf8, WordContext context,
                                      size_t max_word = 66);
 
@@ -52,7 +54,8 @@ bool IsMailAddress(std::string_view address);
 std::vector<std::string> PhraseTokens(std::string_view utf8);
 
 // An address field (From, To, Cc, Bcc): mailboxes separated by ", ", folded between
-// mailboxes or between the words of a display name.
+// mailboxes or between the words of a display name. Blanks around a display name
+// are dropped; a name that is empty or equal to the address is left out.
 std::string FoldAddressList(std::string_view name, const std::vector<Mailbox>& mailboxes);
 
 // "Tue, 14 Mar 2023 15:09:26 +0000" (RFC 5322 3.3, UTC).

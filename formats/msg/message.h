@@ -89,6 +89,10 @@ struct Message {
   std::string subject;
   Address sender;              // PidTagSender*
   Address sent_representing;   // PidTagSentRepresenting*
+  // PidTagCreator* and PidTagLastModifier*: name, the DN of the entry id (type
+  // "EX") or the SMTP address of a one-off one, and PidTag*SmtpAddress.
+  Address creator;
+  Address last_modifier;
   std::vector<Recipient> recipients;
   std::vector<Attachment> attachments;
 

@@ -20,6 +20,10 @@ constexpr const char* kPropertyStreamName = "__properties_version1.0";
 constexpr std::array<uint8_t, 16> kOneOffProviderUid = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
                                                         0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
 
+// The provider UID of Exchange address-book entry ids ([MS-OXCDATA] 2.2.5.2).
+constexpr std::array<uint8_t, 16> kExchangeProviderUid = {0xDC, 0xA7, 0x40, 0xC8, 0xC0, 0x42, 0x10, 0x1A,
+                                                          0xB4, 0xB9, 0x08, 0x00, 0x2B, 0x2F, 0xE1, 0x82};
+
 std::string_view AsChars(Bytes bytes) {
   return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
@@ -104,6 +108,24 @@ std::optional<OneOffEntryId> ParseOneOffEntryId(Bytes bytes, uint32_t codepage) 
   id.address_type = std::move(*type);
   id.address = std::move(*address);
   return id;
+}
+
+std::optional<std::string> ParseExchangeEntryId(Bytes bytes) {
+  ByteReader r(bytes);
+  std::optional<uint32_t> flags = r.ReadU32Le();
+  std::optional<Bytes> uid = r.ReadBytes(16);
+  std::optional<uint32_t> version = r.ReadU32Le();
+  std::optional<uint32_t> type = r.ReadU32Le();
+  if (!flags || !uid || !version || !type || !std::equal(uid->begin(), uid->end(), kExchangeProviderUid.begin())) {
+    return std::nullopt;
+  }
+  // The DN runs to its NUL, which must be inside the blob; a DN is ASCII.
+  const std::string_view rest = AsChars(bytes.subspan(r.offset()));
+  const size_t nul = rest.find('\0');
+  if (nul == std::string_view::npos || nul == 0) return std::nullopt;
+  const std::string_view dn = rest.substr(0, nul);
+  if (!std::all_of(dn.begin(), dn.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) return std::nullopt;
+  return std::string(dn);
 }
 
 namespace {

@@ -55,6 +55,11 @@ struct OneOffEntryId {
 // are decoded with `codepage`.
 std::optional<OneOffEntryId> ParseOneOffEntryId(Bytes bytes, uint32_t codepage);
 
+// The X.500 DN that an Exchange address-book entry id ([MS-OXCDATA] 2.2.5.2)
+// names; nullopt for any other entry id, or one whose DN is not printable ASCII
+// ended by a NUL inside the blob.
+std::optional<std::string> ParseExchangeEntryId(Bytes bytes);
+
 // The named-property map of a file (root storage __nameid_version1.0): which
 // property id (0x8000 and up) stands for a (property set, name) pair. Embedded
 // messages use the map of the root.

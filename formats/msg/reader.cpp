@@ -55,9 +55,15 @@ constexpr uint16_t kAttachFlags = 0x3714;
 constexpr uint16_t kSmtpAddress = 0x39FE;
 constexpr uint16_t kInternetCodepage = 0x3FDE;
 constexpr uint16_t kMessageLocaleId = 0x3FF1;
+constexpr uint16_t kCreatorName = 0x3FF8;
+constexpr uint16_t kCreatorEntryId = 0x3FF9;
+constexpr uint16_t kLastModifierName = 0x3FFA;
+constexpr uint16_t kLastModifierEntryId = 0x3FFB;
 constexpr uint16_t kMessageCodepage = 0x3FFD;
 constexpr uint16_t kSenderSmtpAddress = 0x5D01;
 constexpr uint16_t kSentRepresentingSmtpAddress = 0x5D02;
+constexpr uint16_t kCreatorSmtpAddress = 0x5D0A;
+constexpr uint16_t kLastModifierSmtpAddress = 0x5D0B;
 constexpr uint16_t kRecipientDisplayName = 0x5FF6;
 constexpr uint16_t kAttachmentHidden = 0x7FFE;
 
@@ -108,27 +114,39 @@ std::optional<StreamRef> StreamOf(const PropertyBag& bag, uint16_t id, uint16_t 
   return StreamRef(&bag.file(), *e, bag.file().entry(*e).size);
 }
 
+// Property ids of one address group; 0 where the group has no such property
+// (the creator and the last modifier are known by entry id only).
 struct AddressIds {
   uint16_t name, address, address_type, smtp_address, entry_id;
 };
 
 // Fills one address group. The SMTP address comes from the dedicated property,
-// else from a one-off entry id whose address type is SMTP.
+// else from a one-off entry id whose address type is SMTP. A group without an
+// address of its own takes the DN of an Exchange entry id, as type "EX".
 Status ReadAddress(const PropertyBag& bag, const AddressIds& ids, std::span<const uint32_t> cps, Address& out) {
-  if (Status s = ReadString(bag, ids.name, cps, out.name); !s) return s;
-  if (Status s = ReadString(bag, ids.address, cps, out.address); !s) return s;
-  if (Status s = ReadString(bag, ids.address_type, cps, out.address_type); !s) return s;
-  if (Status s = ReadString(bag, ids.smtp_address, cps, out.smtp_address); !s) return s;
+  for (const auto& [id, text] : {std::pair{ids.name, &out.name}, std::pair{ids.address, &out.address},
+                                 std::pair{ids.address_type, &out.address_type},
+                                 std::pair{ids.smtp_address, &out.smtp_address}}) {
+    if (id == 0) continue;
+    if (Status s = ReadString(bag, id, cps, *text); !s) return s;
+  }
   std::optional<cfb::EntryId> entry_id_stream = bag.FindStream(ids.entry_id, kPtBinary);
   // An entry id is a few hundred bytes; a larger one is not a one-off entry id
   // and is skipped rather than read.
-  if (out.smtp_address.empty() && entry_id_stream &&
+  if ((out.smtp_address.empty() || out.address.empty()) && entry_id_stream &&
       bag.file().entry(*entry_id_stream).size <= limits::kMaxEntryIdBytes) {
     Result<std::optional<std::vector<uint8_t>>> entry_id = bag.GetBinary(ids.entry_id, limits::kMaxEntryIdBytes);
     if (!entry_id) return std::move(entry_id).error();
     if (*entry_id) {
       std::optional<OneOffEntryId> one_off = ParseOneOffEntryId(**entry_id, cps.front());
-      if (one_off && EqualsIgnoreCase(one_off->address_type, "SMTP")) out.smtp_address = one_off->address;
+      if (one_off && EqualsIgnoreCase(one_off->address_type, "SMTP") && out.smtp_address.empty()) {
+        out.smtp_address = one_off->address;
+      }
+      std::optional<std::string> dn = ParseExchangeEntryId(**entry_id);
+      if (dn && out.address.empty()) {
+        out.address = std::move(*dn);
+        out.address_type = "EX";
+      }
     }
   }
   return {};
@@ -322,6 +340,18 @@ Result<Message> ReadItem(const cfb::CompoundFile& file,
                              {kSentRepresentingName, kSentRepresentingEmailAddress, kSentRepresentingAddressType,
                               kSentRepresentingSmtpAddress, kSentRepresentingEntryId},
                              string_cps, m.sent_representing);
+      !s) {
+    return std::move(s).error();
+  }
+
+  // Who created and who last changed the item: an Exchange DN beside an SMTP
+  // address, which may name the sender or a recipient known only by DN.
+  if (Status s = ReadAddress(bag, {kCreatorName, 0, 0, kCreatorSmtpAddress, kCreatorEntryId}, string_cps, m.creator);
+      !s) {
+    return std::move(s).error();
+  }
+  if (Status s = ReadAddress(bag, {kLastModifierName, 0, 0, kLastModifierSmtpAddress, kLastModifierEntryId},
+                             string_cps, m.last_modifier);
       !s) {
     return std::move(s).error();
   }

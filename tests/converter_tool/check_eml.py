@@ -12,8 +12,12 @@ embedded message in turn:
   body_words words of the plain body to look for in the text of the HTML body,
              body_words_min of them at least (all when absent)
   signed     true when the body must be the stored multipart/signed entity
+  content_ids  the Content-IDs the item's attachments carry
   attachments  list of {"name", "file"} (bytes to compare) or {"name"} (name
                only) or {"name", "message": {...}} (an embedded message)
+A second, independent reader (GMime, through the gi bindings) must decode From,
+To, Cc, Subject and every part's file name exactly as the email package does;
+without the gi module that comparison is skipped with a note on stderr.
 Prints one line per problem and exits with 1 when there is any.
 """
 import email
@@ -24,6 +28,11 @@ import json
 import re
 import sys
 import urllib.parse
+
+try:
+    import gi
+except ImportError:
+    gi = None
 
 problems = []
 RAW = b""
@@ -108,7 +117,9 @@ def check_message(msg, exp, where):
     if len(words) - len(missing) < exp.get("body_words_min", len(words)):
         problem(where, f"body lacks {missing!r}")
 
-    # Every cid: in the HTML names a part of this message.
+    # Every cid: in the HTML that names an attachment of the item names a part of
+    # this message (an item may refer to images it does not carry).
+    carried = {urllib.parse.unquote(c.strip().strip("<>")).lower() for c in exp.get("content_ids", [])}
     content_ids = set()
     for part in msg.walk():
         cid = part.get("Content-ID")
@@ -116,7 +127,7 @@ def check_message(msg, exp, where):
             content_ids.add(urllib.parse.unquote(str(cid).strip().strip("<>")).lower())
     for ref in re.findall(r"(?i)cid:([^\"'()<>\s]+)", body.get_content()):
         ref = urllib.parse.unquote(ref).lower()
-        if ref not in content_ids:
+        if ref not in content_ids and ref in carried:
             problem(where, f"cid:{ref} resolves to no part")
 
     # Attachments: every expected one appears once, by name, with its bytes.
@@ -157,6 +168,74 @@ def check_message(msg, exp, where):
         problem(where, f"unexpected part {extra.get_content_type()} {extra.get_filename()!r}")
 
 
+def python_reading(msg):
+    """From, To, Cc as (name, address), Subject, and every part's file name, as the
+    email package decodes them; message/rfc822 parts are read in turn."""
+    def mailboxes(field):
+        return [[a.display_name, a.addr_spec] for v in msg.get_all(field) or [] for a in v.addresses]
+    parts = []
+    for part in leaf_parts(msg):
+        inner = part.get_payload()[0] if part.get_content_type() == "message/rfc822" else None
+        parts.append([part.get_filename(), python_reading(inner) if inner is not None else None])
+    return {"from": mailboxes("From"), "to": mailboxes("To"), "cc": mailboxes("Cc"),
+            "subject": str(msg["Subject"] or ""), "parts": parts}
+
+
+def gmime_reading(message):
+    """The same fields as python_reading, as GMime decodes them."""
+    from gi.repository import GMime
+
+    def mailboxes(address_list):
+        count = address_list.length() if address_list else 0
+        return [[a.get_name() or "", a.get_addr()] for a in map(address_list.get_address, range(count))]
+
+    def leaves(obj):
+        if isinstance(obj, GMime.Multipart):
+            for i in range(obj.get_count()):
+                yield from leaves(obj.get_part(i))
+        elif obj is not None:
+            yield obj
+
+    parts = []
+    for obj in leaves(message.get_mime_part()):
+        if isinstance(obj, GMime.Part):
+            name = obj.get_filename()
+        else:
+            name = obj.get_content_disposition_parameter("filename") or obj.get_content_type_parameter("name")
+        inner = obj.get_message() if isinstance(obj, GMime.MessagePart) else None
+        parts.append([name, gmime_reading(inner) if inner is not None else None])
+    return {"from": mailboxes(message.get_from()), "to": mailboxes(message.get_to()),
+            "cc": mailboxes(message.get_cc()), "subject": message.get_subject() or "", "parts": parts}
+
+
+def compare_readers(data, msg):
+    if gi is None:
+        print("check_eml.py: no gi module (python3-gi, gir1.2-gmime-3.0): GMime reading skipped", file=sys.stderr)
+        return
+    gi.require_version("GMime", "3.0")
+    from gi.repository import GMime
+    GMime.init()
+    parser = GMime.Parser.new_with_stream(GMime.StreamMem.new_with_buffer(data))
+    theirs = gmime_reading(parser.construct_message(None))
+    ours = python_reading(msg)
+
+    def walk(a, b, where):
+        for field in ("from", "to", "cc", "subject"):
+            # Blanks that end a header line are not kept by every reader.
+            if field == "subject" and a[field].strip() == b[field].strip():
+                continue
+            if a[field] != b[field]:
+                problem(where, f"GMime reads {field} {b[field]!r}, email package {a[field]!r}")
+        if [n for n, _ in a["parts"]] != [n for n, _ in b["parts"]]:
+            problem(where, f"GMime reads part names {[n for n, _ in b['parts']]!r}, "
+                           f"email package {[n for n, _ in a['parts']]!r}")
+        for (name, x), (_, y) in zip(a["parts"], b["parts"]):
+            if x is not None and y is not None:
+                walk(x, y, f"{where} > {name}")
+
+    walk(ours, theirs, "message")
+
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__)
@@ -176,6 +255,7 @@ def main():
         exp = json.load(f)
     msg = email.message_from_bytes(data, policy=email.policy.default)
     check_message(msg, exp, "message")
+    compare_readers(data, msg)
     for p in problems:
         print(p)
     return 1 if problems else 0

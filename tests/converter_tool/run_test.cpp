@@ -57,7 +57,8 @@ FixtureMessage RichMail() {
   m.recipients.push_back(msg_fixture::SmtpRecipient(3, "Archive", "archive@example.com"));
   m.attachments.push_back(msg_fixture::FileAttachment("photo.jpg", "image/jpeg", RandomBytes(5000, 1), "photo1@mailvane"));
   m.attachments.push_back(msg_fixture::FileAttachment("Prüfbericht März 2026.pdf", "application/pdf", RandomBytes(300000, 2)));
-  m.attachments.push_back(msg_fixture::FileAttachment("empty.txt", "text/plain", {}));
+  // Characters file systems forbid stay in the name (RFC 2231 carries them).
+  m.attachments.push_back(msg_fixture::FileAttachment("say \"hi\": v2?.txt", "text/plain", {}));
   FixtureAttachment forwarded;
   forwarded.props.Long(0x3705, 5).Unicode(0x3001, "Earlier thread");
   forwarded.embedded = std::make_shared<FixtureMessage>(Mail("Earlier thread"));

@@ -112,13 +112,16 @@ inline std::string JsonString(std::string_view s) {
 }
 
 // Up to six words of the plain body (letters and digits, four or more) that the
-// HTML body must show too.
+// HTML body must show too. Link targets, which the plain body shows as <url>
+// after the link's text, are no words of the text.
 inline std::vector<std::string> BodyWords(const formats::msg::Message& m) {
   std::vector<std::string> words;
   if (!m.body) return words;
   std::string word;
+  bool in_link = false;
   for (char c : *m.body + " ") {
-    if (std::isalnum(static_cast<unsigned char>(c))) {
+    if (c == '<' || c == '>') in_link = c == '<';
+    if (std::isalnum(static_cast<unsigned char>(c)) && !in_link) {
       word += c;
       continue;
     }
@@ -176,6 +179,11 @@ inline std::string Expectation(const formats::msg::Message& m, const std::string
     const size_t n = BodyWords(m).size();
     j += ", \"body_words_min\": " + std::to_string(m.html ? (n + 1) / 2 : n);
   }
+  j += ", \"content_ids\": [";
+  for (size_t i = 0; i < m.attachments.size(); ++i) {
+    j += (i ? ", " : "") + JsonString(m.attachments[i].content_id);
+  }
+  j += "]";
   j += ", \"attachments\": [";
   bool first = true;
   for (const auto& a : m.attachments) {

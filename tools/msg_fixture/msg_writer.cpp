@@ -151,6 +151,15 @@ std::vector<uint8_t> OneOffEntryId(std::string_view name,
   return b;
 }
 
+std::vector<uint8_t> ExchangeEntryId(std::string_view dn) {
+  std::vector<uint8_t> b = {0,    0,    0,    0,    0xDC, 0xA7, 0x40, 0xC8, 0xC0, 0x42, 0x10, 0x1A,
+                            0xB4, 0xB9, 0x08, 0x00, 0x2B, 0x2F, 0xE1, 0x82, 1,    0,    0,    0,
+                            0,    0,    0,    0};  // flags, provider, version 1, type 0 (a mail user)
+  b.insert(b.end(), dn.begin(), dn.end());
+  b.push_back(0);
+  return b;
+}
+
 void SetSmtpSender(Properties& m, std::string_view name, std::string_view address) {
   m.Unicode(0x0C1A, name).Unicode(0x0C1F, address).Unicode(0x0C1E, "SMTP").Unicode(0x5D01, address);
   m.Binary(0x0C19, OneOffEntryId(name, "SMTP", address));

@@ -89,6 +89,9 @@ std::vector<uint8_t> OneOffEntryId(std::string_view name,
                                    std::string_view address,
                                    bool unicode = true);
 
+// An Exchange address-book entry id naming the X.500 DN `dn`.
+std::vector<uint8_t> ExchangeEntryId(std::string_view dn);
+
 // Sender and sent-representing groups of an SMTP sender (names, address type,
 // addresses, SMTP addresses, one-off entry ids), Unicode.
 void SetSmtpSender(Properties& message, std::string_view name, std::string_view address);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -341,14 +342,6 @@ const Damage kDamages[] = {
     {"two_storages_share_a_subtree", 3, 0,
      [](CompoundImage& i) { i.SetEntryLink(Id(i, "sub"), Link::kChild, i.U32At(i.EntryOffset(0) + 0x4C)); },
      ErrorCode::kBadDirectory},
-    {"link_beyond_directory", 3, 0, [](CompoundImage& i) { i.SetEntryLink(Id(i, "small"), Link::kRight, 5000); },
-     ErrorCode::kBadDirectory},
-    {"link_to_unused_entry", 3, 0, [](CompoundImage& i) { i.SetEntryLink(Id(i, "small"), Link::kRight, 7); },
-     ErrorCode::kBadDirectory},
-    {"link_to_entry_of_unknown_type", 3, 0, [](CompoundImage& i) { i.SetEntryType(Id(i, "small2"), 9); },
-     ErrorCode::kBadDirectory},
-    {"second_root_in_tree", 3, 0, [](CompoundImage& i) { i.SetEntryType(Id(i, "small2"), 5); },
-     ErrorCode::kBadDirectory},
     {"file_cut_inside_a_stream", 3, 0, [](CompoundImage& i) { i.bytes.resize(i.bytes.size() - 1000); },
      ErrorCode::kBadSector},
 };
@@ -357,6 +350,98 @@ INSTANTIATE_TEST_SUITE_P(Faults,
                          DamagedFileTest,
                          ::testing::ValuesIn(kDamages),
                          [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
+
+// Every path below the root that the tree reaches, "sub/inner" for nested ones.
+std::set<std::string> ReachedPaths(const CompoundFile& file) {
+  std::set<std::string> paths;
+  std::vector<std::pair<EntryId, std::string>> pending = {{kRootEntry, ""}};
+  while (!pending.empty()) {
+    auto [storage, prefix] = pending.back();
+    pending.pop_back();
+    for (EntryId id : file.Children(storage)) {
+      const std::string path = prefix + file.entry(id).name;
+      paths.insert(path);
+      if (file.entry(id).is_storage()) pending.push_back({id, path + "/"});
+    }
+  }
+  return paths;
+}
+
+// Damage that cannot loop, reach an entry or sector twice or cost more than the
+// file is read around: the rest opens and reads, and a warning names the code
+// and the offset of the bad link. In the base file the root's tree is
+// sub (left big, right small, whose right is small2), sub holds inner (right
+// inner_big), and entry 7 is unused.
+struct Tolerated {
+  const char* name;
+  std::function<void(CompoundImage&)> apply;
+  std::function<uint64_t(const CompoundImage&)> where;  // offset of the bad link
+  ErrorCode code;
+  std::set<std::string> lost;  // paths no longer reached
+};
+
+void PrintTo(const Tolerated& t, std::ostream* os) {
+  *os << t.name;
+}
+
+class ToleratedDamageTest : public ::testing::TestWithParam<Tolerated> {};
+
+TEST_P(ToleratedDamageTest, ReadsWhatRemainsWithAWarning) {
+  const Tolerated& t = GetParam();
+  CompoundImage img = BaseFile();
+  std::set<std::string> expected;
+  for (const std::string& path : img.entry_paths) {
+    if (!path.empty() && !t.lost.count(path)) expected.insert(path);
+  }
+  t.apply(img);
+  EXPECT_EQ(OpenAndReadAll(img.bytes), std::nullopt);
+  Result<CompoundFile> file = CompoundFile::Open(img.bytes);
+  ASSERT_TRUE(file) << file.error().detail;
+  EXPECT_EQ(ReachedPaths(*file), expected);
+  const std::string tail =
+      std::string("(") + ErrorCodeName(t.code) + " at offset " + std::to_string(t.where(img)) + ")";
+  ASSERT_FALSE(file->warnings().empty());
+  EXPECT_TRUE(std::any_of(file->warnings().begin(), file->warnings().end(),
+                          [&](const std::string& w) { return w.ends_with(tail); }))
+      << tail << " in " << file->warnings().front();
+}
+
+uint64_t LinkAt(const CompoundImage& img, const char* path, Link link) {
+  return img.EntryOffset(Id(img, path)) + (link == Link::kLeft ? 0x44 : link == Link::kRight ? 0x48 : 0x4C);
+}
+
+const Tolerated kTolerated[] = {
+    {"link_beyond_directory", [](CompoundImage& i) { i.SetEntryLink(Id(i, "small2"), Link::kRight, 5000); },
+     [](const CompoundImage& i) { return LinkAt(i, "small2", Link::kRight); }, ErrorCode::kBadDirectory, {}},
+    {"link_to_unused_entry", [](CompoundImage& i) { i.SetEntryLink(Id(i, "small"), Link::kRight, 7); },
+     [](const CompoundImage& i) { return LinkAt(i, "small", Link::kRight); }, ErrorCode::kBadDirectory, {"small2"}},
+    {"link_to_entry_of_unknown_type", [](CompoundImage& i) { i.SetEntryType(Id(i, "small2"), 9); },
+     [](const CompoundImage& i) { return LinkAt(i, "small", Link::kRight); }, ErrorCode::kBadDirectory, {"small2"}},
+    {"second_root_in_tree", [](CompoundImage& i) { i.SetEntryType(Id(i, "small2"), 5); },
+     [](const CompoundImage& i) { return LinkAt(i, "small", Link::kRight); }, ErrorCode::kBadDirectory, {"small2"}},
+    {"storage_child_link_to_unused_entry", [](CompoundImage& i) { i.SetEntryLink(Id(i, "sub"), Link::kChild, 7); },
+     [](const CompoundImage& i) { return LinkAt(i, "sub", Link::kChild); }, ErrorCode::kBadDirectory,
+     {"sub/inner", "sub/inner_big"}},
+    {"directory_chain_leaves_file",
+     [](CompoundImage& i) { i.SetFatEntry(i.directory_sectors[0], 0x00FFFFF0); },
+     [](const CompoundImage& i) { return i.FatEntryOffset(i.directory_sectors[0]); }, ErrorCode::kBadSector,
+     // Entries 4 and up are gone with the second directory sector, sub (4) among them.
+     {"small", "small2", "big", "sub", "sub/inner", "sub/inner_big"}},
+    {"directory_sector_cut_by_end_of_file",
+     [](CompoundImage& i) {
+       i.SetFatEntry(i.directory_sectors[0], static_cast<uint32_t>(i.bytes.size() / 512 - 1));
+       i.bytes.resize(i.bytes.size() + 100);  // the directory's second sector, cut short
+     },
+     [](const CompoundImage& i) { return i.bytes.size(); }, ErrorCode::kTruncated,
+     {"small", "small2", "big", "sub", "sub/inner", "sub/inner_big"}},
+    {"minifat_chain_leaves_file", [](CompoundImage& i) { i.SetFatEntry(i.minifat_sectors.back(), msg_fixture::kFreeSect); },
+     [](const CompoundImage& i) { return i.FatEntryOffset(i.minifat_sectors.back()); }, ErrorCode::kBadSector, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults,
+                         ToleratedDamageTest,
+                         ::testing::ValuesIn(kTolerated),
+                         [](const ::testing::TestParamInfo<Tolerated>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace formats::cfb

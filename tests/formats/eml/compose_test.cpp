@@ -196,7 +196,9 @@ TEST(ComposeTest, RecipientWithoutInternetAddressFails) {
   Result<mime::Message> out = ComposeMessage(m, content, Fixed());
   ASSERT_FALSE(out.ok());
   EXPECT_EQ(out.error().code, ErrorCode::kBadAddress);
-  EXPECT_EQ(out.error().detail, "Recipient \"Nobody\" has no Internet mail address");
+  EXPECT_EQ(out.error().detail,
+            "Recipient \"Nobody\" has no Internet mail address (\"Nobody\" has only an Exchange address and the file "
+            "holds no SMTP address)");
 
   // The same recipient is found by name in the original header of received mail.
   m.transport_headers = "Cc: Somebody <s@example.com>, Nobody <nobody@example.com>\r\n\r\n";
@@ -302,7 +304,7 @@ TEST(ComposeTest, ReferencedImagesGoInlineOthersAttach) {
   m.attachments.push_back(File("photo.png", "image/png", "img@1"));  // referenced by cid (case, %-escape)
   m.attachments.push_back(File("logo.png", "", ""));
   m.attachments.back().content_location = "logo.png";  // referenced by location
-  m.attachments.push_back(File("unused.png", "image/png", "other@1"));  // content id nobody uses
+  m.attachments.push_back(File("unused.png", "image/png", "other@1"));  // content id nobody uses: attached, keeps it
   m.attachments.push_back(File("report.pdf"));
   m.attachments.push_back(File("pic.gif"));  // referenced by its bare file name
   FakeContent content;
@@ -322,6 +324,7 @@ TEST(ComposeTest, ReferencedImagesGoInlineOthersAttach) {
   EXPECT_EQ(related.parts[2].fields.at(0).first, "Content-Location");
   EXPECT_EQ(related.parts[3].fields.at(0), (std::pair<std::string, std::string>{"Content-Location", "pic.gif"}));
   EXPECT_EQ(mixed.parts[1].disposition_params.at(0).value, "unused.png");
+  EXPECT_EQ(mixed.parts[1].fields, (std::vector<std::pair<std::string, std::string>>{{"Content-ID", "<other@1>"}}));
   EXPECT_EQ(mixed.parts[2].media_type, "application/pdf");
   const std::string text = Written(*out);
   EXPECT_NE(text.find("JVBERg=="), std::string::npos);  // "%PDF" streamed through base64
@@ -455,8 +458,9 @@ TEST(ComposeHelpersTest, FileNamesAndMetaCharset) {
   } rows[] = {{"report.pdf", "report.pdf"},
               {"C:\\temp\\..\\evil.exe", "evil.exe"},
               {"../../etc/passwd", "passwd"},
-              {"a\x01:b*?\"<>|.txt", "ab.txt"},
-              {"  .hidden. ", "hidden"},
+              {"a\x01:b*?\"<>|.txt", "a:b*?\"<>|.txt"},
+              {" .hidden. ", " .hidden. "},
+              {"   ", ""},
               {std::string(300, 'x'), std::string(255, 'x')},
               {std::string(254, 'x') + "é", std::string(254, 'x')}};
   for (const Row& r : rows) EXPECT_EQ(SanitizeFileName(r.in), r.out) << r.in;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -89,6 +90,110 @@ TEST(ConvertBytesTest, BrokenInputIsAnErrorNotACrash) {
     if (cut < 512) {
       EXPECT_FALSE(st.ok()) << cut;  // not even a compound file header
     }
+  }
+}
+
+// Who the parties are, by the rule that finds each one's Internet address. The
+// sender of every row is known by Exchange DN only unless the row says more.
+constexpr char kJaneDn[] = "/O=ORG/OU=EXCHANGE ADMINISTRATIVE GROUP (FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=JDOE";
+constexpr char kJaneDnLower[] = "/o=org/ou=exchange administrative group (fydibohf23spdlt)/cn=recipients/cn=jdoe";
+constexpr char kOtherDn[] = "/O=ORG/OU=EXCHANGE ADMINISTRATIVE GROUP (FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=PLEE";
+
+void SetExchangeSender(msg_fixture::Properties& p, std::string_view name, std::string_view dn) {
+  p.Unicode(0x0C1A, name).Unicode(0x0C1E, "EX").Unicode(0x0C1F, dn).Binary(0x0C19, msg_fixture::ExchangeEntryId(dn));
+  p.Unicode(0x0042, name).Unicode(0x0064, "EX").Unicode(0x0065, dn).Binary(0x0041, msg_fixture::ExchangeEntryId(dn));
+}
+
+TEST(ConvertBytesTest, AddressesAreFoundWhereverTheFileSaysWhoThePartiesAre) {
+  using msg_fixture::Properties;
+  struct Row {
+    const char* rule;
+    std::function<void(FixtureMessage&)> set;
+    std::string from, to;  // header lines expected; from empty: the conversion fails with `to` as its line
+    const char* sender_address = kJaneDn;  // under type EX
+  } const rows[] = {
+      {"dn_match_by_recipient_row",
+       [](FixtureMessage& m) {
+         m.recipients.push_back(Properties().Long(0x0C15, 2).Unicode(0x3001, "Jane").Unicode(0x3002, "EX")
+                                    .Unicode(0x3003, kJaneDnLower).Unicode(0x39FE, "jane@corp.example"));
+       },
+       "From: Jane Doe <jane@corp.example>", "To: Ann <ann@example.org>"},
+      {"dn_match_by_creator",
+       [](FixtureMessage& m) {
+         m.props.Binary(0x3FF9, msg_fixture::ExchangeEntryId(kJaneDnLower)).Unicode(0x5D0A, "jane@corp.example");
+       },
+       "From: Jane Doe <jane@corp.example>", "To: Ann <ann@example.org>"},
+      {"dn_match_by_last_modifier",
+       [](FixtureMessage& m) {
+         m.props.Binary(0x3FFB, msg_fixture::ExchangeEntryId(kJaneDn)).Unicode(0x5D0B, "jane@corp.example");
+       },
+       "From: Jane Doe <jane@corp.example>", "To: Ann <ann@example.org>"},
+      {"recipient_known_by_dn_of_the_last_modifier",
+       [](FixtureMessage& m) {
+         m.recipients.push_back(Properties().Long(0x0C15, 1).Unicode(0x3001, "Pat Lee").Unicode(0x3002, "EX")
+                                    .Unicode(0x3003, kOtherDn));
+         m.props.Binary(0x3FFB, msg_fixture::ExchangeEntryId(kOtherDn)).Unicode(0x5D0B, "pat@corp.example");
+         m.props.Unicode(0x5D01, "jane@corp.example");
+       },
+       "From: Jane Doe <jane@corp.example>", "To: Ann <ann@example.org>, Pat Lee <pat@corp.example>"},
+      {"creator_with_another_dn_is_not_the_sender",
+       [](FixtureMessage& m) {
+         m.props.Unicode(0x3FF8, "Jane Doe").Binary(0x3FF9, msg_fixture::ExchangeEntryId(kOtherDn));
+         m.props.Unicode(0x5D0A, "pat@corp.example");
+       },
+       "",
+       "Sender has no Internet mail address (\"Jane Doe\" has only an Exchange address and the file holds no SMTP "
+       "address)"},
+      {"creator_entry_id_cut_before_its_dn_ends",
+       [](FixtureMessage& m) {
+         std::vector<uint8_t> id = msg_fixture::ExchangeEntryId(kJaneDn);
+         id.pop_back();
+         m.props.Binary(0x3FF9, id).Unicode(0x5D0A, "jane@corp.example");
+       },
+       "", "Sender has no Internet mail address (\"Jane Doe\" has only an Exchange address and the file holds no SMTP "
+           "address)"},
+      {"smtp_form_address_under_type_ex",
+       [](FixtureMessage& m) {
+         m.recipients.push_back(
+             Properties().Long(0x0C15, 1).Unicode(0x3001, "Pat").Unicode(0x3002, "EX").Unicode(0x3003, "pat@example.org"));
+       },
+       "From: Jane Doe <jane@corp.example>", "To: Ann <ann@example.org>, Pat <pat@example.org>", "jane@corp.example"},
+      {"name_that_is_an_address",
+       [](FixtureMessage& m) {
+         m.props.Unicode(0x5D01, "jane@corp.example");
+         m.recipients.push_back(Properties().Long(0x0C15, 1).Unicode(0x3001, "pat@example.org"));
+       },
+       "From: Jane Doe <jane@corp.example>", "To: Ann <ann@example.org>, pat@example.org"},
+      {"empty_row_is_skipped",
+       [](FixtureMessage& m) {
+         m.props.Unicode(0x5D01, "jane@corp.example");
+         m.recipients.push_back(Properties().Long(0x0C15, 1));
+       },
+       "From: Jane Doe <jane@corp.example>", "To: Ann <ann@example.org>"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.rule);
+    FixtureMessage m;
+    m.props.Unicode(0x001A, "IPM.Note").Unicode(0x0037, "Status").Unicode(0x1000, "text");
+    m.props.Time(0x0039, msg_fixture::FileTime(2026, 3, 14, 15, 9, 26));
+    SetExchangeSender(m.props, "Jane Doe", row.sender_address);
+    m.recipients.push_back(msg_fixture::SmtpRecipient(1, "Ann", "ann@example.org"));
+    row.set(m);
+    const auto image = msg_fixture::WriteMsg(m);
+    formats::mime::StringSink sink;
+    formats::Status st = formats::eml::ConvertBytes(image.bytes, sink, FixedCompose(), FixedBoundaries());
+    if (row.from.empty()) {
+      EXPECT_EQ(st.ok() ? "converted" : st.error().detail, row.to);
+      continue;
+    }
+    if (!st.ok()) {
+      ADD_FAILURE() << st.error().detail;
+      continue;
+    }
+    std::string head = sink.str().substr(0, sink.str().find("\r\n\r\n") + 2);
+    for (size_t fold; (fold = head.find("\r\n ")) != std::string::npos;) head.replace(fold, 3, " ");
+    EXPECT_NE(head.find(row.from + "\r\n"), std::string::npos) << head;
+    EXPECT_NE(head.find(row.to + "\r\n"), std::string::npos) << head;
   }
 }
 
