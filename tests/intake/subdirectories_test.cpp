@@ -10,7 +10,7 @@
 
 #include "intake/folder_picker.h"
 #include "platform/error_report.h"
-#include "tests/intake/unprivileged.h"
+#include "tests/support/unprivileged.h"
 #include "tests/support/scripted_dialogs.h"
 
 using testing_support::ScriptedDialogs;
