@@ -273,8 +273,12 @@ QString Form1::AppTitleFor(const QString& product_name) {
 void Form1::SetAppTitle() { dialogs_.SetAppTitle(AppTitleFor(QLatin1String(kProductName))); }
 
 QString Form1::DesktopFolder() {
-  const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
   if (desktop.isEmpty()) throw platform::Failure("The desktop folder could not be found");
+  // The lookup names a desktop folder even where none was ever made (servers,
+  // minimal installs, desktops named in another language); offering it would
+  // make the first run fail with "Folder does not exist".
+  if (!platform::IsFolder(desktop)) desktop = QDir::homePath();
   QString folder = QDir::toNativeSeparators(desktop);
   if (!EndsWithSeparator(folder)) folder += QDir::separator();
   return folder;

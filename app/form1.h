@@ -105,8 +105,9 @@ class Form1 : public QWidget {
   // clearing runs nothing.
   void SetOptionValue(QRadioButton* option, bool selected);
 
-  // The desktop folder with a trailing separator; throws platform::Failure when
-  // the platform has none.
+  // The desktop folder with a trailing separator, or the home folder when the
+  // desktop folder does not exist; throws platform::Failure when the platform
+  // names no desktop folder at all.
   static QString DesktopFolder();
 
  public slots:
