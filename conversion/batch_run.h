@@ -68,7 +68,10 @@ struct BatchOptions {
 };
 
 // The run. `conversion_busy` is the window's ConversionBusy flag: a call while it
-// is set does nothing, and it is clear again when the call returns.
+// is set does nothing, and it is clear again when the call returns. A result
+// that cannot be moved to its target is kept in the working folder under the
+// target's file name, never over a file there, or else removed; the report of
+// the failed move says which.
 void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_busy,
                         const BatchOptions& options = {});
 
