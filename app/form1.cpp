@@ -52,7 +52,8 @@ Form1::Form1(Form1Deps deps, QWidget* parent)
       end_program_(std::move(deps.end_program)) {
   if (!end_program_) {
     // Closing the window ends the process at once: every setting was written
-    // when it changed, and a run in progress is abandoned, not finished.
+    // when it changed, and a run in progress is abandoned, not finished (its
+    // converter was ended first).
     end_program_ = [] {
       std::fflush(nullptr);
       std::_Exit(0);
@@ -223,6 +224,9 @@ void Form1::Form_Load() {
 
 void Form1::closeEvent(QCloseEvent* event) {
   event->accept();
+  // A converter left running would write its result after nobody is left to
+  // move it, under a generated name.
+  running_tool_.End();
   end_program_();
 }
 

@@ -122,7 +122,8 @@ QString KeepResultAfterFailedMove(const QString& result, const QString& kept) {
 int ProcessToolRunner::RunAndWait(const QString& program, const QStringList& arguments,
                                   ProgressSink* bar, const QString& text, int start_value,
                                   int total) {
-  return conversion::RunAndWait(program, arguments, bar, text, start_value, total, pump_, cycle_);
+  return conversion::RunAndWait(program, arguments, bar, text, start_value, total, pump_, cycle_,
+                                running_);
 }
 
 QString WithTrailingSeparator(const QString& folder) {

@@ -49,17 +49,20 @@ class ToolRunner {
                          const QString& text, int start_value, int total) = 0;
 };
 
-// The real runner: a process per call, waited for in cycles of `cycle`.
+// The real runner: a process per call, waited for in cycles of `cycle`, and
+// watched by `running` (when given) while it runs.
 class ProcessToolRunner : public ToolRunner {
  public:
-  explicit ProcessToolRunner(platform::EventPump& pump, std::chrono::milliseconds cycle = kWaitCycle)
-      : pump_(pump), cycle_(cycle) {}
+  explicit ProcessToolRunner(platform::EventPump& pump, std::chrono::milliseconds cycle = kWaitCycle,
+                             RunningTool* running = nullptr)
+      : pump_(pump), cycle_(cycle), running_(running) {}
   int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
                  const QString& text, int start_value, int total) override;
 
  private:
   platform::EventPump& pump_;
   std::chrono::milliseconds cycle_;
+  RunningTool* running_;
 };
 
 struct BatchOptions {

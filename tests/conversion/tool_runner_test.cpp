@@ -191,6 +191,28 @@ class ToolRunnerTest : public QObject {
     QCOMPARE(RunAndWait("/bin/sh", {"-c", "sleep 0.05; exit 4"}, &bar, "t", 0, 1, pump, 10s), 4);
     QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
   }
+
+  // Ending the awaited program during the wait: asked to stop, it stops; one
+  // that ignores the request is killed after the grace time.
+  void EndingTheRunningTool_data() {
+    QTest::addColumn<QString>("script");
+    QTest::newRow("stops when asked") << "exec sleep 20";
+    QTest::newRow("ignores the request")
+        << "trap '' TERM; i=0; while [ $i -lt 2000 ]; do sleep 0.01; i=$((i+1)); done";
+  }
+  void EndingTheRunningTool() {
+    QFETCH(QString, script);
+    conversion::RunningTool running;
+    CallbackPump pump;
+    pump.on_yield = [&] {
+      if (pump.yields == 1) running.End(200ms);
+    };
+    QElapsedTimer timer;
+    timer.start();
+    RunAndWait("/bin/sh", {"-c", script}, nullptr, {}, 0, 1, pump, 20ms, &running);
+    QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+    running.End();  // nothing to end once the wait is over
+  }
 };
 
 QTEST_GUILESS_MAIN(ToolRunnerTest)
