@@ -108,7 +108,7 @@ QString KeepResultAfterFailedMove(const QString& result, const QString& kept) {
     return QStringLiteral("The result is kept as ") + kept + QStringLiteral(".");
   }
   const int error = errno;
-  if (::unlink(native_result.constData()) != 0) {
+  if (::unlink(native_result.constData()) != 0 && errno != ENOENT) {
     return QStringLiteral("The result is left as ") + result + QStringLiteral(".");
   }
   if (error == EEXIST) {
