@@ -112,7 +112,8 @@ QString KeepResultAfterFailedMove(const QString& result, const QString& kept) {
     return QStringLiteral("The result is left as ") + result + QStringLiteral(".");
   }
   if (error == EEXIST) {
-    return QStringLiteral("The result was not kept: ") + kept + QStringLiteral(" is already there.");
+    return QStringLiteral("The result was not kept: ") + kept +
+           QStringLiteral(" is already there.");
   }
   return QStringLiteral("The result was not kept.");
 }

@@ -53,7 +53,8 @@ class ToolRunner {
 // watched by `running` (when given) while it runs.
 class ProcessToolRunner : public ToolRunner {
  public:
-  explicit ProcessToolRunner(platform::EventPump& pump, std::chrono::milliseconds cycle = kWaitCycle,
+  explicit ProcessToolRunner(platform::EventPump& pump,
+                             std::chrono::milliseconds cycle = kWaitCycle,
                              RunningTool* running = nullptr)
       : pump_(pump), cycle_(cycle), running_(running) {}
   int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
