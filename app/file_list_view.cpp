@@ -97,3 +97,15 @@ void FileListView::dropEvent(QDropEvent* event) {
     event->ignore();
   }
 }
+
+QItemSelectionModel::SelectionFlags FileListView::selectionCommand(const QModelIndex& index,
+                                                                   const QEvent* event) const {
+  // A click on the empty area below the rows keeps the selected row: it may be
+  // the first half of a double-click, which removes that row.
+  if (!index.isValid() && event != nullptr &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+       event->type() == QEvent::MouseButtonDblClick)) {
+    return QItemSelectionModel::NoUpdate;
+  }
+  return QTreeWidget::selectionCommand(index, event);
+}

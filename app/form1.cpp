@@ -52,7 +52,8 @@ Form1::Form1(Form1Deps deps, QWidget* parent)
       end_program_(std::move(deps.end_program)) {
   if (!end_program_) {
     // Closing the window ends the process at once: every setting was written
-    // when it changed, and a run in progress is abandoned, not finished.
+    // when it changed, and a run in progress is abandoned, not finished (its
+    // converter was ended first).
     end_program_ = [] {
       std::fflush(nullptr);
       std::_Exit(0);
@@ -223,6 +224,9 @@ void Form1::Form_Load() {
 
 void Form1::closeEvent(QCloseEvent* event) {
   event->accept();
+  // A converter left running would write its result after nobody is left to
+  // move it, under a generated name.
+  running_tool_.End();
   end_program_();
 }
 
@@ -273,8 +277,12 @@ QString Form1::AppTitleFor(const QString& product_name) {
 void Form1::SetAppTitle() { dialogs_.SetAppTitle(AppTitleFor(QLatin1String(kProductName))); }
 
 QString Form1::DesktopFolder() {
-  const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
   if (desktop.isEmpty()) throw platform::Failure("The desktop folder could not be found");
+  // The lookup names a desktop folder even where none was ever made (servers,
+  // minimal installs, desktops named in another language); offering it would
+  // make the first run fail with "Folder does not exist".
+  if (!platform::IsFolder(desktop)) desktop = QDir::homePath();
   QString folder = QDir::toNativeSeparators(desktop);
   if (!EndsWithSeparator(folder)) folder += QDir::separator();
   return folder;

@@ -25,6 +25,7 @@
 #include "app/progress_bar.h"
 #include "app/screen_cursor.h"
 #include "app/settings_store.h"
+#include "conversion/tool_runner.h"
 #include "platform/dialogs.h"
 
 class QMimeData;
@@ -37,9 +38,9 @@ struct Form1Deps {
   // The folder that holds the program file, without a trailing separator.
   QString app_folder;
   ScreenCursor& screen_cursor;
-  // Runs when the window is closed: ends the program at once. Empty means
-  // the real thing (exit the process without running anything further);
-  // tests pass their own.
+  // Runs when the window is closed, after a converter the run waits for has
+  // been ended: ends the program at once. Empty means the real thing (exit the
+  // process without running anything further); tests pass their own.
   std::function<void()> end_program = {};
 };
 
@@ -105,8 +106,9 @@ class Form1 : public QWidget {
   // clearing runs nothing.
   void SetOptionValue(QRadioButton* option, bool selected);
 
-  // The desktop folder with a trailing separator; throws platform::Failure when
-  // the platform has none.
+  // The desktop folder with a trailing separator, or the home folder when the
+  // desktop folder does not exist; throws platform::Failure when the platform
+  // names no desktop folder at all.
   static QString DesktopFolder();
 
  public slots:
@@ -187,6 +189,8 @@ class Form1 : public QWidget {
   std::function<QByteArray()> conversion_tool_image;
 
  private:
+  // The converter the run is waiting for: closing the window ends it first.
+  conversion::RunningTool running_tool_;
 
   // --- intake (form1_intake.cpp) ---
   // Appends every sample file not yet listed, then offers to open the folder.

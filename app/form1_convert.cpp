@@ -50,7 +50,8 @@ class Form1Host : public conversion::BatchHost {
 
 void Form1::PushButton2_Click() {
   Form1Host host(*this);
-  conversion::ProcessToolRunner runner(Pump(), std::chrono::milliseconds(conversion_cycle_ms));
+  conversion::ProcessToolRunner runner(Pump(), std::chrono::milliseconds(conversion_cycle_ms),
+                                       &running_tool_);
   conversion::BatchOptions options;
   options.tool_folder = conversion_tool_folder;
   conversion::RunBatchConversion(host, runner, ConversionBusy, options);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -86,12 +87,44 @@ void CopyAcrossFileSystems(const QByteArray& from, const QString& to) {
   ::unlink(from.constData());
 }
 
+// Gives `from` the name `to` unless something is there already.
+bool RenameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
+  if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without that flag: a second name, then the first one goes.
+  if (::link(from.constData(), to.constData()) != 0) return false;
+  ::unlink(from.constData());
+  return true;
+}
+
+// After a failed move: keeps the result in the working folder under the
+// target's own name, never over a file there, and otherwise removes it, so no
+// file stays behind under the tool's generated name, where every further run
+// would add one more. Returns the sentence the report adds about it.
+QString KeepResultAfterFailedMove(const QString& result, const QString& kept) {
+  const QByteArray native_result = QFile::encodeName(result);
+  if (RenameWithoutReplacing(native_result, QFile::encodeName(kept))) {
+    return QStringLiteral("The result is kept as ") + kept + QStringLiteral(".");
+  }
+  const int error = errno;
+  if (::unlink(native_result.constData()) != 0 && errno != ENOENT) {
+    return QStringLiteral("The result is left as ") + result + QStringLiteral(".");
+  }
+  if (error == EEXIST) {
+    return QStringLiteral("The result was not kept: ") + kept +
+           QStringLiteral(" is already there.");
+  }
+  return QStringLiteral("The result was not kept.");
+}
+
 }  // namespace
 
 int ProcessToolRunner::RunAndWait(const QString& program, const QStringList& arguments,
                                   ProgressSink* bar, const QString& text, int start_value,
                                   int total) {
-  return conversion::RunAndWait(program, arguments, bar, text, start_value, total, pump_, cycle_);
+  return conversion::RunAndWait(program, arguments, bar, text, start_value, total, pump_, cycle_,
+                                running_);
 }
 
 QString WithTrailingSeparator(const QString& folder) {
@@ -241,7 +274,17 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
     // one cannot be told apart from attachments a failed run left behind, so
     // nothing is moved and the item counts as failed.
     if (fresh.size() == 1) {
-      guard.Step(146, [&] { MoveResultInPlace(working + fresh.front(), target); });
+      guard.Step(146, [&] {
+        const QString result = working + fresh.front();
+        try {
+          MoveResultInPlace(result, target);
+        } catch (const platform::Failure& failure) {
+          const QString kept = working + platform::FileNameOf(target);
+          throw platform::Failure((QString::fromUtf8(failure.what()) + QStringLiteral(". ") +
+                                   KeepResultAfterFailedMove(result, kept))
+                                      .toStdString());
+        }
+      });
     } else {
       guard.Step(148, [&] {
         host.Dialogs().ShowMessage(QStringLiteral("Failed to convert: ") + source);

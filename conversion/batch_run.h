@@ -49,17 +49,21 @@ class ToolRunner {
                          const QString& text, int start_value, int total) = 0;
 };
 
-// The real runner: a process per call, waited for in cycles of `cycle`.
+// The real runner: a process per call, waited for in cycles of `cycle`, and
+// watched by `running` (when given) while it runs.
 class ProcessToolRunner : public ToolRunner {
  public:
-  explicit ProcessToolRunner(platform::EventPump& pump, std::chrono::milliseconds cycle = kWaitCycle)
-      : pump_(pump), cycle_(cycle) {}
+  explicit ProcessToolRunner(platform::EventPump& pump,
+                             std::chrono::milliseconds cycle = kWaitCycle,
+                             RunningTool* running = nullptr)
+      : pump_(pump), cycle_(cycle), running_(running) {}
   int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
                  const QString& text, int start_value, int total) override;
 
  private:
   platform::EventPump& pump_;
   std::chrono::milliseconds cycle_;
+  RunningTool* running_;
 };
 
 struct BatchOptions {
@@ -68,7 +72,10 @@ struct BatchOptions {
 };
 
 // The run. `conversion_busy` is the window's ConversionBusy flag: a call while it
-// is set does nothing, and it is clear again when the call returns.
+// is set does nothing, and it is clear again when the call returns. A result
+// that cannot be moved to its target is kept in the working folder under the
+// target's file name, never over a file there, or else removed; the report of
+// the failed move says which.
 void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_busy,
                         const BatchOptions& options = {});
 

@@ -33,7 +33,31 @@ int StartErrorNumber(const QString& program) {
   return ENOEXEC;
 }
 
+// Watches a process for the length of one wait, however the wait is left.
+class WatchScope {
+ public:
+  WatchScope(RunningTool* running, QProcess* process) : running_(running) {
+    if (running_ != nullptr) running_->Watch(process);
+  }
+  ~WatchScope() {
+    if (running_ != nullptr) running_->Watch(nullptr);
+  }
+  WatchScope(const WatchScope&) = delete;
+  WatchScope& operator=(const WatchScope&) = delete;
+
+ private:
+  RunningTool* running_;
+};
+
 }  // namespace
+
+void RunningTool::End(std::chrono::milliseconds grace) {
+  if (process_ == nullptr || process_->state() == QProcess::NotRunning) return;
+  process_->terminate();
+  if (process_->waitForFinished(static_cast<int>(grace.count()))) return;
+  process_->kill();
+  process_->waitForFinished(-1);
+}
 
 int RoundHalfToEven(double value) {
   // nearbyint rounds by the current mode; make sure it is to-nearest-even.
@@ -60,7 +84,7 @@ QString PleaseWaitText(const QString& text, long long tick) {
 
 int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
                const QString& text_in, int start_value, int total, platform::EventPump& pump,
-               std::chrono::milliseconds cycle) {
+               std::chrono::milliseconds cycle, RunningTool* running) {
   // A copy: callers may pass the bar's own text, which the wait overwrites.
   const QString text = text_in;
   QProcess process;
@@ -72,6 +96,7 @@ int RunAndWait(const QString& program, const QStringList& arguments, ProgressSin
   process.setStandardErrorFile(QProcess::nullDevice());
   process.start(QIODevice::NotOpen);
   if (!process.waitForStarted(-1)) return kStartFailureBase + StartErrorNumber(program);
+  const WatchScope watch(running, &process);
 
   const int cycle_ms = static_cast<int>(cycle.count());
   int exit_code = 0;

@@ -16,6 +16,8 @@
 
 #include "platform/dialogs.h"
 
+class QProcess;
+
 namespace conversion {
 
 // The progress bar as the runner and the batch run use it: a text and a real
@@ -56,6 +58,26 @@ BarSteps BarStepsFor(int start_value, int total);
 // not empty) + "Please wait.. " + (tick - 50).
 QString PleaseWaitText(const QString& text, long long tick);
 
+// How long a program asked to stop may take before it is killed.
+inline constexpr std::chrono::milliseconds kStopGrace{3000};
+
+// The program a RunAndWait call is waiting for, so that the window can end it
+// when it closes in the middle of the wait: the process outlives the window
+// otherwise and writes a result nobody moves.
+class RunningTool {
+ public:
+  // Ends the program being waited for, if any, and returns when it has ended:
+  // it is asked to stop (SIGTERM, on which the converter removes its temporary
+  // file) and killed when it is still running after `grace`.
+  void End(std::chrono::milliseconds grace = kStopGrace);
+
+  // For RunAndWait: the process it waits for, or nullptr.
+  void Watch(QProcess* process) { process_ = process; }
+
+ private:
+  QProcess* process_ = nullptr;
+};
+
 // Starts `program` with `arguments` (no shell; the tool's console output is
 // discarded) and waits until it has ended. With a bar, counts cycles on it as
 // described above and sets its text back at the end (to `text`, or to
@@ -63,9 +85,9 @@ QString PleaseWaitText(const QString& text, long long tick);
 // kStartFailureBase + the error number when it cannot be started, in which case
 // nothing is waited for and the bar is not touched. Failures of the bar or the
 // pump pass to the caller. `cycle` is the length of one wait cycle (tests
-// shorten it).
+// shorten it). While the process runs, `running` (when given) watches it.
 int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
                const QString& text, int start_value, int total, platform::EventPump& pump,
-               std::chrono::milliseconds cycle = kWaitCycle);
+               std::chrono::milliseconds cycle = kWaitCycle, RunningTool* running = nullptr);
 
 }  // namespace conversion

@@ -7,9 +7,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "intake/folder_scan.h"
 #include "platform/error_report.h"
@@ -33,6 +36,19 @@ QString WithoutTrailingSlashes(const QString& path) {
   return trimmed;
 }
 
+// The path with every link resolved, or empty when it cannot be resolved.
+QByteArray RealPathOf(const QByteArray& path) {
+  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.constData(), nullptr),
+                                                   &std::free);
+  return real ? QByteArray(real.get()) : QByteArray();
+}
+
+// True when the real path `inner` is `outer` or lies below it.
+bool IsWithin(const QByteArray& inner, const QByteArray& outer) {
+  if (outer == "/") return true;
+  return inner.startsWith(outer) && (inner.size() == outer.size() || inner[outer.size()] == '/');
+}
+
 // The folder lookup: what the file system says about the entry (links followed).
 struct stat LookUpFolder(const QString& entry) {
   const std::optional<QByteArray> encoded = EncodePath(entry);
@@ -50,6 +66,16 @@ class LevelWalker {
         pump_(pump) {
     struct stat st;
     if (::stat("/", &st) == 0) root_ = FolderId(st.st_dev, st.st_ino);
+  }
+
+  // Notes where the start folders really are, before the walk begins.
+  void NoteStartFolders(const QStringList& folders) {
+    for (const QString& folder : folders) {
+      const std::optional<QByteArray> encoded = EncodePath(folder);
+      if (!encoded) continue;
+      const QByteArray real = RealPathOf(*encoded);
+      if (!real.isEmpty()) start_real_paths_.push_back(real);
+    }
   }
 
   // Walks the entries of `level` in order and returns the folders found directly
@@ -137,6 +163,7 @@ class LevelWalker {
         if (d->d_type != DT_DIR && d->d_type != DT_LNK && d->d_type != DT_UNKNOWN) continue;
         struct stat st;
         if (::fstatat(::dirfd(dir), raw, &st, 0) != 0 || !S_ISDIR(st.st_mode)) continue;
+        if (IsLink(dir, d) && LeadsIntoStartLine(*encoded + raw)) continue;
         const QByteArray bytes(raw);
         QString name = QString::fromUtf8(bytes);
         // Not valid UTF-8: the code page cannot name it, as a '?' would show.
@@ -164,10 +191,29 @@ class LevelWalker {
     }
   }
 
+  static bool IsLink(DIR* dir, const dirent* d) {
+    if (d->d_type != DT_UNKNOWN) return d->d_type == DT_LNK;
+    struct stat st;
+    return ::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+  }
+
+  // A link to a start folder or to one of its ancestors is a loop; a link to a
+  // folder inside a start folder is a second way into a folder the walk lists
+  // under its real path. Either is skipped, whichever the listing meets first.
+  bool LeadsIntoStartLine(const QByteArray& link) const {
+    const QByteArray target = RealPathOf(link);
+    if (target.isEmpty()) return false;
+    return std::any_of(start_real_paths_.begin(), start_real_paths_.end(),
+                       [&](const QByteArray& start) {
+                         return IsWithin(target, start) || IsWithin(start, target);
+                       });
+  }
+
   platform::Guard guard_;
   platform::EventPump& pump_;
   std::optional<FolderId> root_;
   std::set<FolderId> seen_;
+  std::vector<QByteArray> start_real_paths_;
 };
 
 }  // namespace
@@ -183,6 +229,7 @@ void GetSubDirectories2016(QStringList& folders, bool recurse, platform::Dialogs
   // The original recursed once per level; a loop over the levels gives the same
   // order without a stack as deep as the tree.
   LevelWalker walker(dialogs, pump);
+  walker.NoteStartFolders(folders);
   QStringList current = walker.WalkLevel(folders, /*start_level=*/true);
   QStringList found;
   while (!current.isEmpty()) {

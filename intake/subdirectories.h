@@ -26,10 +26,12 @@ bool FolderQualifies(int attributes, bool is_root);
 // that are not valid UTF-8. Entries kMaxPathLength long or longer stay but are
 // not descended into.
 //
-// A folder is walked at most once per call, recognised by device and inode: a
-// link or bind mount leading back to a folder already met (a loop, or a second
-// way into the same folder) adds nothing, so the walk always ends and no file of
-// the tree is listed twice. Yields through `pump` once per folder looked up, once
+// A link to a start folder or to one of its ancestors is a loop and is skipped;
+// so is a link to a folder inside a start folder, which is listed under its real
+// path instead. Links to folders elsewhere are followed. A folder is walked at
+// most once per call, recognised by device and inode: a link or bind mount
+// leading back to a folder already met adds nothing, so the walk always ends and
+// no file of the tree is listed twice. Yields through `pump` once per folder looked up, once
 // per subfolder met and once per new entry appended. Unexpected failures of the
 // lookup and appending steps are shown through the error report on `dialogs`,
 // and the walk goes on; a folder that cannot be listed is handled silently.

@@ -82,7 +82,7 @@ class FileListTest : public QObject {
   }
 
   void removal_data() {
-    QTest::addColumn<QString>("how");  // key name or "double-click" or "clear"
+    QTest::addColumn<QString>("how");  // key name, "double-click" (below), "clear"
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<bool>("busy");
     QTest::addColumn<QStringList>("after");
@@ -96,6 +96,10 @@ class FileListTest : public QObject {
     QTest::newRow("Delete while busy") << "Delete" << 0 << true << all;
     QTest::newRow("double-click") << "double-click" << 0 << false << QStringList({"A", "C"});
     QTest::newRow("double-click while busy") << "double-click" << 0 << true << all;
+    QTest::newRow("double-click below the rows") << "double-click below" << 0 << false
+                                                 << QStringList({"A", "C"});
+    QTest::newRow("double-click below the rows while busy") << "double-click below" << 0 << true
+                                                            << all;
     QTest::newRow("clear") << "clear" << 0 << false << QStringList();
     QTest::newRow("clear while busy") << "clear" << 0 << true << all;
   }
@@ -119,6 +123,12 @@ class FileListTest : public QObject {
       QTest::keyClick(form.ListView1, Qt::Key_X, mods);
     } else if (how == "double-click") {
       QTest::mouseDClick(form.ListView1->viewport(), Qt::LeftButton, {}, RowCentre(form, 2));
+    } else if (how == "double-click below") {
+      const QPoint below(RowCentre(form, 3).x(), form.ListView1->viewport()->height() - 4);
+      QVERIFY(form.ListView1->itemAt(below) == nullptr);
+      // As the system delivers it: a click, then the double-click.
+      QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {}, below);
+      QTest::mouseDClick(form.ListView1->viewport(), Qt::LeftButton, {}, below);
     } else {
       QTest::mouseClick(form.PushButton6, Qt::LeftButton);
     }

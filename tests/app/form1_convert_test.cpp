@@ -1,11 +1,15 @@
 // "Start Converting" on the real window, with scripted seams and a converter
 // script in place of the carried tool.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
+#include <cerrno>
+
+#include <signal.h>
 #include <sys/stat.h>
 
 #include "app/form1.h"
@@ -38,7 +42,7 @@ struct Window {
                                              .settings = *store,
                                              .app_folder = temp.filePath("bin"),
                                              .screen_cursor = cursor,
-                                             .end_program = [] {}});
+                                             .end_program = [this] { ++end_program_calls; }});
     form->conversion_tool_folder = temp.filePath("tools");
     form->conversion_tool_image = [] { return kTestConverter; };
     form->conversion_cycle_ms = 2;
@@ -65,6 +69,7 @@ struct Window {
   StillCursor cursor;
   std::unique_ptr<SettingsStore> store;
   std::unique_ptr<Form1> form;
+  int end_program_calls = 0;
 };
 
 }  // namespace
@@ -116,6 +121,28 @@ class Form1ConvertTest : public QObject {
     QCOMPARE(ReadAll(w.temp.filePath("out/a.eml")), "converted:" + QFile::encodeName(a));
     QCOMPARE(ReadAll(w.temp.filePath("b.eml")), "converted:" + QFile::encodeName(b));
     QVERIFY(!QFileInfo::exists(w.temp.filePath("out/b.eml")));
+  }
+
+  void ClosingDuringARunEndsTheConverter() {
+    Window w;
+    w.form->show();
+    const QString slow = w.AddSource("slow.msg");
+    qint64 pid = 0;
+    // Yield 3 is the first of the wait: the window is closed once the
+    // converter runs.
+    w.pump.actions[3] = [&] {
+      QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(slow + ".pid"), 10000);
+      pid = ReadAll(slow + ".pid").trimmed().toLongLong();
+      QVERIFY(w.form->close());
+    };
+    QElapsedTimer timer;
+    timer.start();
+    w.form->PushButton2->click();
+    QCOMPARE(w.end_program_calls, 1);
+    QVERIFY(pid > 0);
+    QVERIFY(::kill(pid_t(pid), 0) != 0 && errno == ESRCH);
+    QVERIFY(timer.elapsed() < 15000);
+    QCOMPARE(QDir(w.temp.filePath("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
   }
 };
 

@@ -11,7 +11,7 @@
 #include "app/form1.h"
 #include "app/settings_store.h"
 #include "platform/error_report.h"
-#include "tests/intake/unprivileged.h"
+#include "tests/support/unprivileged.h"
 #include "tests/support/scripted_dialogs.h"
 
 using testing_support::FixedRandom;

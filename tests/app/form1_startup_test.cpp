@@ -91,25 +91,41 @@ class Form1StartupTest : public QObject {
   }
 
   void restores_output_folder_data() {
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<int>("changes");  // change notifications at start-up
-    QTest::newRow("stored folder") << "D:\\Out\\" << "D:\\Out\\" << 1;
-    QTest::newRow("emptied by the user") << "" << "" << 0;
-    QTest::newRow("typed without separator") << "/srv/mail" << "/srv/mail" << 1;
+    QTest::addColumn<QString>("stored");  // or <absent>
+    QTest::addColumn<bool>("desktop");    // the home folder has a desktop folder
+    QTest::addColumn<QString>("shown");   // "~" stands for the home folder
+    QTest::addColumn<int>("changes");     // change notifications at start-up
+    QTest::newRow("stored folder") << "D:\\Out\\" << true << "D:\\Out\\" << 1;
+    QTest::newRow("emptied by the user") << "" << true << "" << 0;
+    QTest::newRow("typed without separator") << "/srv/mail" << true << "/srv/mail" << 1;
+    QTest::newRow("first start: the desktop") << kAbsent << true << "~/Desktop/" << 1;
+    QTest::newRow("first start without a desktop: home") << kAbsent << false << "~/" << 1;
+    QTest::newRow("emptied, without a desktop") << "" << false << "" << 0;
   }
   void restores_output_folder() {
     QFETCH(QString, stored);
+    QFETCH(bool, desktop);
     QFETCH(QString, shown);
     QFETCH(int, changes);
     FormFixture f;
-    f.Store("Text1", stored);
+    // A home of its own, with no desktop named in a user-dirs file.
+    const QString home = f.temp.path() + QStringLiteral("/home");
+    QVERIFY(QDir().mkpath(home + (desktop ? QStringLiteral("/Desktop") : QString())));
+    const QByteArray saved_home = qgetenv("HOME"), saved_config = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
+    if (stored != kAbsent) f.Store("Text1", stored);
     Form1& form = f.Make();
     QSignalSpy spy(form.Text1, &QLineEdit::textChanged);
     form.Form_Load();
+    qputenv("HOME", saved_home);
+    qputenv("XDG_CONFIG_HOME", saved_config);
+    if (saved_config.isEmpty()) qunsetenv("XDG_CONFIG_HOME");
+    if (shown.startsWith(u'~')) shown.replace(0, 1, home);
     QCOMPARE(form.Text1->text(), shown);
     QCOMPARE(spy.count(), changes);
-    QCOMPARE(f.Stored("Text1"), stored);
+    QCOMPARE(f.Stored("Text1"), stored == kAbsent ? shown : stored);
+    QVERIFY(f.dialogs.messages.empty());
   }
 
   void skin_absent_changes_nothing() {

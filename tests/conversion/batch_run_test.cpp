@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "tests/conversion/fake_batch_host.h"
+#include "tests/support/unprivileged.h"
 
 using namespace std::chrono_literals;
 
@@ -249,21 +250,58 @@ class BatchRunTest : public QObject {
     QCOMPARE(Entries(scene.out), (QStringList{"a.eml", "other.eml"}));
   }
 
-  void FailedMoveKeepsBothAndGoesOn() {
+  // After a failed move no file stays under a generated name: the result is
+  // kept in the working folder under the target's name, never over a file
+  // there, or removed; the report says which. The source is never touched.
+  void FailedMove_data() {
+    QTest::addColumn<bool>("option2");
+    QTest::addColumn<QString>("blocker");  // "folder": a folder at the target; "read-only": the source's folder
+    QTest::addColumn<bool>("name_taken");  // a.eml already in the working folder
+    QTest::addColumn<QString>("says");     // the report's end; "~" stands for the working folder
+    QTest::addColumn<QStringList>("working_after");
+    QTest::newRow("folder at the target, option 1")
+        << false << "folder" << false << "The result was not kept: ~a.eml is already there."
+        << QStringList{"a.eml", "b.eml"};
+    QTest::newRow("read-only source folder, option 2")
+        << true << "read-only" << false << "The result is kept as ~a.eml." << QStringList{"a.eml"};
+    QTest::newRow("read-only source folder, name taken in the working folder")
+        << true << "read-only" << true << "The result was not kept: ~a.eml is already there."
+        << QStringList{"a.eml"};
+  }
+  void FailedMove() {
+    RUN_AS_UNPRIVILEGED_USER();
+    QFETCH(bool, option2);
+    QFETCH(QString, blocker);
+    QFETCH(bool, name_taken);
+    QFETCH(QString, says);
+    QFETCH(QStringList, working_after);
     Scene scene;
-    scene.AddSource("a.msg");
-    const QString b = scene.AddSource("b.msg");
-    QVERIFY(QDir().mkpath(scene.out + "a.eml/inside"));  // a folder stands at the target
+    scene.host.option1 = !option2;
+    scene.host.option2 = option2;
+    const QString a = scene.AddSource("a.msg");
+    const QString b = scene.AddSource("b.msg", scene.dir.filePath("other/"));
+    if (name_taken) QVERIFY(WriteFile(scene.out + "a.eml", "not ours"));
+    if (blocker == "folder") QVERIFY(QDir().mkpath(scene.out + "a.eml/inside"));
+    if (blocker == "read-only") ::chmod(QFile::encodeName(scene.src).constData(), 0555);
     scene.Run();
+    ::chmod(QFile::encodeName(scene.src).constData(), 0755);
     const QStringList messages = scene.host.Messages();
     QCOMPARE(messages.size(), 2);
-    QVERIFY(messages[0].contains("in Quorvex2021/08/31.Form1.PushButton2_Click at line 146"));
     QCOMPARE(scene.host.dialogs.messages[0].title, QString("Application Error"));
+    QVERIFY2(messages[0].contains("in Quorvex2021/08/31.Form1.PushButton2_Click at line 146"),
+             qPrintable(messages[0]));
+    const QString target = (option2 ? scene.src : scene.out) + "a.eml";
+    QVERIFY2(messages[0].startsWith("Cannot move the result to " + target + ": "),
+             qPrintable(messages[0]));
+    QVERIFY2(messages[0].contains(says.replace("~", scene.out) + "\r\n"), qPrintable(messages[0]));
     QCOMPARE(messages[1], QString("Done."));
-    QVERIFY(QFileInfo(scene.out + "a.eml/inside").isDir());
-    QCOMPARE(ReadAll(scene.out + "b.eml"), Converted(b));
-    // The result of a.msg is still in the working folder.
-    QCOMPARE(Entries(scene.out).filter(QRegularExpression("^gen-.*\\.eml$")).size(), 1);
+    // The next item goes on as usual.
+    QCOMPARE(ReadAll(option2 ? scene.dir.filePath("other/b.eml") : scene.out + "b.eml"), Converted(b));
+    QCOMPARE(Entries(scene.out), working_after);
+    if (blocker == "folder") QVERIFY(QFileInfo(scene.out + "a.eml/inside").isDir());
+    if (name_taken) QCOMPARE(ReadAll(scene.out + "a.eml"), QByteArray("not ours"));
+    if (!name_taken && blocker == "read-only") QCOMPARE(ReadAll(scene.out + "a.eml"), Converted(a));
+    QCOMPARE(Entries(scene.src), QStringList{"a.msg"});
   }
 
   void Option2PutsResultsBesideSources() {

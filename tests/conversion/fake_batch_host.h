@@ -14,12 +14,14 @@
 
 // A converter for tests, chosen by the source's name: "nothing" writes no file
 // (and says so on its console, which nobody reads), "crash" exits with 3, "two"
-// writes two .eml files; anything else writes one
+// writes two .eml files, "slow" writes its process id to the source's path +
+// ".pid" and takes 20 seconds (ended early by SIGTERM); anything else writes one
 // .eml under a fresh generated name holding "converted:" and the source's bytes.
 inline const QByteArray kTestConverter = R"(#!/bin/sh
 src="$1"; out="$2"
 case "$src" in
   *nothing*) echo "cannot convert"; exit 0 ;;
+  *slow*) trap 'kill $! 2>/dev/null; exit 143' TERM; sleep 20 & echo $$ > "$src.pid"; wait $! ;;
   *crash*) exit 3 ;;
   *two*) printf one > "${out}r1-$$.eml"; printf two > "${out}r2-$$.eml"; exit 0 ;;
 esac

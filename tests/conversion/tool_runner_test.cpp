@@ -191,6 +191,21 @@ class ToolRunnerTest : public QObject {
     QCOMPARE(RunAndWait("/bin/sh", {"-c", "sleep 0.05; exit 4"}, &bar, "t", 0, 1, pump, 10s), 4);
     QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
   }
+
+  // A program that ignores the request to stop is killed after the grace time.
+  void EndingTheRunningToolKillsOneThatIgnoresTerm() {
+    conversion::RunningTool running;
+    CallbackPump pump;
+    pump.on_yield = [&] {
+      if (pump.yields == 1) running.End(200ms);
+    };
+    QElapsedTimer timer;
+    timer.start();
+    // Short sleeps, so nothing outlives the killed shell for long.
+    const QString script = "trap '' TERM; i=0; while [ $i -lt 2000 ]; do sleep 0.01; i=$((i+1)); done";
+    RunAndWait("/bin/sh", {"-c", script}, nullptr, {}, 0, 1, pump, 20ms, &running);
+    QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+  }
 };
 
 QTEST_GUILESS_MAIN(ToolRunnerTest)

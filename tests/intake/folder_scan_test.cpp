@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/intake/unprivileged.h"
+#include "tests/support/unprivileged.h"
 
 namespace {
 

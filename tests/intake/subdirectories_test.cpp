@@ -10,7 +10,7 @@
 
 #include "intake/folder_picker.h"
 #include "platform/error_report.h"
-#include "tests/intake/unprivileged.h"
+#include "tests/support/unprivileged.h"
 #include "tests/support/scripted_dialogs.h"
 
 using testing_support::ScriptedDialogs;
@@ -38,7 +38,8 @@ class SubDirectoriesTest : public QObject {
   void withoutRecursionOnlyFirstLevel();
   void hiddenFoldersAreWalked();
   void skipsBadNamesWithEverythingBelow();
-  void linkLoopsAndSecondWaysInAreWalkedOnce();
+  void links_data();
+  void links();
   void unreadableFolderLeavesTheSet();
   void folderVanishingDuringYieldIsReportedAndDropped();
   void folderQualifies_data();
@@ -111,22 +112,48 @@ void SubDirectoriesTest::skipsBadNamesWithEverythingBelow() {
   QCOMPARE(result, (QStringList{base, cafe, cafe + "ok/"}));
 }
 
-void SubDirectoriesTest::linkLoopsAndSecondWaysInAreWalkedOnce() {
+// One tree for every row: top/{a/a1, b, sub1/s} and outside/o1, with links
+// top/link-to-sub1 -> sub1, top/sub1/loop -> .., top/a/a1/back-to-top -> top,
+// top/b/alias-of-a -> top/a, top/b/elsewhere -> outside and
+// outside/o1/back-in -> top/b. Paths are relative to the tree's folder.
+void SubDirectoriesTest::links_data() {
+  QTest::addColumn<QStringList>("starts");
+  QTest::addColumn<QStringList>("expected");
+  const QStringList below_top = {"top/a/",   "top/b/",           "top/sub1/",
+                                 "top/a/a1/", "top/b/elsewhere/", "top/sub1/s/",
+                                 "top/b/elsewhere/o1/"};
+  QTest::newRow("folders inside under their real paths, loops skipped, links elsewhere followed")
+      << QStringList{"top/"} << QStringList{"top/"} + below_top;
+  QTest::newRow("start given twice is listed once but stays twice")
+      << QStringList{"top/", "top/"} << QStringList{"top/", "top/"} + below_top;
+  QTest::newRow("link up to an ancestor of the start")
+      << QStringList{"top/sub1/"} << QStringList{"top/sub1/", "top/sub1/s/"};
+  QTest::newRow("start reached through a link keeps its path")
+      << QStringList{"top/link-to-sub1/"} << QStringList{"top/link-to-sub1/", "top/link-to-sub1/s/"};
+}
+
+void SubDirectoriesTest::links() {
+  QFETCH(QStringList, starts);
+  QFETCH(QStringList, expected);
   QTemporaryDir dir;
   QVERIFY(dir.isValid());
-  const QString data = dir.path() + "/data/";
-  MakeFolders(dir.path(), {"data/a/a1", "data/b", "outside/o1"});
-  QVERIFY(QFile::link(data, data + "a/a1/back-to-top"));  // a loop
-  QVERIFY(QFile::link(data + "a", data + "b/alias-of-a"));  // a second way in
-  QVERIFY(QFile::link(dir.path() + "/outside", data + "b/elsewhere"));  // a plain link
+  const QString base = dir.path() + u'/';
+  MakeFolders(dir.path(), {"top/a/a1", "top/b", "top/sub1/s", "outside/o1"});
+  const auto link = [&](const char* target, const QString& name) {
+    QVERIFY2(::symlink(target, QFile::encodeName(base + name).constData()) == 0, qPrintable(name));
+  };
+  const QByteArray top = QFile::encodeName(base + "top");
+  link("sub1", "top/link-to-sub1");
+  link("..", "top/sub1/loop");
+  link(top.constData(), "top/a/a1/back-to-top");
+  link((top + "/a").constData(), "top/b/alias-of-a");
+  link(QFile::encodeName(base + "outside").constData(), "top/b/elsewhere");
+  link((top + "/b").constData(), "outside/o1/back-in");
+  for (QString& start : starts) start.prepend(base);
+  for (QString& folder : expected) folder.prepend(base);
   ScriptedDialogs dialogs;
   ScriptedPump pump;
-  const QStringList result = Walk({data}, true, dialogs, pump);
-  QCOMPARE(result, (QStringList{data, data + "a/", data + "b/", data + "a/a1/",
-                                data + "b/elsewhere/", data + "b/elsewhere/o1/"}));
-  // The start folder given twice is listed once but stays twice.
-  QCOMPARE(Walk({data, data}, false, dialogs, pump),
-           (QStringList{data, data, data + "a/", data + "b/"}));
+  QCOMPARE(Walk(starts, true, dialogs, pump), expected);
   QVERIFY(dialogs.messages.empty());
 }
 

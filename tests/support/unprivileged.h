@@ -22,7 +22,8 @@ struct RerunResult {
   QString output;
 };
 
-inline RerunResult RerunUnprivileged(const char* function) {
+// `tag` names the data row to run; empty for a function without rows.
+inline RerunResult RerunUnprivileged(const char* function, const char* tag) {
   RerunResult result;
   if (::geteuid() != 0) return result;
   result.needed = true;
@@ -35,11 +36,14 @@ inline RerunResult RerunUnprivileged(const char* function) {
     result.output = QStringLiteral("no setpriv or no unprivileged user/group");
     return result;
   }
+  const QString name = QString::fromLatin1(function);
+  const QString row = QString::fromUtf8(tag == nullptr ? "" : tag);
   QProcess child;
   child.setProcessChannelMode(QProcess::MergedChannels);
   child.start(setpriv, {QStringLiteral("--reuid=%1").arg(user->pw_uid),
                         QStringLiteral("--regid=%1").arg(grp->gr_gid), QStringLiteral("--clear-groups"),
-                        QCoreApplication::applicationFilePath(), QString::fromLatin1(function)});
+                        QCoreApplication::applicationFilePath(),
+                        row.isEmpty() ? name : name + u':' + row});
   if (!child.waitForFinished(120000)) {
     child.kill();
     child.waitForFinished();
@@ -49,7 +53,8 @@ inline RerunResult RerunUnprivileged(const char* function) {
   result.output = QString::fromLocal8Bit(child.readAll());
   result.passed = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
                   result.output.contains(QRegularExpression(
-                      QStringLiteral("PASS   : \\w+::%1\\(\\)").arg(QString::fromLatin1(function))));
+                      QStringLiteral("PASS   : \\w+::%1\\(%2\\)")
+                          .arg(name, QRegularExpression::escape(row))));
   return result;
 }
 
@@ -59,7 +64,9 @@ inline RerunResult RerunUnprivileged(const char* function) {
 // same function in a child as "nobody", checks the child passed and returns.
 #define RUN_AS_UNPRIVILEGED_USER()                                                        \
   do {                                                                                    \
-    const auto rerun = testing_support::RerunUnprivileged(QTest::currentTestFunction()); \
+    const auto rerun =                                                                    \
+        testing_support::RerunUnprivileged(QTest::currentTestFunction(),                  \
+                                           QTest::currentDataTag());                      \
     if (rerun.skipped) QSKIP(qPrintable(rerun.output));                                   \
     if (rerun.needed) {                                                                   \
       QVERIFY2(rerun.passed, qPrintable(rerun.output));                                   \
