@@ -55,4 +55,8 @@ inline constexpr uint64_t kMaxPropertyStreamBytes = 1u << 20;
 // strings); a larger blob in an entry id property is not read.
 inline constexpr uint64_t kMaxEntryIdBytes = 64u << 10;
 
+// Values of one multi-valued property. The one the converter reads, an item's
+// categories, holds a handful; Outlook offers a few dozen at most.
+inline constexpr uint32_t kMaxMultiValues = 4096;
+
 }  // namespace formats::limits
