@@ -13,6 +13,10 @@ subject come from the item's properties: there only the meaning is compared
 fault. Received fields must keep their order, and the Date its zone when it is
 the instant of the item's submit time.
 
+Fields the item's properties call for (Reply-To, In-Reply-To, References,
+Importance, X-Priority, Sensitivity) must be there too when the
+block has none of its own.
+
 Every result of the corpus is also read by the email package (policy=default) and
 by GMime; a defect in either is a fault. Prints the faults and a summary, and
 exits with 1 while there is any.
@@ -106,6 +110,80 @@ class Item:
             if ole.exists(name):
                 return ole.openstream(name).read().decode(codec, "replace").split("\0", 1)[0]
         return ""
+
+
+def one_off_addresses(blob):
+    """The addresses of the one-off entries in a FlatEntryList."""
+    out = []
+    if len(blob) < 8:
+        return out
+    count, _ = struct.unpack_from("<II", blob)
+    pos = 8
+    for _ in range(count):
+        if pos + 4 > len(blob):
+            break
+        size = struct.unpack_from("<I", blob, pos)[0]
+        entry = blob[pos + 4:pos + 4 + size]
+        pos += 4 + (size + 3) // 4 * 4
+        if entry[4:20] != bytes.fromhex("812B1FA4BEA310199D6E00DD010F5402"):
+            continue
+        unicode = struct.unpack_from("<H", entry, 22)[0] & 0x8000
+        text = entry[24:].decode("utf-16-le" if unicode else "cp1252", "replace")
+        parts = text.split("\0")
+        if len(parts) >= 3:
+            out.append(parts[2].lower())
+    return out
+
+
+PRIORITY = {1: "1 (Highest)", 0xFFFFFFFF: "5 (Lowest)"}
+IMPORTANCE = {0: "low", 2: "high"}
+SENSITIVITY = {1: "Personal", 2: "Private", 3: "Company-Confidential"}
+
+
+def property_fields(msg_path):
+    """The fields the top-level item's properties call for: {name: expected text
+    or addresses}."""
+    ole = olefile.OleFileIO(msg_path)
+    want = {}
+    if ole.exists("__substg1.0_004F0102"):
+        addresses = one_off_addresses(ole.openstream("__substg1.0_004F0102").read())
+        if addresses:
+            want["Reply-To"] = sorted(addresses)
+    for prop, name in (("1042", "In-Reply-To"), ("1039", "References")):
+        value = Item.string(ole, "", prop).strip()
+        if value:
+            want[name] = " ".join(value.split())
+    fixed = {}
+    if ole.exists("__properties_version1.0"):
+        data = ole.openstream("__properties_version1.0").read()
+        for off in range(32, len(data) - 15, 16):
+            tag, _, value = struct.unpack_from("<IIQ", data, off)
+            fixed.setdefault(tag, value & 0xFFFFFFFF)
+    for tag, name, texts in ((0x00170003, "Importance", IMPORTANCE), (0x00260003, "X-Priority", PRIORITY),
+                             (0x00360003, "Sensitivity", SENSITIVITY)):
+        if fixed.get(tag) in texts:
+            want[name] = texts[fixed[tag]]
+    ole.close()
+    return want
+
+
+def compare_properties(want, block, msg, where, faults, counts):
+    """The fields built from the item's properties, where the block has none of its own."""
+    stored = {n.lower() for n, _ in header_fields(block or "")}
+    for name, value in want.items():
+        if name.lower() in stored:
+            continue
+        counts["expected"] += 1
+        got = msg.get_all(name) if msg is not None else None
+        if not got:
+            counts["missing"] += 1
+            faults.append(f"{where}: missing {name} from the properties ({value})")
+            continue
+        text = " ".join(str(got[0]).split())
+        ok = addr_specs(name, text) == value if isinstance(value, list) else text.lower() == value.lower()
+        if not ok:
+            counts["changed"] += 1
+            faults.append(f"{where}: {name} {text!r}, the properties say {value!r}")
 
 
 def stored_items(msg_path):
@@ -295,6 +373,7 @@ def main():
     totals = {"top": dict(items=0, whole=0, fields=0, missing=0, changed=0),
               "embedded": dict(items=0, whole=0, fields=0, missing=0, changed=0)}
     results = 0
+    from_properties = dict(expected=0, missing=0, changed=0)
     for path in sorted(glob.glob(os.path.join(corpus, "*", "*.msg"))):
         shown = os.path.relpath(path, corpus)
         with tempfile.TemporaryDirectory() as out:
@@ -317,6 +396,9 @@ def main():
             for d in gmime_defects(data, msg):
                 faults.append(f"{shown}: GMime: {d}")
         items = stored_items(path)
+        if msg is not None:
+            top_block = items[0].block if items and not items[0].path else None
+            compare_properties(property_fields(path), top_block, msg, shown, faults, from_properties)
         inner = rfc822_parts(msg) if msg is not None else []
         for item in items:
             if item.path and msg is None:
@@ -350,6 +432,8 @@ def main():
         c = totals[kind]
         print(f"{label} with a header block: {c['items']}; fields (without MIME structure): {c['fields']}; "
               f"missing {c['missing']}, changed {c['changed']}; whole {c['whole']} of {c['items']}")
+    print(f"fields from the items' properties: {from_properties['expected']}; "
+          f"missing {from_properties['missing']}, changed {from_properties['changed']}")
     print(f"results read by both readers: {results}; faults: {len(faults)}")
     return 1 if faults else 0
 
