@@ -180,9 +180,8 @@ std::optional<std::string> FoldCarriedField(std::string_view name, std::string_v
   std::string unfolded;
   for (std::string_view line : lines) unfolded.append(line);
   std::string_view value = unfolded;
-  while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
   while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
-  const std::string ascii = EncodeUnsafeWords(value);
+  std::string ascii = EncodeUnsafeWords(value);
 
   std::string out(name);
   out += ':';
@@ -203,15 +202,15 @@ std::optional<std::string> FoldCarriedField(std::string_view name, std::string_v
   }
 
   // Folding before a run of blanks keeps the run: only a line break is added.
+  // The value may start on a line of its own, as it often does in the block.
+  if (ascii.find_first_not_of(" \t") == std::string::npos) return out + "\r\n";
+  if (!IsBlank(ascii.front())) ascii = " " + ascii;
   size_t line = out.size();
   size_t pos = 0;
   while (pos < ascii.size()) {
     const size_t word_end = SkipWord(ascii, SkipBlanks(ascii, pos));
     std::string_view segment = std::string_view(ascii).substr(pos, word_end - pos);
-    if (pos == 0) {
-      out += ' ';
-      ++line;
-    } else if (line + segment.size() > kFoldWidth) {
+    if (line > 0 && line + segment.size() > kFoldWidth) {
       out += "\r\n";
       line = 0;
     }
