@@ -52,6 +52,10 @@ Result<Addresses> ResolveAddresses(const msg::Message& m, bool top_level);
 // of reading the compressed RTF.
 Result<std::string> BodyHtml(const msg::Message& m, const msg::ContentAccess& content);
 
+// The item's plain-text body (PidTagBody) as the text/plain alternative, UTF-8
+// with CR LF lines; nullopt when it has none or only blanks.
+std::optional<std::string> BodyText(const msg::Message& m);
+
 // Every cid: reference in the HTML, %-decoded and lower-cased (RFC 2392).
 std::set<std::string> CidReferences(std::string_view html);
 

@@ -1,6 +1,9 @@
-// The composer: the header of the .eml (Date, addresses, Subject, Message-ID and
-// the references), then the body with its inline parts in multipart/related and
-// the other attachments in multipart/mixed, or the S/MIME body as it is.
+// The composer: the header of the .eml (the stored header block of a received
+// item with the fields built from the item's properties: Date, addresses,
+// Subject, Message-ID, the references, importance, sensitivity, categories),
+// then the body (the plain text beside the HTML in multipart/alternative when
+// the item stores both) with its inline parts in multipart/related and the
+// other attachments in multipart/mixed, or the S/MIME body as it is.
 #include <array>
 #include <chrono>
 #include <memory>
@@ -163,11 +166,25 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
   }
 
   mime::Entity body = std::move(html_part);
+  // A stored plain body goes first beside the HTML, as Outlook sends it: the
+  // images belong to both renderings, so multipart/related holds the pair.
+  if (std::optional<std::string> text = BodyText(m)) {
+    mime::Entity text_part;
+    text_part.media_type = "text/plain";
+    text_part.type_params = {{"charset", "utf-8", false}};
+    text_part.body = std::move(*text);
+    mime::Entity alternative;
+    alternative.kind = mime::Entity::Kind::kMultipart;
+    alternative.media_type = "multipart/alternative";
+    alternative.parts.push_back(std::move(text_part));
+    alternative.parts.push_back(std::move(body));
+    body = std::move(alternative);
+  }
   if (!inline_parts.empty()) {
     mime::Entity related;
     related.kind = mime::Entity::Kind::kMultipart;
     related.media_type = "multipart/related";
-    related.type_params = {{"type", "text/html", false}};
+    related.type_params = {{"type", body.media_type, false}};
     related.parts.push_back(std::move(body));
     for (mime::Entity& p : inline_parts) related.parts.push_back(std::move(p));
     body = std::move(related);
