@@ -11,6 +11,7 @@
 
 #include "formats/eml/compose.h"
 #include "formats/mime/header.h"
+#include "formats/mime/header_block.h"
 
 namespace formats::eml {
 
@@ -106,6 +107,10 @@ struct OwnField {
 // cannot be written with its own text is left out.
 std::vector<std::string> MergeStoredHeader(std::string_view block, std::vector<OwnField> own,
                                            const std::set<std::string>& skip);
+
+// The first field called `name` (compared without case) in the block as read
+// by MergeStoredHeader; a view into `block`.
+std::optional<mime::HeaderField> FirstStoredField(std::string_view block, std::string_view name);
 
 // The block's Date as it stands when it is the instant of submit_time (FILETIME);
 // nullopt otherwise.

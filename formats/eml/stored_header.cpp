@@ -84,17 +84,21 @@ std::vector<std::string> MergeStoredHeader(std::string_view block, std::vector<O
   return fields;
 }
 
-std::optional<std::string> StoredDate(std::string_view block, std::optional<uint64_t> submit_time) {
-  if (!submit_time) return std::nullopt;
-  const std::optional<int64_t> submitted = msg::FileTimeToUnixSeconds(*submit_time);
+std::optional<mime::HeaderField> FirstStoredField(std::string_view block, std::string_view name) {
   mime::HeaderBlockReader reader(Bounded(block));
   while (std::optional<mime::HeaderField> f = reader.Next()) {
-    if (!EqualsIgnoreCase(f->name, "Date")) continue;
-    const std::optional<int64_t> instant = mime::ParseDate(mime::Unfold(f->raw_value));
-    if (!instant || instant != submitted) return std::nullopt;
-    return mime::FoldCarriedField("Date", f->raw_value);
+    if (EqualsIgnoreCase(f->name, name)) return f;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> StoredDate(std::string_view block, std::optional<uint64_t> submit_time) {
+  if (!submit_time) return std::nullopt;
+  const std::optional<mime::HeaderField> date = FirstStoredField(block, "Date");
+  if (!date) return std::nullopt;
+  const std::optional<int64_t> instant = mime::ParseDate(mime::Unfold(date->raw_value));
+  if (!instant || instant != msg::FileTimeToUnixSeconds(*submit_time)) return std::nullopt;
+  return mime::FoldCarriedField("Date", date->raw_value);
 }
 
 }  // namespace formats::eml

@@ -476,6 +476,12 @@ TEST(ComposeTest, CarriesWhatTheItemHolds) {
         "X-Note: =?utf-8?B?R3LDvMOfZQ==?=\r\n", "Message-ID: <id1@example.com>\r\n"},
        {"else@example.org", "stale", "boundary=\"x\"", "7bit", "garbage", "Date: Tue, 14 Mar 2023 15:09:26"},
        ""},
+      {"without a message id property the block's id is kept",
+       [](msg::Message& m, FakeContent&) {
+         m.internet_message_id.clear();
+         m.transport_headers = "Message-ID:\r\n <stored@example.com>\r\n";
+       },
+       {"Message-ID: <stored@example.com>\r\n"}, {"mailvane.invalid"}, ""},
       {"a Date of another instant is not carried: the item's time in UTC",
        [](msg::Message& m, FakeContent&) { m.transport_headers = "Date: Tue, 14 Mar 2023 16:10:00 +0100\r\n"; },
        {"Date: Tue, 14 Mar 2023 15:09:26 +0000\r\n"}, {"16:10:00"}, ""},
