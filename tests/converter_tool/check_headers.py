@@ -35,7 +35,9 @@ import tempfile
 
 import olefile
 
-MIME_FIELDS = {"mime-version", "content-type", "content-transfer-encoding", "content-disposition", "content-id"}
+# The structure fields, and two that would describe the stored body, not ours.
+MIME_FIELDS = {"mime-version", "content-type", "content-transfer-encoding", "content-disposition", "content-id",
+               "content-md5", "content-length"}
 ADDRESS_FIELDS = {"from", "sender", "to", "cc", "bcc"}
 FIELD_NAME = re.compile(r"^[!-9;-~]+$")
 EMBEDDED = "__substg1.0_3701000D"
