@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev googletest libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  python3 python3-gi gir1.2-gmime-3.0
+  python3 python3-olefile python3-gi gir1.2-gmime-3.0
   xvfb xauth fonts-liberation
   desktop-file-utils appstream file
 )

@@ -55,4 +55,14 @@ inline constexpr uint64_t kMaxPropertyStreamBytes = 1u << 20;
 // strings); a larger blob in an entry id property is not read.
 inline constexpr uint64_t kMaxEntryIdBytes = 64u << 10;
 
+// A stored Internet header block carried into the result is read this far.
+// The trace of a message that crossed many servers and filters runs to some
+// tens of KB (the corpus's longest block is under 5 KB); beyond 256 KB the rest
+// is left out.
+inline constexpr uint64_t kMaxStoredHeaderBytes = 256u << 10;
+
+// Values of one multi-valued property. The one the converter reads, an item's
+// categories, holds a handful; Outlook offers a few dozen at most.
+inline constexpr uint32_t kMaxMultiValues = 4096;
+
 }  // namespace formats::limits

@@ -99,6 +99,8 @@ std::optional<std::string> InternetAddress(const msg::Address& address) {
 Result<Addresses> ResolveAddresses(const msg::Message& m, bool top_level) {
   Addresses out;
   // From: the sender; the represented owner when the sender group is absent.
+  // Sent on behalf of someone else, From is the owner and Sender the one who
+  // sent it (RFC 5322 3.6.2).
   std::optional<mime::Mailbox>& from = out.from;
   for (const msg::Address* group : {&m.sender, &m.sent_representing}) {
     if (auto address = InternetAddress(*group)) {
@@ -109,6 +111,15 @@ Result<Addresses> ResolveAddresses(const msg::Message& m, bool top_level) {
   for (const msg::Address* group : {&m.sender, &m.sent_representing}) {
     if (from) break;
     if (auto address = AddressByDn(m, *group)) from = mime::Mailbox{RemoveNuls(group->name), *address};
+  }
+  std::optional<std::string> owner = InternetAddress(m.sent_representing);
+  if (!owner) owner = AddressByDn(m, m.sent_representing);
+  if (owner && from && !EqualsIgnoreCase(*owner, from->address)) {
+    out.sender = from;
+    from = mime::Mailbox{RemoveNuls(m.sent_representing.name), *owner};
+  }
+  for (const msg::Address& r : m.reply_to) {
+    if (auto address = InternetAddress(r)) out.reply_to.push_back({RemoveNuls(r.name), *address});
   }
   if (!from) {
     // An Exchange sender of a received item: its original header says who it was.

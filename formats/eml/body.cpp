@@ -100,6 +100,13 @@ Result<std::string> BodyHtml(const msg::Message& m, const msg::ContentAccess& co
   return CleanText(rtf::PlainTextToHtml(m.body.value_or("")));
 }
 
+std::optional<std::string> BodyText(const msg::Message& m) {
+  if (!m.body) return std::nullopt;
+  std::string text = CleanText(*m.body);
+  if (text.find_first_not_of(" \t\r\n") == std::string::npos) return std::nullopt;
+  return text;
+}
+
 // Every cid: reference in the HTML, %-decoded and lower-cased (RFC 2392).
 std::set<std::string> CidReferences(std::string_view html) {
   std::set<std::string> cids;

@@ -1,8 +1,12 @@
 // Turns the .msg model into the MIME tree that formats::mime writes.
 //
-// Composition decides what the .eml carries: From, To/Cc/Bcc, Subject, Date,
-// Message-ID and the references, one HTML body (always text/html, the part's
-// charset describing its bytes), inline images beside it in multipart/related,
+// Composition decides what the .eml carries: the fields of a received item's
+// stored header block in their order and text (the MIME structure fields
+// excepted), From (the represented owner, with Sender, for mail sent on behalf
+// of someone), To/Cc/Bcc, Reply-To, Subject, Date, Message-ID, the references,
+// importance, sensitivity and categories; one HTML body (always text/html, the
+// part's charset describing its bytes), with the stored plain text before it in
+// multipart/alternative, inline images beside them in multipart/related,
 // every other attachment in multipart/mixed, embedded messages as message/rfc822,
 // and the signed or encrypted body of S/MIME items unchanged. Attachment bytes are
 // not read here: the tree holds sources that pull them while it is written.

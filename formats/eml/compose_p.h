@@ -11,6 +11,7 @@
 
 #include "formats/eml/compose.h"
 #include "formats/mime/header.h"
+#include "formats/mime/header_block.h"
 
 namespace formats::eml {
 
@@ -36,7 +37,10 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
 
 struct Addresses {
   std::optional<mime::Mailbox> from;  // absent only for an embedded item
+  // The one who sent it, when that is not the owner it was sent for (From).
+  std::optional<mime::Mailbox> sender;
   std::array<std::vector<mime::Mailbox>, 3> lists;  // To, Cc, Bcc
+  std::vector<mime::Mailbox> reply_to;
 };
 
 // The sender and the recipients as Internet mailboxes. Errors (top level only):
@@ -48,6 +52,10 @@ Result<Addresses> ResolveAddresses(const msg::Message& m, bool top_level);
 // The HTML of the body, UTF-8, from the first source that has one. Errors: those
 // of reading the compressed RTF.
 Result<std::string> BodyHtml(const msg::Message& m, const msg::ContentAccess& content);
+
+// The item's plain-text body (PidTagBody) as the text/plain alternative, UTF-8
+// with CR LF lines; nullopt when it has none or only blanks.
+std::optional<std::string> BodyText(const msg::Message& m);
 
 // Every cid: reference in the HTML, %-decoded and lower-cased (RFC 2392).
 std::set<std::string> CidReferences(std::string_view html);
@@ -72,7 +80,40 @@ Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const
 
 // smime.cpp
 
-// The signed or encrypted body of an S/MIME item, nullopt for other items.
-Result<std::optional<mime::Entity>> SmimeBody(const msg::Message& m, const msg::ContentAccess& content);
+// The signed or encrypted body of an S/MIME item, nullopt for other items. The
+// lower-case names of the header fields a signed entity writes itself go into
+// entity_fields.
+Result<std::optional<mime::Entity>> SmimeBody(const msg::Message& m, const msg::ContentAccess& content,
+                                              std::set<std::string>& entity_fields);
+
+// stored_header.cpp
+
+// A header field the composer builds: its lower-case name and the folded field.
+// stored_wins: a field of that name in the stored header block is written instead.
+struct OwnField {
+  std::string name;
+  std::string text;
+  bool stored_wins = false;
+};
+
+// The header of an item whose stored header block (a received item's transport
+// headers) is `block`: the block's fields in their order and with their text, the
+// composer's own fields where the block has a field of their name, the rest of
+// them after. Left out of the block: the MIME structure fields, which the writer
+// makes for its own tree, the fields named in `skip`, and the fields the
+// composer always builds from the item's properties (Date, From, Sender, To, Cc,
+// Bcc, Subject, Message-ID, MIME-Version) when it has none of that name. Only
+// the first limits::kMaxStoredHeaderBytes of a block are read; a field that
+// cannot be written with its own text is left out.
+std::vector<std::string> MergeStoredHeader(std::string_view block, std::vector<OwnField> own,
+                                           const std::set<std::string>& skip);
+
+// The first field called `name` (compared without case) in the block as read
+// by MergeStoredHeader; a view into `block`.
+std::optional<mime::HeaderField> FirstStoredField(std::string_view block, std::string_view name);
+
+// The block's Date as it stands when it is the instant of submit_time (FILETIME);
+// nullopt otherwise.
+std::optional<std::string> StoredDate(std::string_view block, std::optional<uint64_t> submit_time);
 
 }  // namespace formats::eml

@@ -1,6 +1,9 @@
-// The composer: the header of the .eml (Date, addresses, Subject, Message-ID and
-// the references), then the body with its inline parts in multipart/related and
-// the other attachments in multipart/mixed, or the S/MIME body as it is.
+// The composer: the header of the .eml (the stored header block of a received
+// item with the fields built from the item's properties: Date, addresses,
+// Subject, Message-ID, the references, importance, sensitivity, categories),
+// then the body (the plain text beside the HTML in multipart/alternative when
+// the item stores both) with its inline parts in multipart/related and the
+// other attachments in multipart/mixed, or the S/MIME body as it is.
 #include <array>
 #include <chrono>
 #include <memory>
@@ -37,27 +40,60 @@ std::string RandomHex(const ComposeOptions& options) {
   return out;
 }
 
-Result<std::vector<std::string>> HeaderFields(const Context& context, const msg::Message& m, bool top_level) {
-  std::vector<std::string> fields;
+// "Keywords: a, b": the categories as a list of phrases (RFC 5322 3.6.5).
+std::optional<std::string> KeywordsField(const std::vector<std::string>& categories) {
+  std::vector<std::string> tokens;
+  for (const std::string& category : categories) {
+    const std::string text = RemoveNuls(category);
+    if (text.find_first_not_of(' ') == std::string::npos) continue;
+    if (!tokens.empty()) tokens.back() += ',';
+    for (std::string& t : mime::PhraseTokens(text)) tokens.push_back(std::move(t));
+  }
+  if (tokens.empty()) return std::nullopt;
+  return mime::FoldTokens("Keywords", tokens);
+}
+
+// The fields built from the item's properties, in the order they are written
+// when no stored header block says otherwise.
+Result<std::vector<OwnField>> HeaderFields(const Context& context, const msg::Message& m, bool top_level) {
+  std::vector<OwnField> fields;
+  auto add = [&fields](std::string name, std::string text, bool stored_wins = false) {
+    fields.push_back({std::move(name), std::move(text), stored_wins});
+  };
   std::optional<int64_t> date;
   for (const auto& t : {m.client_submit_time, m.delivery_time, m.creation_time}) {
     if (t && !date) date = msg::FileTimeToUnixSeconds(*t);
   }
-  fields.push_back("Date: " + mime::FormatDate(date ? *date : Now(context.options)) + "\r\n");
+  // The original Date keeps the sender's zone; a block whose Date is another
+  // instant than the item's describes something else, and UTC is written.
+  if (std::optional<std::string> stored = StoredDate(m.transport_headers, m.client_submit_time)) {
+    add("date", std::move(*stored));
+  } else {
+    add("date", "Date: " + mime::FormatDate(date ? *date : Now(context.options)) + "\r\n");
+  }
 
   Result<Addresses> addresses = ResolveAddresses(m, top_level);
   if (!addresses) return std::move(addresses).error();
   const std::optional<mime::Mailbox>& from = addresses->from;
-  if (from) fields.push_back(mime::FoldAddressList("From", {*from}));
+  if (from) add("from", mime::FoldAddressList("From", {*from}));
+  if (addresses->sender) add("sender", mime::FoldAddressList("Sender", {*addresses->sender}));
+  if (!addresses->reply_to.empty()) add("reply-to", mime::FoldAddressList("Reply-To", addresses->reply_to), true);
   const std::array<std::vector<mime::Mailbox>, 3>& lists = addresses->lists;
   static constexpr const char* kListNames[] = {"To", "Cc", "Bcc"};
   for (int i = 0; i < 3; ++i) {
-    if (!lists[i].empty()) fields.push_back(mime::FoldAddressList(kListNames[i], lists[i]));
+    if (!lists[i].empty()) add(AsciiLower(kListNames[i]), mime::FoldAddressList(kListNames[i], lists[i]));
   }
-  fields.push_back(mime::FoldUnstructured("Subject", RemoveNuls(m.subject)));
+  add("subject", mime::FoldUnstructured("Subject", RemoveNuls(m.subject)));
 
+  // Without an id of its own a received item still has the one its block gives.
   std::string id;
-  if (auto own = mime::NormalizeMessageId(m.internet_message_id)) {
+  std::optional<std::string> own = mime::NormalizeMessageId(m.internet_message_id);
+  if (!own) {
+    if (std::optional<mime::HeaderField> stored = FirstStoredField(m.transport_headers, "Message-ID")) {
+      own = mime::NormalizeMessageId(mime::Unfold(stored->raw_value));
+    }
+  }
+  if (own) {
     id = *own;
   } else {
     std::string domain = "mailvane.invalid";
@@ -67,14 +103,26 @@ Result<std::vector<std::string>> HeaderFields(const Context& context, const msg:
     }
     id = "<" + RandomHex(context.options) + "." + std::to_string(date ? *date : Now(context.options)) + "@" + domain + ">";
   }
-  fields.push_back("Message-ID: " + id + "\r\n");
+  add("message-id", "Message-ID: " + id + "\r\n");
   if (auto ids = mime::MessageIdList(m.in_reply_to); !ids.empty()) {
-    fields.push_back(mime::FoldTokens("In-Reply-To", ids));
+    add("in-reply-to", mime::FoldTokens("In-Reply-To", ids), true);
   }
   if (auto ids = mime::MessageIdList(m.references); !ids.empty()) {
-    fields.push_back(mime::FoldTokens("References", ids));
+    add("references", mime::FoldTokens("References", ids), true);
   }
-  fields.push_back("MIME-Version: 1.0\r\n");
+  // Only what differs from normal, in the fields mail programs read.
+  if (m.importance == 0 || m.importance == 2) {
+    add("importance", m.importance == 0 ? "Importance: low\r\n" : "Importance: high\r\n", true);
+  }
+  if (m.priority == 1 || m.priority == -1) {
+    add("x-priority", m.priority == 1 ? "X-Priority: 1 (Highest)\r\n" : "X-Priority: 5 (Lowest)\r\n", true);
+  }
+  static constexpr const char* kSensitivity[] = {"Personal", "Private", "Company-Confidential"};
+  if (m.sensitivity >= 1 && m.sensitivity <= 3) {
+    add("sensitivity", std::string("Sensitivity: ") + kSensitivity[m.sensitivity - 1] + "\r\n", true);
+  }
+  if (std::optional<std::string> keywords = KeywordsField(m.categories)) add("keywords", std::move(*keywords), true);
+  add("mime-version", "MIME-Version: 1.0\r\n");
   return fields;
 }
 
@@ -93,13 +141,15 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
     return MakeError(ErrorCode::kNotMail, 0, "Item is not a mail message (" + m.message_class + ")");
   }
   mime::Message out;
-  Result<std::vector<std::string>> fields = HeaderFields(context, m, top_level);
+  Result<std::vector<OwnField>> fields = HeaderFields(context, m, top_level);
   if (!fields) return std::move(fields).error();
-  out.fields = std::move(*fields);
 
-  if (Result<std::optional<mime::Entity>> smime = SmimeBody(m, context.content); !smime) {
-    return std::move(smime).error();
-  } else if (*smime) {
+  std::set<std::string> entity_fields;
+  Result<std::optional<mime::Entity>> smime = SmimeBody(m, context.content, entity_fields);
+  if (!smime) return std::move(smime).error();
+  // A signed entity writes its own head; the block's copies of those fields go.
+  out.fields = MergeStoredHeader(m.transport_headers, std::move(*fields), entity_fields);
+  if (*smime) {
     out.body = std::move(**smime);
     return out;
   }
@@ -123,11 +173,25 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
   }
 
   mime::Entity body = std::move(html_part);
+  // A stored plain body goes first beside the HTML, as Outlook sends it: the
+  // images belong to both renderings, so multipart/related holds the pair.
+  if (std::optional<std::string> text = BodyText(m)) {
+    mime::Entity text_part;
+    text_part.media_type = "text/plain";
+    text_part.type_params = {{"charset", "utf-8", false}};
+    text_part.body = std::move(*text);
+    mime::Entity alternative;
+    alternative.kind = mime::Entity::Kind::kMultipart;
+    alternative.media_type = "multipart/alternative";
+    alternative.parts.push_back(std::move(text_part));
+    alternative.parts.push_back(std::move(body));
+    body = std::move(alternative);
+  }
   if (!inline_parts.empty()) {
     mime::Entity related;
     related.kind = mime::Entity::Kind::kMultipart;
     related.media_type = "multipart/related";
-    related.type_params = {{"type", "text/html", false}};
+    related.type_params = {{"type", body.media_type, false}};
     related.parts.push_back(std::move(body));
     for (mime::Entity& p : inline_parts) related.parts.push_back(std::move(p));
     body = std::move(related);

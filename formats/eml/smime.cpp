@@ -4,11 +4,13 @@
 // application/pkcs7-mime.
 #include "formats/common/ascii.h"
 #include "formats/eml/compose_p.h"
+#include "formats/mime/header_block.h"
 #include "formats/mime/signed_entity.h"
 
 namespace formats::eml {
 
-Result<std::optional<mime::Entity>> SmimeBody(const msg::Message& m, const msg::ContentAccess& content) {
+Result<std::optional<mime::Entity>> SmimeBody(const msg::Message& m, const msg::ContentAccess& content,
+                                              std::set<std::string>& entity_fields) {
   const bool signed_class = EndsWithIgnoreCase(m.message_class, ".SMIME.MultipartSigned");
   const bool smime_class = EndsWithIgnoreCase(m.message_class, ".SMIME");
   if (!signed_class && !smime_class) return std::optional<mime::Entity>();
@@ -22,6 +24,8 @@ Result<std::optional<mime::Entity>> SmimeBody(const msg::Message& m, const msg::
       // Bytes that do not open with a header block naming the multipart/signed
       // type are not the signed entity: the item is then ordinary mail.
       if (!head) continue;
+      mime::HeaderBlockReader reader(head->fields);
+      while (std::optional<mime::HeaderField> f = reader.Next()) entity_fields.insert(AsciiLower(f->name));
       mime::Entity e;
       e.kind = mime::Entity::Kind::kVerbatim;
       e.source = [&a, &content, fields = std::move(head->fields), skip = head->length](const mime::ChunkFn& fn) {

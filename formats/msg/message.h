@@ -122,7 +122,15 @@ struct Message {
   // header value of an S/MIME item's outer entity (e.g. "application/pkcs7-mime;
   // smime-type=enveloped-data; name=smime.p7m"), empty when absent.
   std::string internet_content_type;
-  int32_t importance = 1;
+  int32_t importance = 1;   // PidTagImportance: 0 low, 1 normal, 2 high
+  int32_t priority = 0;     // PidTagPriority: 1 urgent, 0 normal, -1 not urgent
+  int32_t sensitivity = 0;  // PidTagSensitivity: 0 none, 1 personal, 2 private, 3 confidential
+  // The named property Keywords of PS_PUBLIC_STRINGS, in order.
+  std::vector<std::string> categories;
+  // PidTagReplyRecipientEntries: the one-off entries of the list (other entry
+  // ids name address book objects and are left out); a name the entry lacks comes
+  // from the same position of PidTagReplyRecipientNames.
+  std::vector<Address> reply_to;
 
   // Directory entry of the storage the item was read from (the root, or an
   // attachment's __substg1.0_3701000D storage), for properties not in the model.

@@ -128,6 +128,24 @@ std::optional<std::string> ParseExchangeEntryId(Bytes bytes) {
   return std::string(dn);
 }
 
+std::optional<std::vector<Bytes>> ParseFlatEntryList(Bytes bytes) {
+  ByteReader r(bytes);
+  std::optional<uint32_t> count = r.ReadU32Le();
+  std::optional<uint32_t> size = r.ReadU32Le();
+  if (!count || !size || *size > r.remaining()) return std::nullopt;
+  ByteReader entries(bytes.subspan(r.offset(), *size));
+  std::vector<Bytes> out;
+  for (uint32_t i = 0; i < *count; ++i) {
+    std::optional<uint32_t> length = entries.ReadU32Le();
+    std::optional<Bytes> id = length ? entries.ReadBytes(*length) : std::nullopt;
+    if (!id) return std::nullopt;
+    out.push_back(*id);
+    // The last entry may stop short of its padding.
+    if (!entries.Skip(std::min<size_t>((4 - *length % 4) % 4, entries.remaining()))) return std::nullopt;
+  }
+  return out;
+}
+
 namespace {
 
 Result<std::vector<uint8_t>> ReadNamedStream(const cfb::CompoundFile& file, cfb::EntryId storage, const char* name) {
@@ -264,6 +282,30 @@ Result<std::optional<std::string>> PropertyBag::GetString(uint16_t id, std::span
     return std::optional<std::string>(DecodeString8(*data, codepages));
   }
   return std::optional<std::string>();
+}
+
+Result<std::vector<std::string>> PropertyBag::GetStrings(uint16_t id, std::span<const uint32_t> codepages) const {
+  std::vector<std::string> values;
+  uint16_t type = kPtMvUnicode;
+  std::optional<cfb::EntryId> lengths = FindStream(id, type);
+  if (!lengths) lengths = FindStream(id, type = kPtMvString8);
+  if (!lengths) return values;
+  // Only the number of entries is used: each value's own stream says how long it is.
+  const uint64_t count = file_->entry(*lengths).size / 4;
+  if (count > limits::kMaxMultiValues) {
+    return MakeError(ErrorCode::kLimitExceeded, 0,
+                     "more than " + std::to_string(limits::kMaxMultiValues) + " values in " + SubstgName(id, type));
+  }
+  for (uint64_t i = 0; i < count; ++i) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "-%08X", static_cast<unsigned>(i));
+    std::optional<cfb::EntryId> e = file_->FindChild(storage_, SubstgName(id, type) + suffix);
+    if (!e || !file_->entry(*e).is_stream()) continue;
+    Result<std::vector<uint8_t>> data = file_->ReadStream(*e, limits::kMaxStringPropertyBytes);
+    if (!data) return std::move(data).error();
+    values.push_back(type == kPtMvUnicode ? DecodeUnicodeString(*data) : DecodeString8(*data, codepages));
+  }
+  return values;
 }
 
 Result<std::optional<std::vector<uint8_t>>> PropertyBag::GetBinary(uint16_t id, uint64_t max_bytes) const {

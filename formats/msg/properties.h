@@ -27,6 +27,8 @@ inline constexpr uint16_t kPtString8 = 0x001E;
 inline constexpr uint16_t kPtUnicode = 0x001F;
 inline constexpr uint16_t kPtSysTime = 0x0040;
 inline constexpr uint16_t kPtBinary = 0x0102;
+inline constexpr uint16_t kPtMvString8 = 0x101E;
+inline constexpr uint16_t kPtMvUnicode = 0x101F;
 
 // Size of the property stream header by the kind of object holding it.
 inline constexpr size_t kTopLevelHeaderSize = 32;
@@ -60,6 +62,11 @@ std::optional<OneOffEntryId> ParseOneOffEntryId(Bytes bytes, uint32_t codepage);
 // ended by a NUL inside the blob.
 std::optional<std::string> ParseExchangeEntryId(Bytes bytes);
 
+// The entry ids of a FlatEntryList ([MS-OXCDATA] 2.3.3: count, size, then each
+// entry's size, its bytes and padding to 4 bytes), as views into `bytes`;
+// nullopt when the list does not fit its own sizes.
+std::optional<std::vector<Bytes>> ParseFlatEntryList(Bytes bytes);
+
 // The named-property map of a file (root storage __nameid_version1.0): which
 // property id (0x8000 and up) stands for a (property set, name) pair. Embedded
 // messages use the map of the root.
@@ -69,6 +76,9 @@ class NamedProperties {
   // PS_INTERNET_HEADERS {00020386-0000-0000-C000-000000000046}.
   static constexpr Guid kInternetHeaders = {0x86, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                             0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+  // PS_PUBLIC_STRINGS {00020329-0000-0000-C000-000000000046}.
+  static constexpr Guid kPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
   // Reads the map; a missing or damaged map is empty (named properties are
   // content, not structure), but a broken stream chain is an error.
@@ -106,6 +116,11 @@ class PropertyBag {
   // stream decoded with `codepages` (see DecodeString8). Errors: a broken stream,
   // kLimitExceeded beyond limits::kMaxStringPropertyBytes.
   Result<std::optional<std::string>> GetString(uint16_t id, std::span<const uint32_t> codepages) const;
+  // A multi-valued string property (PT_MV_UNICODE, else PT_MV_STRING8): one
+  // value stream "<name>-0000000N" for each 4-byte entry of the length stream,
+  // in order; a value whose stream is missing is skipped. Empty when absent.
+  // Errors as GetString, and kLimitExceeded beyond limits::kMaxMultiValues values.
+  Result<std::vector<std::string>> GetStrings(uint16_t id, std::span<const uint32_t> codepages) const;
   // A PT_BINARY property in memory. Errors as GetString, with `max_bytes`.
   Result<std::optional<std::vector<uint8_t>>> GetBinary(uint16_t id, uint64_t max_bytes) const;
 

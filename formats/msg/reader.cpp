@@ -14,12 +14,16 @@ namespace {
 
 // Property ids ([MS-OXPROPS]).
 constexpr uint16_t kImportance = 0x0017;
+constexpr uint16_t kPriority = 0x0026;
+constexpr uint16_t kSensitivity = 0x0036;
 constexpr uint16_t kMessageClass = 0x001A;
 constexpr uint16_t kSubject = 0x0037;
 constexpr uint16_t kClientSubmitTime = 0x0039;
 constexpr uint16_t kSubjectPrefix = 0x003D;
 constexpr uint16_t kSentRepresentingEntryId = 0x0041;
 constexpr uint16_t kSentRepresentingName = 0x0042;
+constexpr uint16_t kReplyRecipientEntries = 0x004F;
+constexpr uint16_t kReplyRecipientNames = 0x0050;
 constexpr uint16_t kSentRepresentingAddressType = 0x0064;
 constexpr uint16_t kSentRepresentingEmailAddress = 0x0065;
 constexpr uint16_t kTransportMessageHeaders = 0x007D;
@@ -148,6 +152,47 @@ Status ReadAddress(const PropertyBag& bag, const AddressIds& ids, std::span<cons
         out.address_type = "EX";
       }
     }
+  }
+  return {};
+}
+
+// The reply recipients of an item. A list that does not parse is left out with
+// a warning: it is content, and the item reads without it.
+Status ReadReplyRecipients(const PropertyBag& bag, std::span<const uint32_t> cps, Message& m) {
+  Result<std::optional<std::vector<uint8_t>>> list = bag.GetBinary(kReplyRecipientEntries, limits::kMaxEntryIdBytes);
+  if (!list) {
+    if (list.error().code != ErrorCode::kLimitExceeded) return std::move(list).error();
+    m.warnings.push_back("reply recipient list larger than any entry list; left out");
+    return {};
+  }
+  if (!*list) return {};
+  std::optional<std::vector<Bytes>> entries = ParseFlatEntryList(**list);
+  if (!entries) {
+    m.warnings.push_back("reply recipient list does not fit its sizes; left out");
+    return {};
+  }
+  std::string names;
+  if (Status s = ReadString(bag, kReplyRecipientNames, cps, names); !s) return s;
+  std::vector<std::string_view> name_list;
+  for (size_t start = 0; start <= names.size();) {
+    const size_t end = std::min(names.find(';', start), names.size());
+    name_list.push_back(std::string_view(names).substr(start, end - start));
+    start = end + 1;
+  }
+  for (size_t i = 0; i < entries->size(); ++i) {
+    std::optional<OneOffEntryId> one_off = ParseOneOffEntryId((*entries)[i], cps.front());
+    if (!one_off) continue;
+    Address a;
+    a.name = one_off->display_name;
+    if (a.name.empty() && i < name_list.size()) {
+      std::string_view n = name_list[i];
+      while (!n.empty() && n.front() == ' ') n.remove_prefix(1);
+      a.name = std::string(n);
+    }
+    a.address = one_off->address;
+    a.address_type = one_off->address_type;
+    if (EqualsIgnoreCase(a.address_type, "SMTP")) a.smtp_address = a.address;
+    m.reply_to.push_back(std::move(a));
   }
   return {};
 }
@@ -380,6 +425,14 @@ Result<Message> ReadItem(const cfb::CompoundFile& file,
   m.delivery_time = bag.GetTime(kMessageDeliveryTime);
   m.creation_time = bag.GetTime(kCreationTime);
   if (std::optional<uint32_t> importance = bag.GetLong(kImportance)) m.importance = static_cast<int32_t>(*importance);
+  m.priority = static_cast<int32_t>(bag.GetLong(kPriority).value_or(0));
+  m.sensitivity = static_cast<int32_t>(bag.GetLong(kSensitivity).value_or(0));
+  if (std::optional<uint16_t> id = named.Find(NamedProperties::kPublicStrings, "Keywords")) {
+    Result<std::vector<std::string>> keywords = bag.GetStrings(*id, string_cps);
+    if (!keywords) return std::move(keywords).error();
+    m.categories = std::move(*keywords);
+  }
+  if (Status s = ReadReplyRecipients(bag, string_cps, m); !s) return std::move(s).error();
 
   Result<std::vector<cfb::EntryId>> recipients =
       NumberedStorages(file, storage, kRecipientPrefix, limits::kMaxRecipients, m.warnings);

@@ -186,6 +186,25 @@ inline std::string Expectation(const formats::msg::Message& m, const std::string
   j += "]";
   j += ", \"attachments\": [";
   bool first = true;
+  // The stored plain body is the text/plain alternative, NULs dropped and lines
+  // ending in CR LF; a part without a name, found by its bytes.
+  std::string text;
+  for (size_t i = 0; m.body && i < m.body->size(); ++i) {
+    const char c = (*m.body)[i];
+    if (c == '\r' && i + 1 < m.body->size() && (*m.body)[i + 1] == '\n') continue;
+    if (c == '\r' || c == '\n') {
+      text += "\r\n";
+    } else if (c != '\0') {
+      text += c;
+    }
+  }
+  const bool smime = m.message_class.find(".SMIME") != std::string::npos;
+  if (!smime && text.find_first_not_of(" \t\r\n") != std::string::npos) {
+    const std::string file = dir + "/text" + std::to_string(counter++) + ".txt";
+    std::ofstream(file, std::ios::binary) << text;
+    j += "{\"name\": null, \"file\": " + JsonString(file) + "}";
+    first = false;
+  }
   for (const auto& a : m.attachments) {
     j += first ? "" : ", ";
     first = false;

@@ -45,6 +45,11 @@ void AddProperties(const Properties& props, std::vector<uint8_t> header, std::ve
       }
     }
     if (v.variable && (v.tag & 0xFFFF) != kPtObject) children.push_back(Node::Stream(SubstgName(v.tag), v.bytes));
+    for (size_t i = 0; i < v.elements.size(); ++i) {
+      char suffix[24];
+      std::snprintf(suffix, sizeof suffix, "-%08zX", i);
+      children.push_back(Node::Stream(SubstgName(v.tag) + suffix, v.elements[i]));
+    }
   }
   children.push_back(Node::Stream("__properties_version1.0", std::move(s)));
 }
@@ -52,7 +57,7 @@ void AddProperties(const Properties& props, std::vector<uint8_t> header, std::ve
 }  // namespace
 
 Properties& Properties::Fixed(uint16_t id, uint16_t type, uint64_t raw) {
-  values_.push_back({(static_cast<uint32_t>(id) << 16) | type, raw, false, true, {}});
+  values_.push_back({(static_cast<uint32_t>(id) << 16) | type, raw, false, true, {}, {}});
   return *this;
 }
 
@@ -70,8 +75,21 @@ Properties& Properties::Binary(uint16_t id, std::vector<uint8_t> bytes) {
   return Raw(id, kPtBinary, std::move(bytes));
 }
 
+Properties& Properties::MultiUnicode(uint16_t id, const std::vector<std::string>& values) {
+  std::vector<uint8_t> lengths;
+  std::vector<std::vector<uint8_t>> elements;
+  for (const std::string& v : values) {
+    elements.push_back(Utf16Le(v));
+    elements.back().insert(elements.back().end(), {0, 0});
+    Append32(lengths, static_cast<uint32_t>(elements.back().size()));
+  }
+  Raw(id, kPtMvUnicode, std::move(lengths));
+  values_.back().elements = std::move(elements);
+  return *this;
+}
+
 Properties& Properties::Raw(uint16_t id, uint16_t type, std::vector<uint8_t> bytes, bool listed) {
-  values_.push_back({(static_cast<uint32_t>(id) << 16) | type, 0, true, listed, std::move(bytes)});
+  values_.push_back({(static_cast<uint32_t>(id) << 16) | type, 0, true, listed, std::move(bytes), {}});
   return *this;
 }
 

@@ -22,6 +22,7 @@ inline constexpr uint16_t kPtString8 = 0x001E;
 inline constexpr uint16_t kPtUnicode = 0x001F;
 inline constexpr uint16_t kPtSysTime = 0x0040;
 inline constexpr uint16_t kPtBinary = 0x0102;
+inline constexpr uint16_t kPtMvUnicode = 0x101F;
 
 class Properties {
  public:
@@ -35,6 +36,8 @@ class Properties {
   // PT_STRING8: the bytes as given (already in the item's code page), plus a NUL.
   Properties& String8(uint16_t id, std::string_view bytes);
   Properties& Binary(uint16_t id, std::vector<uint8_t> bytes);
+  // PT_MV_UNICODE: the length stream (4 bytes a value) and one stream a value.
+  Properties& MultiUnicode(uint16_t id, const std::vector<std::string>& values);
   // A stream of exactly these bytes under `type`, for odd lengths and the like;
   // `listed` false leaves it out of the property stream.
   Properties& Raw(uint16_t id, uint16_t type, std::vector<uint8_t> bytes, bool listed = true);
@@ -45,6 +48,7 @@ class Properties {
     bool variable = false;
     bool listed = true;
     std::vector<uint8_t> bytes;
+    std::vector<std::vector<uint8_t>> elements;  // multi-valued: the value streams
   };
   const std::vector<Value>& values() const { return values_; }
 

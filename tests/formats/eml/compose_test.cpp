@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
+#include "formats/common/limits.h"
 #include "formats/mime/sink.h"
 #include "tests/formats/mime/mime_test_util.h"
 
@@ -286,7 +288,8 @@ TEST(ComposeTest, BodyAlwaysHtmlWithCharsetThatDescribesItsBytes) {
     FakeContent content;
     Result<mime::Message> out = ComposeMessage(m, content, Fixed());
     ASSERT_TRUE(out.ok());
-    EXPECT_EQ(out->body.media_type, "text/html") << r.fault;
+    // A stored plain text goes beside the HTML, never instead of it.
+    EXPECT_EQ(out->body.media_type, r.plain ? "multipart/alternative" : "text/html") << r.fault;
     std::string text = Written(*out);
     const size_t body = text.find("\r\n\r\n");
     text = text.substr(0, body) + mime_test::DecodeQuotedPrintable(text.substr(body));
@@ -438,6 +441,137 @@ TEST(ComposeTest, ClearSignedBodyIsCopiedAfterOurHeader) {
   out = ComposeMessage(m, content, Fixed());
   ASSERT_TRUE(out.ok());
   EXPECT_EQ(out->body.media_type, "multipart/mixed");
+}
+
+// The MIME tree as text: "multipart/mixed(text/html,image/png)".
+std::string Shape(const mime::Entity& e) {
+  std::string out = e.media_type;
+  if (e.kind != mime::Entity::Kind::kMultipart) return out;
+  out += '(';
+  for (size_t i = 0; i < e.parts.size(); ++i) out += (i ? "," : "") + Shape(e.parts[i]);
+  return out + ')';
+}
+
+TEST(ComposeTest, CarriesWhatTheItemHolds) {
+  // A trace whose Date is the item's submit time (BasicMessage) in the sender's zone.
+  const std::string block =
+      "Received: from a.example by b.example; Tue, 14 Mar 2023 16:09:27 +0100\r\n"
+      "Received: from c.example\r\n by a.example; Tue, 14 Mar 2023 16:09:26 +0100\r\n"
+      "From: Someone Else <else@example.org>\r\nSubject: stale\r\nDate: Tue, 14 Mar 2023 16:09:26 +0100\r\n"
+      "Content-Type: multipart/alternative; boundary=\"x\"\r\nContent-Transfer-Encoding: 7bit\r\n"
+      "garbage without a colon\r\n continued garbage\r\nX-Mailer: Tool 1.0\r\nMIME-Version: 1.0\r\n"
+      "Content-Language: de-DE\r\nX-Note: Grüße\r\n\r\nbody\r\n";
+  std::string huge = "X-First: 1\r\n";
+  while (huge.size() <= formats::limits::kMaxStoredHeaderBytes) huge += "X-Fill: " + std::string(70, 'f') + "\r\n";
+  huge += "X-Last: beyond the limit\r\n";
+  struct Row {
+    const char* fault;
+    std::function<void(msg::Message&, FakeContent&)> setup;
+    std::vector<std::string> in_order;  // header lines, in this order
+    std::vector<std::string> absent;
+    std::string shape;  // empty: not checked
+  } rows[] = {
+      {"the stored block is carried in order, its structure fields left out, our fields in its places",
+       [&](msg::Message& m, FakeContent&) { m.transport_headers = block; },
+       {"Received: from a.example by b.example;", "Received: from c.example\r\n by a.example;",
+        "From: Jane Doe <jane@example.com>\r\n", "Subject: Hello\r\n", "Date: Tue, 14 Mar 2023 16:09:26 +0100\r\n",
+        "X-Mailer: Tool 1.0\r\n", "MIME-Version: 1.0\r\n", "Content-Language: de-DE\r\n",
+        "X-Note: =?utf-8?B?R3LDvMOfZQ==?=\r\n", "Message-ID: <id1@example.com>\r\n"},
+       {"else@example.org", "stale", "boundary=\"x\"", "7bit", "garbage", "Date: Tue, 14 Mar 2023 15:09:26"},
+       ""},
+      {"without a message id property the block's id is kept",
+       [](msg::Message& m, FakeContent&) {
+         m.internet_message_id.clear();
+         m.transport_headers = "Message-ID:\r\n <stored@example.com>\r\n";
+       },
+       {"Message-ID: <stored@example.com>\r\n"}, {"mailvane.invalid"}, ""},
+      {"a Date of another instant is not carried: the item's time in UTC",
+       [](msg::Message& m, FakeContent&) { m.transport_headers = "Date: Tue, 14 Mar 2023 16:10:00 +0100\r\n"; },
+       {"Date: Tue, 14 Mar 2023 15:09:26 +0000\r\n"}, {"16:10:00"}, ""},
+      {"a block beyond the limit is cut before a whole field",
+       [&](msg::Message& m, FakeContent&) { m.transport_headers = huge; }, {"X-First: 1\r\n", "X-Fill: fff"},
+       {"X-Last"}, ""},
+      {"threads, reply recipients, importance, priority, sensitivity, categories from the properties",
+       [](msg::Message& m, FakeContent&) {
+         m.in_reply_to = "<p@example.com>";
+         m.references = "<r@example.com> <p@example.com>";
+         m.reply_to = {Smtp("Desk", "desk@example.com"), Exchange("Nobody")};
+         m.importance = 2;
+         m.priority = -1;
+         m.sensitivity = 3;
+         m.categories = {"Blue", " ", "Büro"};
+       },
+       {"Reply-To: Desk <desk@example.com>\r\n", "Message-ID:", "In-Reply-To: <p@example.com>\r\n",
+        "References: <r@example.com> <p@example.com>\r\n", "Importance: high\r\n", "X-Priority: 5 (Lowest)\r\n",
+        "Sensitivity: Company-Confidential\r\n", "Keywords: Blue, =?utf-8?", "MIME-Version: 1.0\r\n"},
+       {"/O=ORG"}, ""},
+      {"normal importance, priority and sensitivity write nothing",
+       [](msg::Message& m, FakeContent&) {
+         m.importance = 1;
+         m.priority = 0;
+         m.sensitivity = 0;
+       },
+       {}, {"Importance", "Priority", "Sensitivity", "Keywords", "Reply-To"}, ""},
+      {"the block's own thread and reply fields win over the properties'",
+       [](msg::Message& m, FakeContent&) {
+         m.in_reply_to = "<p@example.com>";
+         m.reply_to = {Smtp("Desk", "desk@example.com")};
+         m.importance = 0;
+         m.transport_headers = "In-Reply-To: <b@example.com>\r\nReply-To: list@example.com\r\nImportance: Low\r\n";
+       },
+       {"In-Reply-To: <b@example.com>\r\n", "Reply-To: list@example.com\r\n", "Importance: Low\r\n"},
+       {"<p@example.com>", "desk@", "Importance: low"}, ""},
+      {"sent on behalf: From is the owner, Sender the one who sent it",
+       [](msg::Message& m, FakeContent&) { m.sent_representing = Smtp("Boss", "boss@example.com"); },
+       {"From: Boss <boss@example.com>\r\n", "Sender: Jane Doe <jane@example.com>\r\n"}, {}, ""},
+      {"the same person in both groups gives no Sender",
+       [](msg::Message& m, FakeContent&) { m.sent_representing = Smtp("Jane", "JANE@example.com"); },
+       {"From: Jane Doe <jane@example.com>\r\n"}, {"Sender:"}, ""},
+      {"a stored plain text goes first beside the HTML",
+       [](msg::Message& m, FakeContent&) { m.body = "plain\nbody"; }, {}, {},
+       "multipart/alternative(text/plain,text/html)"},
+      {"blank plain text is no alternative", [](msg::Message& m, FakeContent&) { m.body = " \r\n"; }, {}, {},
+       "text/html"},
+      {"inline images belong to both renderings",
+       [](msg::Message& m, FakeContent& content) {
+         m.body = "plain";
+         m.html = "<img src=\"cid:i@1\">";
+         m.attachments.push_back(File("i.png", "image/png", "i@1"));
+         m.attachments.push_back(File("a.pdf"));
+         content.data = {{"i.png", "P"}, {"a.pdf", "%PDF"}};
+       },
+       {}, {}, "multipart/mixed(multipart/related(multipart/alternative(text/plain,text/html),image/png),application/pdf)"},
+      {"a signed entity's own fields are not written twice",
+       [](msg::Message& m, FakeContent& content) {
+         m.message_class = "IPM.Note.SMIME.MultipartSigned";
+         m.body = "plain";
+         m.attachments.push_back(File("smime.p7m", "multipart/signed"));
+         content.data = {{"smime.p7m",
+                          "Content-Type: multipart/signed; boundary=\"b\"\r\nX-MimeOLE: Produced\r\n\r\n--b--\r\n"}};
+         m.transport_headers = "X-MimeOLE: Produced\r\nX-Mailer: Tool\r\n";
+       },
+       {"X-Mailer: Tool\r\n", "MIME-Version: 1.0\r\n"}, {"X-MimeOLE"}, ""},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.fault);
+    msg::Message m = BasicMessage();
+    FakeContent content;
+    r.setup(m, content);
+    Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+    ASSERT_TRUE(out.ok());
+    const std::string h = Headers(*out);
+    size_t pos = 0;
+    for (const std::string& line : r.in_order) {
+      const size_t at = h.find(line, pos);
+      EXPECT_NE(at, std::string::npos) << "missing or out of order: " << line << "\n" << h;
+      if (at != std::string::npos) pos = at + line.size();
+    }
+    for (const std::string& text : r.absent) EXPECT_EQ(h.find(text), std::string::npos) << text << "\n" << h;
+    if (!r.shape.empty()) {
+      EXPECT_EQ(Shape(out->body), r.shape);
+    }
+    for (char c : h) EXPECT_TRUE(static_cast<unsigned char>(c) < 0x80) << "8-bit byte in the header";
+  }
 }
 
 TEST(ComposeTest, OpaqueSmimeKeepsItsBlob) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/common/codepage.h"
+#include "formats/mime/carried_field.h"
 #include "formats/msg/filetime.h"
 #include "tests/formats/mime/mime_test_util.h"
 
@@ -302,6 +303,92 @@ TEST(ParameterTest, LongNamesBecomeSectionsThatReassemble) {
     }
   }
   EXPECT_EQ(decoded, name);
+}
+
+TEST(CarriedFieldTest, KeepsTheTextAndMovesOnlyLineBreaks) {
+  const std::string long_value = [] {
+    std::string v;
+    for (int i = 0; i < 30; ++i) v += " hop" + std::to_string(i) + ".example.net";
+    return v;
+  }();
+  struct Row {
+    const char* fault;
+    std::string name, raw;
+    std::optional<std::string> expected;  // "": only the checks below; nullopt: refused
+    std::string text;                     // what a reader decodes, when not the raw text unfolded
+  } rows[] = {
+      {"a folded field that fits keeps its own breaks", "Received",
+       " from a (b [1.2.3.4])\r\n          by c with ESMTP; Fri, 4 Nov 2005", "", ""},
+      {"LF-only lines end in CR LF", "X-A", " a\n b", "X-A: a\r\n b\r\n", ""},
+      {"an empty first line stays", "Message-ID", "\r\n <id@x>", "Message-ID:\r\n <id@x>\r\n", ""},
+      {"a long line folds at its own blanks", "X-Trace", long_value, "", ""},
+      {"a non-ASCII word is encoded, its ASCII neighbours stay", "X-Note", " Grüße an alle",
+       "X-Note: =?utf-8?B?R3LDvMOfZQ==?= an alle\r\n", "Grüße an alle"},
+      {"a run of non-ASCII words keeps its blanks inside one encoded text", "X-A", " é ü x",
+       "X-A: =?utf-8?B?w6kgw7w=?= x\r\n", "é ü x"},
+      {"control characters are encoded, not written", "X-A", " a\x01" "b", "X-A: =?utf-8?B?YQFi?=\r\n", "a\x01" "b"},
+      {"a long value on a line of its own stays there", "X-Long", "\r\n\t" + std::string(100, 'x'),
+       "X-Long:\r\n\t" + std::string(100, 'x') + "\r\n", ""},
+      {"a blank continuation line is not kept", "X-A", " a\r\n \r\n b", "X-A: a  b\r\n", ""},
+      {"an empty value keeps the field", "X-Empty", "", "X-Empty:\r\n", ""},
+      {"a word no line can hold is refused", "X-A", " " + std::string(1000, 'x'), std::nullopt, ""},
+      {"a name with a blank is refused", "Bad Name", " x", std::nullopt, ""},
+      {"an empty name is refused", "", " x", std::nullopt, ""},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.fault);
+    const std::optional<std::string> field = FoldCarriedField(r.name, r.raw);
+    ASSERT_EQ(field.has_value(), r.expected.has_value());
+    if (!field) continue;
+    if (!r.expected->empty()) {
+      EXPECT_EQ(*field, *r.expected);
+    }
+    std::string raw_text;
+    for (char c : r.raw) {
+      if (c != '\r' && c != '\n') raw_text += c;
+    }
+    const size_t first = raw_text.find_first_not_of(" \t");
+    raw_text = first == std::string::npos ? "" : raw_text.substr(first);
+    std::string value = Unfold(*field).substr(r.name.size() + 1);
+    value.erase(0, std::min(value.size(), value.find_first_not_of(" \t")));
+    if (r.text.empty()) {
+      EXPECT_EQ(value, raw_text) << "only line breaks may move";
+    }
+    for (const std::string& line : Lines(*field)) {
+      // Only a line of one word may pass the fold width: there is nowhere to break it.
+      const size_t word = line.find_first_not_of(" \t");
+      if (word != std::string::npos && line.find_first_of(" \t", word) != std::string::npos) {
+        EXPECT_LE(line.size(), kFoldWidth) << line;
+      }
+      for (char c : line) EXPECT_TRUE((c >= 0x20 && c < 0x7F) || c == '\t') << line;
+    }
+  }
+}
+
+TEST(ParseDateTest, ReadsTheInstantOfEveryFormAndRefusesOthers) {
+  struct Row {
+    const char* text;
+    std::optional<int64_t> instant;
+  } rows[] = {
+      {"Tue, 22 Jul 2025 12:15:09 +0000", 1753186509},
+      {"Fri, 4 Nov 2005 21:16:00 -0500", 1131156960},
+      {"27 Feb 2007 00:12:10 +0100", 1172531530},
+      {"Mon, 24 Sep 07 15:28 EDT", 1190662080},
+      {" Tue, 1 Jan 2019 10:00:00 +0000 (UTC)", 1546336800},
+      {"Tue,  1 Jan 2019\r\n 10:00:00 GMT", 1546336800},
+      {"Tue, 32 Jan 2019 10:00:00 +0000", std::nullopt},
+      {"Tue 1 Jan 2019 10:00:00 +0000", std::nullopt},
+      {"1 Foo 2019 10:00 +0000", std::nullopt},
+      {"1 Jan 2019 24:00 +0000", std::nullopt},
+      {"1 Jan 2019 10:00 +01", std::nullopt},
+      {"1 Jan 2019 10:00 +0160", std::nullopt},
+      {"1 Jan 2019 10:00:00 +0000 later", std::nullopt},
+      {"1 Jan 2019 10:00 +0000 (unclosed", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(ParseDate(r.text), r.instant) << r.text;
+  }
 }
 
 }  // namespace

@@ -46,6 +46,44 @@ TEST(PropertiesTest, ParsesOneOffEntryIds) {
   }
 }
 
+TEST(PropertiesTest, FlatEntryListsMustFitTheirSizes) {
+  struct Row {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    std::optional<size_t> entries;  // nullopt: rejected
+  };
+  // Two entries of 5 and 4 bytes, the first padded to 8.
+  const std::vector<uint8_t> two = {2, 0, 0, 0, 20, 0, 0, 0, 5, 0, 0, 0, 1, 2, 3, 4, 5, 0, 0, 0, 4, 0, 0, 0, 9, 9, 9, 9};
+  std::vector<uint8_t> unpadded = {1, 0, 0, 0, 9, 0, 0, 0, 5, 0, 0, 0, 1, 2, 3, 4, 5};
+  std::vector<uint8_t> size_beyond_blob = two;
+  size_beyond_blob[4] = 21;
+  std::vector<uint8_t> entry_beyond_size = two;
+  entry_beyond_size[20] = 5;
+  std::vector<uint8_t> count_beyond_entries = two;
+  count_beyond_entries[0] = 0xFF;
+  const Row rows[] = {
+      {"two_entries", two, 2},
+      {"last_entry_without_padding", unpadded, 1},
+      {"empty_list", {0, 0, 0, 0, 0, 0, 0, 0}, 0},
+      {"size_beyond_the_blob", size_beyond_blob, std::nullopt},
+      {"entry_beyond_the_list_size", entry_beyond_size, std::nullopt},
+      {"count_beyond_the_entries", count_beyond_entries, std::nullopt},
+      {"no_header", {1, 0, 0}, std::nullopt},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::optional<std::vector<Bytes>> list = ParseFlatEntryList(row.bytes);
+    ASSERT_EQ(list.has_value(), row.entries.has_value());
+    if (list) {
+      EXPECT_EQ(list->size(), *row.entries);
+    }
+  }
+  std::optional<std::vector<Bytes>> list = ParseFlatEntryList(two);
+  ASSERT_TRUE(list);
+  EXPECT_EQ((*list)[1][0], 9);
+  EXPECT_EQ((*list)[0].size(), 5u);
+}
+
 TEST(PropertiesTest, FixedValuesReadByTypeAndErrorsCountAsAbsent) {
   msg_fixture::FixtureMessage m;
   m.props.Long(0x0017, 2).Bool(0x7FFE, true).Fixed(0x0E1B, 0x000B, 0xFFFF0000);  // dirty upper bytes: false

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/common/limits.h"
+#include "formats/msg/properties.h"
 #include "tools/msg_fixture/msg_writer.h"
 
 namespace formats::msg {
@@ -67,7 +68,20 @@ TEST(ReaderTest, RoundTripsEveryModelFieldInBothVersions) {
   m.props.Time(0x0039, sent).Time(0x0E06, sent + 10).Time(0x3007, 0);
   m.props.Unicode(0x1035, "<id-1@example.com>").Unicode(0x1042, "<id-0@example.com>");
   m.props.Unicode(0x1039, "<id-a@example.com> <id-0@example.com>").Unicode(0x007D, "Received: by x\r\n");
-  m.props.Long(0x0017, 2);
+  m.props.Long(0x0017, 2).Long(0x0026, static_cast<uint32_t>(-1)).Long(0x0036, 3);
+  m.named_properties.push_back({NamedProperties::kPublicStrings, "Keywords"});
+  m.props.MultiUnicode(0x8000, {"Blue", "Projekt Ü"});
+  // Reply to: a one-off entry, an address book entry (left out), a nameless one-off.
+  std::vector<uint8_t> replies = {3, 0, 0, 0, 0, 0, 0, 0};
+  for (const std::vector<uint8_t>& id : {msg_fixture::OneOffEntryId("Desk", "SMTP", "desk@example.com"),
+                                         std::vector<uint8_t>(28, 0x11),
+                                         msg_fixture::OneOffEntryId("", "SMTP", "two@example.com")}) {
+    for (int i = 0; i < 4; ++i) replies.push_back(static_cast<uint8_t>(id.size() >> (8 * i)));
+    replies.insert(replies.end(), id.begin(), id.end());
+    replies.resize((replies.size() + 3) & ~size_t{3});
+  }
+  replies[4] = static_cast<uint8_t>(replies.size() - 8);
+  m.props.Binary(0x004F, replies).Unicode(0x0050, "Desk; Book; Second");
   msg_fixture::SetSmtpSender(m.props, "Ann Lee", "ann@example.com");
   m.recipients.push_back(msg_fixture::SmtpRecipient(1, "Bob", "bob@example.org"));
   m.recipients.push_back(msg_fixture::SmtpRecipient(2, "Cid", "cid@example.org"));
@@ -97,6 +111,14 @@ TEST(ReaderTest, RoundTripsEveryModelFieldInBothVersions) {
     EXPECT_EQ(r.references, "<id-a@example.com> <id-0@example.com>");
     EXPECT_EQ(r.transport_headers, "Received: by x\r\n");
     EXPECT_EQ(r.importance, 2);
+    EXPECT_EQ(r.priority, -1);
+    EXPECT_EQ(r.sensitivity, 3);
+    EXPECT_EQ(r.categories, (std::vector<std::string>{"Blue", "Projekt Ü"}));
+    ASSERT_EQ(r.reply_to.size(), 2u);
+    EXPECT_EQ(r.reply_to[0].name, "Desk");
+    EXPECT_EQ(r.reply_to[0].smtp_address, "desk@example.com");
+    EXPECT_EQ(r.reply_to[1].name, "Second");
+    EXPECT_EQ(r.reply_to[1].smtp_address, "two@example.com");
     EXPECT_EQ(r.sender.name, "Ann Lee");
     EXPECT_EQ(r.sender.address, "ann@example.com");
     EXPECT_EQ(r.sender.address_type, "SMTP");
