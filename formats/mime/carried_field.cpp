@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "formats/mime/header.h"
+#include "formats/mime/header_block.h"
 
 namespace formats::mime {
 
@@ -27,19 +28,6 @@ bool IsFieldName(std::string_view name) {
     const auto c = static_cast<unsigned char>(ch);
     return c > 0x20 && c < 0x7F && ch != ':';
   });
-}
-
-std::vector<std::string_view> Lines(std::string_view raw) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (true) {
-    const size_t lf = raw.find('\n', start);
-    std::string_view line = raw.substr(start, lf == std::string_view::npos ? std::string_view::npos : lf - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    if (lf == std::string_view::npos) return lines;
-    start = lf + 1;
-  }
 }
 
 // End of the blank run at pos, and of the word after it.
@@ -176,9 +164,8 @@ std::optional<int> NamedZone(const std::string& name) {
 
 std::optional<std::string> FoldCarriedField(std::string_view name, std::string_view raw_value) {
   if (!IsFieldName(name)) return std::nullopt;
-  const std::vector<std::string_view> lines = Lines(raw_value);
-  std::string unfolded;
-  for (std::string_view line : lines) unfolded.append(line);
+  const std::vector<std::string_view> lines = RawValueLines(raw_value);
+  const std::string unfolded = Unfold(raw_value);
   std::string_view value = unfolded;
   while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
   std::string ascii = EncodeUnsafeWords(value);

@@ -59,21 +59,23 @@ std::optional<HeaderField> HeaderBlockReader::Next() {
   return std::nullopt;
 }
 
+std::vector<std::string_view> RawValueLines(std::string_view raw_value) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (true) {
+    const size_t lf = raw_value.find('\n', start);
+    std::string_view line = raw_value.substr(start, lf == std::string_view::npos ? std::string_view::npos : lf - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    if (lf == std::string_view::npos) return lines;
+    start = lf + 1;
+  }
+}
+
 std::string Unfold(std::string_view raw_value) {
   std::string out;
   out.reserve(raw_value.size());
-  size_t pos = 0;
-  while (pos <= raw_value.size()) {
-    size_t end = raw_value.find('\n', pos);
-    if (end == std::string_view::npos) {
-      out += raw_value.substr(pos);
-      break;
-    }
-    std::string_view line = raw_value.substr(pos, end - pos);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    out += line;
-    pos = end + 1;
-  }
+  for (std::string_view line : RawValueLines(raw_value)) out += line;
   return out;
 }
 

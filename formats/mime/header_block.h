@@ -44,6 +44,10 @@ class HeaderBlockReader {
   std::optional<std::string_view> pending_;
 };
 
+// The lines of a raw field value, each without its LF or CR LF; views into
+// raw_value. An empty value is one empty line.
+std::vector<std::string_view> RawValueLines(std::string_view raw_value);
+
 // A raw field value with its line ends removed (RFC 5322 3.2.2 unfolding): each
 // LF goes, and the CR just before it; the blanks that start a continuation line
 // stay.
