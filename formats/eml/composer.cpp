@@ -173,18 +173,30 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
   }
 
   mime::Entity body = std::move(html_part);
+  // A meeting's calendar follows the text and HTML as the last alternative,
+  // and goes along as invite.ics for programs that show only attachments.
+  std::optional<mime::Entity> calendar = CalendarPart(m, top_level);
+  if (calendar) {
+    attached.push_back(NamedLeaf("text/calendar", "invite.ics", false));
+    attached.back().type_params.insert(attached.back().type_params.begin(), {"charset", "utf-8", false});
+    attached.back().body = calendar->body;
+  }
   // A stored plain body goes first beside the HTML, as Outlook sends it: the
-  // images belong to both renderings, so multipart/related holds the pair.
-  if (std::optional<std::string> text = BodyText(m)) {
-    mime::Entity text_part;
-    text_part.media_type = "text/plain";
-    text_part.type_params = {{"charset", "utf-8", false}};
-    text_part.body = std::move(*text);
+  // images belong to all renderings, so multipart/related holds them.
+  std::optional<std::string> text = BodyText(m);
+  if (text || calendar) {
     mime::Entity alternative;
     alternative.kind = mime::Entity::Kind::kMultipart;
     alternative.media_type = "multipart/alternative";
-    alternative.parts.push_back(std::move(text_part));
+    if (text) {
+      mime::Entity text_part;
+      text_part.media_type = "text/plain";
+      text_part.type_params = {{"charset", "utf-8", false}};
+      text_part.body = std::move(*text);
+      alternative.parts.push_back(std::move(text_part));
+    }
     alternative.parts.push_back(std::move(body));
+    if (calendar) alternative.parts.push_back(std::move(*calendar));
     body = std::move(alternative);
   }
   if (!inline_parts.empty()) {
