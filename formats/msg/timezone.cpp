@@ -121,7 +121,7 @@ Result<TimeZone> ParseTimeZoneDefinition(Bytes blob) {
   if (!major || !header_size || !key_chars) return MakeError(ErrorCode::kTruncated, r.offset(), "time-zone definition shorter than its header");
   if (*major != 2) return Bad(r, "version " + std::to_string(*major));
   std::optional<Bytes> key = r.ReadBytes(*key_chars * size_t{2});
-  std::optional<uint16_t> rule_count = r.ReadU16Le();
+  std::optional<uint16_t> rule_count = key ? r.ReadU16Le() : std::nullopt;
   if (!rule_count) return MakeError(ErrorCode::kTruncated, r.offset(), "time-zone definition name runs past its end");
   // cbHeader counts the fields from Reserved to cRules.
   if (*header_size != 6u + *key_chars * 2u) return Bad(r, "header size does not match the name");
