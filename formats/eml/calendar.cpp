@@ -203,6 +203,22 @@ std::string RecurrenceRule(const msg::Recurrence& r, const Clock& clock, bool al
   return rule;
 }
 
+// A request that changes one occurrence of a series names it: its global
+// object id carries the occurrence's date, PidLidExceptionReplaceTime its
+// original start.
+void WriteInstance(ical::Writer& w, const msg::Meeting& meeting, const Clock& clock, bool all_day) {
+  const std::vector<uint8_t>& id = meeting.global_object_id;
+  if (id.size() < 20) return;
+  const int year = id[16] << 8 | id[17], month = id[18], day = id[19];
+  if (year == 0 && month == 0 && day == 0) return;
+  if (meeting.exception_replace_time && !all_day) {
+    clock.Write(w, "RECURRENCE-ID", clock.Local(UnixSeconds(*meeting.exception_replace_time)), false);
+  } else if (year >= 1601 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+             day <= DaysInMonth(year, month)) {
+    clock.Write(w, "RECURRENCE-ID", DaysFromCivil(year, month, day) * 86400, true);
+  }
+}
+
 void Address(ical::Writer& w, const char* name, std::vector<Parameter> params, const mime::Mailbox& who) {
   const std::string cn = RemoveNuls(who.display_name);
   if (!cn.empty()) params.insert(params.begin(), {"CN", cn});
@@ -256,19 +272,26 @@ std::optional<mime::Entity> CalendarPart(const msg::Message& m, bool top_level) 
     if (derived) clock.zone = &*derived;
   }
 
+  const bool all_day = meeting.all_day;
+  // A single meeting may end in another zone than it starts (a flight).
+  Clock end_clock = clock;
+  if (!recurrence && !all_day && clock.zone && meeting.end_zone &&
+      meeting.end_zone->key_name != clock.zone->key_name) {
+    end_clock.zone = &*meeting.end_zone;
+  }
   int64_t start, end;
   if (recurrence) {
     start = recurrence->start_date + recurrence->start_minutes * int64_t{60};
     end = recurrence->start_date + recurrence->end_minutes * int64_t{60};
   } else {
-    start = clock.Local(UnixSeconds(*meeting.start));
-    end = meeting.end ? clock.Local(UnixSeconds(*meeting.end)) : start;
-    if (end < start) end = start;
+    const int64_t start_utc = UnixSeconds(*meeting.start);
+    start = clock.Local(start_utc);
+    end = end_clock.Local(meeting.end ? std::max(start_utc, UnixSeconds(*meeting.end)) : start_utc);
   }
-  const bool all_day = meeting.all_day;
   if (all_day && end - start < 86400) end = start + 86400;
   const int64_t year = CivilFromSeconds(start).year;
   if (clock.zone) clock.tzid = ZoneName(*clock.zone, year);
+  if (end_clock.zone) end_clock.tzid = ZoneName(*end_clock.zone, year);
 
   Result<Addresses> addresses = ResolveAddresses(m, top_level);
   if (!addresses) return std::nullopt;
@@ -308,6 +331,7 @@ std::optional<mime::Entity> CalendarPart(const msg::Message& m, bool top_level) 
   w.Raw("VERSION", "2.0");
   w.Raw("METHOD", kind->method);
   if (clock.zone && !all_day) WriteZone(w, clock, year);
+  if (end_clock.zone && !all_day && end_clock.tzid != clock.tzid) WriteZone(w, end_clock, year);
 
   const std::string summary = RemoveNuls(m.subject);
   const std::string location = RemoveNuls(meeting.location);
@@ -317,7 +341,8 @@ std::optional<mime::Entity> CalendarPart(const msg::Message& m, bool top_level) 
   if (std::optional<std::string> text = BodyText(m)) w.Text("DESCRIPTION", *text);
   if (!location.empty()) w.Text("LOCATION", location);
   clock.Write(w, "DTSTART", start, all_day);
-  clock.Write(w, "DTEND", end, all_day);
+  end_clock.Write(w, "DTEND", end, all_day);
+  if (!recurrence) WriteInstance(w, meeting, clock, all_day);
   if (recurrence) {
     w.Raw("RRULE", RecurrenceRule(*recurrence, clock, all_day));
     // Deleted occurrences; a changed one is deleted too, but its own VEVENT

@@ -15,6 +15,7 @@ constexpr uint32_t kAppointmentStartWhole = 0x820D;
 constexpr uint32_t kAppointmentEndWhole = 0x820E;
 constexpr uint32_t kAppointmentSubType = 0x8215;
 constexpr uint32_t kAppointmentRecur = 0x8216;
+constexpr uint32_t kExceptionReplaceTime = 0x8228;
 constexpr uint32_t kTimeZoneStruct = 0x8233;
 constexpr uint32_t kTimeZoneDefinitionStartDisplay = 0x825E;
 constexpr uint32_t kTimeZoneDefinitionEndDisplay = 0x825F;
@@ -55,6 +56,7 @@ Status ReadMeeting(const PropertyBag& bag, const NamedProperties& named, std::sp
   Meeting out;
   if (auto id = appointment(kAppointmentStartWhole)) out.start = bag.GetTime(*id);
   if (auto id = appointment(kAppointmentEndWhole)) out.end = bag.GetTime(*id);
+  if (auto id = appointment(kExceptionReplaceTime)) out.exception_replace_time = bag.GetTime(*id);
   if (auto id = appointment(kAppointmentSubType)) out.all_day = bag.GetBool(*id).value_or(false);
   if (auto id = appointment(kAppointmentSequence)) out.sequence = bag.GetLong(*id).value_or(0);
   if (auto id = appointment(kBusyStatus)) out.busy_status = bag.GetLong(*id).value_or(2);

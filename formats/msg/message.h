@@ -97,6 +97,9 @@ struct Meeting {
   // limits::kMaxEntryIdBytes; longer ones are left out).
   std::vector<uint8_t> global_object_id, clean_global_object_id;
   uint32_t sequence = 0;   // PidLidAppointmentSequence
+  // PidLidExceptionReplaceTime (FILETIME): the original start of the one
+  // occurrence of a series that the item changes.
+  std::optional<uint64_t> exception_replace_time;
   // PidLidOwnerCriticalChange and PidLidAttendeeCriticalChange (FILETIME).
   std::optional<uint64_t> owner_critical_change, attendee_critical_change;
   uint32_t busy_status = 2;  // PidLidBusyStatus: 0 free, 1 tentative, 2 busy, 3 away

@@ -52,7 +52,10 @@ struct MeetingFixture {
 };
 
 // From Dana to Marek (To), Irina (Cc) and a room (Bcc), or Marek's answer back.
-MeetingFixture Meeting(std::string_view message_class, std::string_view subject, bool answer = false) {
+// `occurrence`: the year (high, low byte), month and day of the one occurrence
+// of a series the item is about, zero for a whole meeting.
+MeetingFixture Meeting(std::string_view message_class, std::string_view subject, bool answer = false,
+                       std::array<uint8_t, 4> occurrence = {}) {
   MeetingFixture f;
   FixtureMessage& m = f.m;
   m.props.Unicode(0x001A, message_class).Unicode(0x0037, subject).Long(0x340D, 0x00040000).Long(0x3FDE, 65001);
@@ -69,8 +72,9 @@ MeetingFixture Meeting(std::string_view message_class, std::string_view subject,
     m.props.Time(f.Id(kMeeting, 0x001A), FileTime(2026, 2, 20, 7, 59, 0));
   }
   m.props.Unicode(0x1000, "Agenda:\r\n1. Budget, staffing; travel\r\n2. Anything else\r\n");
-  std::vector<uint8_t> goid = {0x04, 0x00, 0x00, 0x00, 0x82, 0x00, 0xE0, 0x00, 0x74, 0xC5, 0xB7, 0x10,
-                               0x1A, 0x82, 0xE0, 0x08, 0x07, 0xEA, 0x03, 0x12};
+  std::vector<uint8_t> goid = {0x04, 0x00, 0x00, 0x00, 0x82, 0x00, 0xE0, 0x00,
+                               0x74, 0xC5, 0xB7, 0x10, 0x1A, 0x82, 0xE0, 0x08};
+  goid.insert(goid.end(), occurrence.begin(), occurrence.end());
   goid.resize(36, 0);
   goid.insert(goid.end(), {16, 0, 0, 0});
   for (int i = 0; i < 16; ++i) goid.push_back(static_cast<uint8_t>(0x30 + i * 7));
@@ -184,6 +188,18 @@ std::vector<Case> Cases() {
              "\"2026-04-02T12:00:00Z\"], \"exceptions\": {\"2026-03-19T13:00:00Z\": {\"start\": "
              "\"2026-03-20T15:00:00Z\", \"end\": \"2026-03-20T16:00:00Z\", \"summary\": \"Sync (moved to Friday)\", "
              "\"location\": \"Caf\xC3\xA9 Europa\"}}}"});
+    // One occurrence of it changed: the request names the occurrence it replaces.
+    MeetingFixture one = Meeting("IPM.Schedule.Meeting.Request", "Team sync (moved)", false, {0x07, 0xEA, 3, 19});
+    one.Zone(kBerlin, "W. Europe Standard Time", false);
+    one.Times(FileTime(2026, 3, 20, 15, 0, 0), FileTime(2026, 3, 20, 16, 0, 0));
+    one.m.props.Time(one.Id(kAppointment, 0x8228), FileTime(2026, 3, 19, 13, 0, 0));
+    cases.push_back(
+        {"one_occurrence", one.m,
+         "{\"method\": \"REQUEST\", \"summary\": \"Team sync (moved)\", \"status\": \"CONFIRMED\", "
+         "\"start\": \"2026-03-20T15:00:00Z\", \"end\": \"2026-03-20T16:00:00Z\", "
+         "\"organizer\": \"dana@example.com\", \"attendees\": " + Attendees(false) +
+             ", \"rule\": null, \"occurrences\": [\"2026-03-20T15:00:00Z\"], "
+             "\"recurrence_id\": \"2026-03-19T13:00:00Z\"}"});
     // A pattern whose deleted-date count runs past the blob: no calendar, the
     // message still converts.
     FixtureRecurrence lying = weekly;
