@@ -265,11 +265,14 @@ std::optional<mime::Entity> CalendarPart(const msg::Message& m, bool top_level) 
   } else if (recurrence && meeting.start) {
     // A series without any zone: its local times are as far from UTC as its
     // first start is from the stored UTC start.
-    msg::TimeZoneRule fixed;
     const int64_t first_local = recurrence->start_date + recurrence->start_minutes * int64_t{60};
-    fixed.bias = static_cast<int32_t>((UnixSeconds(*meeting.start) - first_local) / 60);
-    if (fixed.bias >= -24 * 60 && fixed.bias <= 24 * 60) derived = msg::TimeZone{"", {fixed}};
-    if (derived) clock.zone = &*derived;
+    const int64_t bias = (UnixSeconds(*meeting.start) - first_local) / 60;
+    if (bias >= -24 * 60 && bias <= 24 * 60) {
+      msg::TimeZoneRule fixed;
+      fixed.bias = static_cast<int32_t>(bias);
+      derived = msg::TimeZone{"", {fixed}};
+      clock.zone = &*derived;
+    }
   }
 
   const bool all_day = meeting.all_day;
@@ -299,11 +302,12 @@ std::optional<mime::Entity> CalendarPart(const msg::Message& m, bool top_level) 
   common.kind = *kind;
   common.uid = Uid(m, meeting);
   common.sequence = meeting.sequence;
-  std::optional<uint64_t> stamp = kind->reply_status ? meeting.attendee_critical_change : meeting.owner_critical_change;
-  for (const auto& t : {stamp, m.client_submit_time, m.creation_time, meeting.start}) {
-    if (t && !stamp) stamp = t;
+  std::optional<int64_t> stamp;
+  for (const auto& t : {kind->reply_status ? meeting.attendee_critical_change : meeting.owner_critical_change,
+                        m.client_submit_time, m.creation_time, meeting.start}) {
+    if (t && !stamp) stamp = msg::FileTimeToUnixSeconds(*t);
   }
-  common.stamp = ical::FormatUtc(stamp ? std::max<int64_t>(0, UnixSeconds(*stamp)) : 0);
+  common.stamp = ical::FormatUtc(stamp.value_or(0));
   if (kind->reply_status) {
     // The answer goes from the attendee (its sender) to the organizer (its To).
     if (!addresses->lists[0].empty()) common.organizer = addresses->lists[0].front();

@@ -46,6 +46,16 @@ Result<std::optional<std::vector<uint8_t>>> Blob(const PropertyBag& bag, std::op
   return bag.GetBinary(*id, limits::kMaxCalendarBlobBytes);
 }
 
+// A time of the calendar: FILETIME before the year 9999, so that local times a
+// day away stay four-digit years; later ones are no meeting anyone holds.
+std::optional<uint64_t> CalendarTime(const PropertyBag& bag, std::optional<uint16_t> id) {
+  constexpr uint64_t kYear9999 = 2650152384000000000ull;  // 9999-01-01 00:00 UTC
+  if (!id) return std::nullopt;
+  std::optional<uint64_t> t = bag.GetTime(*id);
+  if (t && *t >= kYear9999) return std::nullopt;
+  return t;
+}
+
 }  // namespace
 
 Status ReadMeeting(const PropertyBag& bag, const NamedProperties& named, std::span<const uint32_t> codepages,
@@ -54,14 +64,14 @@ Status ReadMeeting(const PropertyBag& bag, const NamedProperties& named, std::sp
   auto appointment = [&named](uint32_t lid) { return named.Find(NamedProperties::kAppointment, lid); };
   auto meeting = [&named](uint32_t lid) { return named.Find(NamedProperties::kMeeting, lid); };
   Meeting out;
-  if (auto id = appointment(kAppointmentStartWhole)) out.start = bag.GetTime(*id);
-  if (auto id = appointment(kAppointmentEndWhole)) out.end = bag.GetTime(*id);
-  if (auto id = appointment(kExceptionReplaceTime)) out.exception_replace_time = bag.GetTime(*id);
+  out.start = CalendarTime(bag, appointment(kAppointmentStartWhole));
+  out.end = CalendarTime(bag, appointment(kAppointmentEndWhole));
+  out.exception_replace_time = CalendarTime(bag, appointment(kExceptionReplaceTime));
   if (auto id = appointment(kAppointmentSubType)) out.all_day = bag.GetBool(*id).value_or(false);
   if (auto id = appointment(kAppointmentSequence)) out.sequence = bag.GetLong(*id).value_or(0);
   if (auto id = appointment(kBusyStatus)) out.busy_status = bag.GetLong(*id).value_or(2);
-  if (auto id = meeting(kOwnerCriticalChange)) out.owner_critical_change = bag.GetTime(*id);
-  if (auto id = meeting(kAttendeeCriticalChange)) out.attendee_critical_change = bag.GetTime(*id);
+  out.owner_critical_change = CalendarTime(bag, meeting(kOwnerCriticalChange));
+  out.attendee_critical_change = CalendarTime(bag, meeting(kAttendeeCriticalChange));
   out.response_requested = bag.GetBool(kResponseRequested).value_or(true);
   for (std::optional<uint16_t> id : {appointment(kLocation), meeting(kWhere)}) {
     if (!id || !out.location.empty()) continue;
