@@ -135,7 +135,8 @@ Result<Addresses> ResolveAddresses(const msg::Message& m, bool top_level) {
   // An embedded item without a sender (a draft, a forwarded unsent message) is
   // still carried, only without From: dropping it would lose the attachment.
 
-  if (ReportTypeOf(m.message_class) != ReportType::kNone) {
+  // Whatever its kind, a report's recipient table lists the original's recipients.
+  if (StartsWithIgnoreCase(m.message_class, "REPORT.")) {
     out.lists[0] = ReportAddressees(m);
     return out;
   }

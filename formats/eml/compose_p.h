@@ -80,13 +80,6 @@ Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const
 
 // report.cpp
 
-enum class ReportType { kNone, kDeliveryStatus, kDisposition };
-
-// The report a message class names: delivery-status for (non-)delivery,
-// relay, delay and expansion reports, disposition for read and not-read
-// reports (REPORT.<original class>.<kind>); kNone for other classes.
-ReportType ReportTypeOf(std::string_view message_class);
-
 // Whom a report was sent to: the To of its stored header block, else its
 // received-by or original-sender group. A report's recipient table lists the
 // original's recipients, so it never says this.
@@ -99,8 +92,10 @@ struct ReportParts {
   std::optional<mime::Entity> original;
 };
 
-// The parts of a report, nullopt for an item that is no report or whose
-// properties give no machine-readable part (it then converts as a letter).
+// The parts of a report (REPORT.<original class>.<kind>): delivery-status for
+// (non-)delivery, relay, delay and expansion reports, disposition-notification
+// for read and not-read reports. nullopt for other items and for a report
+// whose properties give no machine-readable part (it then converts as a letter).
 // The original (the first embedded message, else a stored message or header
 // block) is taken out of `attached`.
 std::optional<ReportParts> TakeReportParts(const msg::Message& m, std::vector<mime::Entity>& attached);

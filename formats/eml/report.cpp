@@ -196,7 +196,7 @@ std::optional<std::string> DispositionNotification(const msg::Message& m, bool r
   return out + "Disposition: " + mode + "; " + type + "\r\n";
 }
 
-}  // namespace
+enum class ReportType { kNone, kDeliveryStatus, kDisposition };
 
 ReportType ReportTypeOf(std::string_view message_class) {
   if (!StartsWithIgnoreCase(message_class, "REPORT.")) return ReportType::kNone;
@@ -207,6 +207,8 @@ ReportType ReportTypeOf(std::string_view message_class) {
   if (EqualsIgnoreCase(suffix, "IPNRN") || EqualsIgnoreCase(suffix, "IPNNRN")) return ReportType::kDisposition;
   return ReportType::kNone;
 }
+
+}  // namespace
 
 std::vector<mime::Mailbox> ReportAddressees(const msg::Message& m) {
   std::vector<mime::Mailbox> to = mime::HeaderMailboxes(m.transport_headers, "To");

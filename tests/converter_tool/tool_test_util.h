@@ -167,12 +167,16 @@ inline std::string Expectation(const formats::msg::Message& m, const std::string
     // table) for a delivery report, the reader (the sender) for a read report.
     const bool read_report = formats::EndsWithIgnoreCase(m.message_class, ".IPNRN") ||
                              formats::EndsWithIgnoreCase(m.message_class, ".IPNNRN");
+    bool delivery_report = false;
+    for (const char* kind : {".NDR", ".DR", ".Relayed", ".Delayed", ".Expanded"}) {
+      delivery_report = delivery_report || formats::EndsWithIgnoreCase(m.message_class, kind);
+    }
     std::vector<std::string> final_recipients;
     if (read_report) {
       auto reader = formats::eml::InternetAddress(m.sender);
       if (!reader) reader = formats::eml::InternetAddress(m.sent_representing);
       if (reader) final_recipients.push_back(*reader);
-    } else {
+    } else if (delivery_report) {
       for (const auto& r : m.recipients) {
         if (auto address = formats::eml::InternetAddress(r)) final_recipients.push_back(*address);
       }
