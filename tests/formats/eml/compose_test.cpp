@@ -659,7 +659,7 @@ TEST(ComposeTest, ReportsKeepWhatMakesThemReports) {
        [](msg::Message& m) {
          m.extras.unsent = true;
          m.extras.conversation_index = {0xFB, 0xFF};
-         m.extras.conversation_topic = "Gr\xc3\xbc\xc3\x9fe";
+         m.extras.conversation_topic = "Gr\xc3\xbc\xc3\x9f" "e";
          m.extras.flagged = true;
        },
        {"X-Unsent: 1\r\nThread-Index: +/8=\r\nThread-Topic: =?utf-8?", "X-Message-Flag: Follow up\r\n"}, {},
@@ -691,7 +691,9 @@ TEST(ComposeTest, ReportsKeepWhatMakesThemReports) {
       if (at != std::string::npos) pos = at + line.size();
     }
     for (const std::string& t : r.absent) EXPECT_EQ(text.find(t), std::string::npos) << t << "\n" << text;
-    if (!r.shape.empty()) EXPECT_EQ(Shape(out->body), r.shape);
+    if (!r.shape.empty()) {
+      EXPECT_EQ(Shape(out->body), r.shape);
+    }
   }
 }
 
