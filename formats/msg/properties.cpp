@@ -167,12 +167,10 @@ Result<NamedProperties> NamedProperties::Read(const cfb::CompoundFile& file) {
   Result<std::vector<uint8_t>> strings = ReadNamedStream(file, *storage, "__substg1.0_00040102");
   if (!strings) return std::move(strings).error();
 
-  // Only string-named entries are kept; numeric ones are not used by the reader.
   // A bad entry (GUID index or string offset out of range) is skipped.
   for (size_t off = 0; off + 8 <= entries->size(); off += 8) {
     const uint32_t name_or_offset = LoadU32Le(entries->data() + off);
     const uint32_t info = LoadU32Le(entries->data() + off + 4);
-    if ((info & 1) == 0) continue;
     const uint32_t guid_index = (info >> 1) & 0x7FFF;
     const uint32_t property_index = info >> 16;
     if (property_index > 0x7FFE) continue;
@@ -188,6 +186,10 @@ Result<NamedProperties> NamedProperties::Read(const cfb::CompoundFile& file) {
     } else {
       continue;
     }
+    if ((info & 1) == 0) {
+      map.entries_.push_back({guid, {}, static_cast<uint16_t>(0x8000 + property_index), name_or_offset, true});
+      continue;
+    }
     std::optional<Bytes> length = Slice(*strings, name_or_offset, 4);
     if (!length) continue;
     std::optional<Bytes> name = Slice(*strings, name_or_offset + 4ull, LoadU32Le(length->data()));
@@ -201,7 +203,14 @@ Result<NamedProperties> NamedProperties::Read(const cfb::CompoundFile& file) {
 std::optional<uint16_t> NamedProperties::Find(const Guid& guid, std::string_view name) const {
   const std::string key = AsciiLower(name);
   for (const Entry& e : entries_) {
-    if (e.guid == guid && e.name == key) return e.id;
+    if (!e.numeric && e.guid == guid && e.name == key) return e.id;
+  }
+  return std::nullopt;
+}
+
+std::optional<uint16_t> NamedProperties::FindNumbered(const Guid& guid, uint32_t lid) const {
+  for (const Entry& e : entries_) {
+    if (e.numeric && e.guid == guid && e.lid == lid) return e.id;
   }
   return std::nullopt;
 }

@@ -79,6 +79,9 @@ class NamedProperties {
   // PS_PUBLIC_STRINGS {00020329-0000-0000-C000-000000000046}.
   static constexpr Guid kPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                           0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+  // PSETID_Common {00062008-0000-0000-C000-000000000046}.
+  static constexpr Guid kCommon = {0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                   0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
   // Reads the map; a missing or damaged map is empty (named properties are
   // content, not structure), but a broken stream chain is an error.
@@ -87,12 +90,16 @@ class NamedProperties {
   // The property id of the string-named property `name` (compared without
   // regard to ASCII case) in the set `guid`.
   std::optional<uint16_t> Find(const Guid& guid, std::string_view name) const;
+  // The property id of the numerically named property `lid` in the set `guid`.
+  std::optional<uint16_t> FindNumbered(const Guid& guid, uint32_t lid) const;
 
  private:
   struct Entry {
     Guid guid;
-    std::string name;  // lower-cased ASCII, UTF-8
+    std::string name;  // lower-cased ASCII, UTF-8; empty for a numeric name
     uint16_t id;
+    uint32_t lid = 0;  // the numeric name
+    bool numeric = false;
   };
   std::vector<Entry> entries_;
 };

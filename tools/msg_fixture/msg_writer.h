@@ -65,11 +65,12 @@ struct FixtureAttachment {
   std::shared_ptr<FixtureMessage> embedded;
 };
 
-// A string-named property of the top-level map: entry k of named_properties is
+// A named property of the top-level map: entry k of named_properties is
 // property id 0x8000 + k (set its value in props under that id).
 struct NamedProperty {
   std::array<uint8_t, 16> guid;  // in the file's byte order
-  std::string name;
+  std::string name;              // empty: named by the number lid
+  uint32_t lid = 0;
 };
 
 struct FixtureMessage {
