@@ -135,6 +135,12 @@ Result<Addresses> ResolveAddresses(const msg::Message& m, bool top_level) {
   // An embedded item without a sender (a draft, a forwarded unsent message) is
   // still carried, only without From: dropping it would lose the attachment.
 
+  // Whatever its kind, a report's recipient table lists the original's recipients.
+  if (StartsWithIgnoreCase(m.message_class, "REPORT.")) {
+    out.lists[0] = ReportAddressees(m);
+    return out;
+  }
+
   for (const msg::Recipient& r : m.recipients) {
     // Resend flags (0x10000000, 0x80000000) may be OR-ed into the type.
     const uint32_t type = static_cast<uint32_t>(r.type) & 0xFF;

@@ -8,8 +8,12 @@
 // part's charset describing its bytes), with the stored plain text before it in
 // multipart/alternative, inline images beside them in multipart/related,
 // every other attachment in multipart/mixed, embedded messages as message/rfc822,
-// and the signed or encrypted body of S/MIME items unchanged. Attachment bytes are
-// not read here: the tree holds sources that pull them while it is written.
+// and the signed or encrypted body of S/MIME items unchanged. A report goes out
+// as multipart/report (its body, a machine-readable part from its report
+// properties, the original), addressed to whom it reached; Outlook's states
+// become X-Unsent, Thread-Index, Thread-Topic and X-Message-Flag. Attachment
+// bytes are not read here: the tree holds sources that pull them while it is
+// written.
 #pragma once
 
 #include <cstdint>

@@ -85,6 +85,31 @@ Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const
 // items and for a meeting without a start.
 std::optional<mime::Entity> CalendarPart(const msg::Message& m, bool top_level);
 
+// report.cpp
+
+// Whom a report was sent to: the To of its stored header block, else its
+// received-by or original-sender group. A report's recipient table lists the
+// original's recipients, so it never says this.
+std::vector<mime::Mailbox> ReportAddressees(const msg::Message& m);
+
+// What a report holds beside its body.
+struct ReportParts {
+  std::string report_type;  // "delivery-status" or "disposition-notification"
+  mime::Entity machine;     // message/delivery-status or message/disposition-notification
+  std::optional<mime::Entity> original;
+};
+
+// The parts of a report (REPORT.<original class>.<kind>): delivery-status for
+// (non-)delivery, relay, delay and expansion reports, disposition-notification
+// for read and not-read reports. nullopt for other items and for a report
+// whose properties give no machine-readable part (it then converts as a letter).
+// The original (the first embedded message, else a stored message or header
+// block) is taken out of `attached`.
+std::optional<ReportParts> TakeReportParts(const msg::Message& m, std::vector<mime::Entity>& attached);
+
+// multipart/report of the body, the machine part and the original.
+mime::Entity ReportEntity(mime::Entity body, ReportParts parts);
+
 // smime.cpp
 
 // The signed or encrypted body of an S/MIME item, nullopt for other items. The

@@ -11,6 +11,7 @@
 #include "formats/common/ascii.h"
 #include "formats/common/random.h"
 #include "formats/eml/compose_p.h"
+#include "formats/mime/base64.h"
 #include "formats/msg/filetime.h"
 
 namespace formats::eml {
@@ -122,6 +123,22 @@ Result<std::vector<OwnField>> HeaderFields(const Context& context, const msg::Me
     add("sensitivity", std::string("Sensitivity: ") + kSensitivity[m.sensitivity - 1] + "\r\n", true);
   }
   if (std::optional<std::string> keywords = KeywordsField(m.categories)) add("keywords", std::move(*keywords), true);
+  // Outlook's own states in the fields mail programs read for them.
+  const msg::MailExtras& x = m.extras;
+  if (top_level && x.unsent) add("x-unsent", "X-Unsent: 1\r\n", true);
+  if (!x.conversation_index.empty()) {
+    const std::string_view index(reinterpret_cast<const char*>(x.conversation_index.data()), x.conversation_index.size());
+    add("thread-index", "Thread-Index: " + mime::EncodeBase64(index) + "\r\n", true);
+  }
+  if (const std::string topic = RemoveNuls(x.conversation_topic); topic.find_first_not_of(' ') != std::string::npos) {
+    add("thread-topic", mime::FoldUnstructured("Thread-Topic", topic), true);
+  }
+  if (x.flagged) {
+    const std::string text = RemoveNuls(x.flag_request);
+    add("x-message-flag",
+        mime::FoldUnstructured("X-Message-Flag", text.find_first_not_of(' ') == std::string::npos ? "Follow up" : text),
+        true);
+  }
   add("mime-version", "MIME-Version: 1.0\r\n");
   return fields;
 }
@@ -208,6 +225,8 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
     for (mime::Entity& p : inline_parts) related.parts.push_back(std::move(p));
     body = std::move(related);
   }
+  // A report keeps its machine-readable part and the original beside the body.
+  std::optional<ReportParts> report = TakeReportParts(m, attached);
   if (!attached.empty()) {
     mime::Entity mixed;
     mixed.kind = mime::Entity::Kind::kMultipart;
@@ -216,6 +235,7 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
     for (mime::Entity& p : attached) mixed.parts.push_back(std::move(p));
     body = std::move(mixed);
   }
+  if (report) body = ReportEntity(std::move(body), std::move(*report));
   out.body = std::move(body);
   return out;
 }

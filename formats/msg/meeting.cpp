@@ -61,8 +61,10 @@ std::optional<uint64_t> CalendarTime(const PropertyBag& bag, std::optional<uint1
 Status ReadMeeting(const PropertyBag& bag, const NamedProperties& named, std::span<const uint32_t> codepages,
                    Message& m) {
   if (!IsMeetingClass(m.message_class)) return {};
-  auto appointment = [&named](uint32_t lid) { return named.Find(NamedProperties::kAppointment, lid); };
-  auto meeting = [&named](uint32_t lid) { return named.Find(NamedProperties::kMeeting, lid); };
+  auto appointment = [&named](uint32_t lid) {
+    return named.FindNumbered(NamedProperties::kAppointment, lid);
+  };
+  auto meeting = [&named](uint32_t lid) { return named.FindNumbered(NamedProperties::kMeeting, lid); };
   Meeting out;
   out.start = CalendarTime(bag, appointment(kAppointmentStartWhole));
   out.end = CalendarTime(bag, appointment(kAppointmentEndWhole));

@@ -70,6 +70,39 @@ struct Recipient : Address {
 
 struct Message;
 
+// The delivery report of one recipient row of a report item ([MS-OXOMSG]).
+struct RecipientReport {
+  std::optional<uint32_t> diag_code;    // PidTagNonDeliveryReportDiagCode
+  std::optional<uint32_t> reason_code;  // PidTagNonDeliveryReportReasonCode
+  std::optional<uint32_t> status_code;  // PidTagNonDeliveryReportStatusCode, e.g. 511 for 5.1.1
+  std::string remote_mta;               // PidTagRemoteMessageTransferAgent
+  std::string supplementary_info;       // PidTagSupplementaryInfo, "<mta #5.1.1 text>"
+};
+
+// What an item holds beyond a letter: a report's own properties and
+// Outlook's states that have Internet forms. Read by ReadMailExtras; a property
+// that cannot be read is left empty with a warning.
+struct MailExtras {
+  // Reports (REPORT.*).
+  std::string reporting_mta;        // PidTagReportingMessageTransferAgent
+  std::string original_message_id;  // PidTagOriginalMessageId
+  std::string disposition;          // PidTagReportDisposition: "displayed", "deleted"
+  std::string disposition_mode;     // PidTagReportDispositionMode: "manual-action/MDN-sent-manually"
+  std::optional<uint64_t> original_submit_time;  // PidTagOriginalSubmitTime (FILETIME)
+  Address received_by;              // PidTagReceivedBy*: whom the report reached
+  Address original_sender;          // PidTagOriginalSender*: who sent the original
+  // One per entry of Message::recipients, in the same order; empty for items
+  // that are not reports.
+  std::vector<RecipientReport> recipients;
+
+  // Outlook's states.
+  bool unsent = false;                    // PidTagMessageFlags has mfUnsent
+  std::vector<uint8_t> conversation_index;  // PidTagConversationIndex
+  std::string conversation_topic;         // PidTagConversationTopic
+  bool flagged = false;                   // PidTagFlagStatus is followupFlagged
+  std::string flag_request;               // PidLidFlagRequest: the flag's text
+};
+
 struct Attachment {
   std::string filename;  // long file name, else short, else display name
   std::string long_filename, short_filename, display_name, extension;
@@ -167,6 +200,8 @@ struct Message {
 
   // Non-fatal oddities met while reading (tolerated), one line each.
   std::vector<std::string> warnings;
+
+  MailExtras extras;
 
   // Meeting items (IPM.Schedule.Meeting.*, IPM.Appointment*): the appointment.
   // Absent for other items, and for one whose recurrence pattern or time-zone

@@ -187,7 +187,7 @@ Result<NamedProperties> NamedProperties::Read(const cfb::CompoundFile& file) {
       continue;
     }
     if ((info & 1) == 0) {
-      map.numbered_.push_back({guid, name_or_offset, static_cast<uint16_t>(0x8000 + property_index)});
+      map.entries_.push_back({guid, {}, static_cast<uint16_t>(0x8000 + property_index), name_or_offset, true});
       continue;
     }
     std::optional<Bytes> length = Slice(*strings, name_or_offset, 4);
@@ -203,14 +203,14 @@ Result<NamedProperties> NamedProperties::Read(const cfb::CompoundFile& file) {
 std::optional<uint16_t> NamedProperties::Find(const Guid& guid, std::string_view name) const {
   const std::string key = AsciiLower(name);
   for (const Entry& e : entries_) {
-    if (e.guid == guid && e.name == key) return e.id;
+    if (!e.numeric && e.guid == guid && e.name == key) return e.id;
   }
   return std::nullopt;
 }
 
-std::optional<uint16_t> NamedProperties::Find(const Guid& guid, uint32_t lid) const {
-  for (const NumberedEntry& e : numbered_) {
-    if (e.guid == guid && e.lid == lid) return e.id;
+std::optional<uint16_t> NamedProperties::FindNumbered(const Guid& guid, uint32_t lid) const {
+  for (const Entry& e : entries_) {
+    if (e.numeric && e.guid == guid && e.lid == lid) return e.id;
   }
   return std::nullopt;
 }

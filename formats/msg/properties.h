@@ -79,37 +79,35 @@ class NamedProperties {
   // PS_PUBLIC_STRINGS {00020329-0000-0000-C000-000000000046}.
   static constexpr Guid kPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                           0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-
-  // Reads the map; a missing or damaged map is empty (named properties are
-  // content, not structure), but a broken stream chain is an error.
-  static Result<NamedProperties> Read(const cfb::CompoundFile& file);
-
   // PSETID_Appointment {00062002-0000-0000-C000-000000000046}.
   static constexpr Guid kAppointment = {0x02, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
                                         0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
   // PSETID_Meeting {6ED8DA90-450B-101B-98DA-00AA003F1305}.
   static constexpr Guid kMeeting = {0x90, 0xDA, 0xD8, 0x6E, 0x0B, 0x45, 0x1B, 0x10,
                                     0x98, 0xDA, 0x00, 0xAA, 0x00, 0x3F, 0x13, 0x05};
+  // PSETID_Common {00062008-0000-0000-C000-000000000046}.
+  static constexpr Guid kCommon = {0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                   0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+  // Reads the map; a missing or damaged map is empty (named properties are
+  // content, not structure), but a broken stream chain is an error.
+  static Result<NamedProperties> Read(const cfb::CompoundFile& file);
 
   // The property id of the string-named property `name` (compared without
   // regard to ASCII case) in the set `guid`.
   std::optional<uint16_t> Find(const Guid& guid, std::string_view name) const;
-  // The property id of the numbered property `lid` in the set `guid`.
-  std::optional<uint16_t> Find(const Guid& guid, uint32_t lid) const;
+  // The property id of the numerically named property `lid` in the set `guid`.
+  std::optional<uint16_t> FindNumbered(const Guid& guid, uint32_t lid) const;
 
  private:
   struct Entry {
     Guid guid;
-    std::string name;  // lower-cased ASCII, UTF-8
+    std::string name;  // lower-cased ASCII, UTF-8; empty for a numeric name
     uint16_t id;
+    uint32_t lid = 0;  // the numeric name
+    bool numeric = false;
   };
   std::vector<Entry> entries_;
-  struct NumberedEntry {
-    Guid guid;
-    uint32_t lid;
-    uint16_t id;
-  };
-  std::vector<NumberedEntry> numbered_;
 };
 
 class PropertyBag {

@@ -8,6 +8,7 @@
 #include "formats/common/limits.h"
 #include "formats/msg/meeting.h"
 #include "formats/msg/properties.h"
+#include "formats/msg/report_properties.h"
 
 namespace formats::msg {
 
@@ -444,6 +445,7 @@ Result<Message> ReadItem(const cfb::CompoundFile& file,
     if (!r) return std::move(r).error();
     m.recipients.push_back(std::move(*r));
   }
+  ReadMailExtras(bag, named, string_cps, *recipients, m);
 
   Result<std::vector<cfb::EntryId>> attachments =
       NumberedStorages(file, storage, kAttachmentPrefix, limits::kMaxAttachments, m.warnings);

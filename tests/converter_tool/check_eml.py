@@ -17,6 +17,8 @@ embedded message in turn:
   content_ids  the Content-IDs the item's attachments carry
   attachments  list of {"name", "file"} (bytes to compare) or {"name"} (name
                only) or {"name", "message": {...}} (an embedded message)
+  report     for a report: {"type": report-type, "recipients": [...]}, the
+             addresses its machine part names in Final-Recipient, in order
 A second, independent reader (GMime, through the gi bindings) must decode From,
 To, Cc, Subject and every part's file name exactly as the email package does;
 without the gi module that comparison is skipped with a note on stderr.
@@ -132,8 +134,10 @@ def check_message(msg, exp, where):
         if ref not in content_ids and ref in carried:
             problem(where, f"cid:{ref} resolves to no part")
 
+    machine = check_report(msg, exp.get("report"), where)
+
     # Attachments: every expected one appears once, by name, with its bytes.
-    parts = [p for p in leaf_parts(msg) if p is not body]
+    parts = [p for p in leaf_parts(msg) if p is not body and p is not machine]
     # A meeting's calendar: the last alternative, and the same bytes as invite.ics.
     calendars = [p for p in parts if p.get_content_type() == "text/calendar"]
     if exp.get("calendar"):
@@ -181,6 +185,41 @@ def check_message(msg, exp, where):
                 problem(where, f"{name!r}: {len(got)} bytes differ from the {len(want)} the reader gave")
     for extra in parts:
         problem(where, f"unexpected part {extra.get_content_type()} {extra.get_filename()!r}")
+
+
+def check_report(msg, exp, where):
+    """A report is multipart/report of its body, its machine part and perhaps
+    the original; the machine part's groups name the expected recipients.
+    Returns the machine part (None for a letter)."""
+    if exp is None:
+        if msg.get_content_type() == "multipart/report":
+            problem(where, "a letter written as multipart/report")
+        return None
+    if msg.get_content_type() != "multipart/report" or msg.get_param("report-type") != exp["type"]:
+        problem(where, f"report written as {msg.get_content_type()}; report-type={msg.get_param('report-type')}")
+        return None
+    parts = list(msg.iter_parts())
+    machine = parts[1] if len(parts) in (2, 3) else None
+    if machine is None or machine.get_content_type() != "message/" + exp["type"]:
+        problem(where, f"second part is not message/{exp['type']}")
+        return None
+    groups = machine.get_payload()
+    if exp["type"] == "delivery-status":
+        if not groups or groups[0]["Reporting-MTA"] is None:
+            problem(where, "no Reporting-MTA")
+        groups = groups[1:]
+        needed = ("Action", "Status")
+    else:
+        needed = ("Disposition",)
+    got = [str(g["Final-Recipient"] or "") for g in groups]
+    want = ["rfc822; " + r for r in exp["recipients"]]
+    if got != want:
+        problem(where, f"Final-Recipient {got} != {want}")
+    for g in groups:
+        for field in needed:
+            if not g[field]:
+                problem(where, f"recipient {g['Final-Recipient']} has no {field}")
+    return machine
 
 
 def python_reading(msg):

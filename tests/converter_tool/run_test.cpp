@@ -136,6 +136,100 @@ TEST(ToolTest, RichFixtureConvertsWithEveryPart) {
   ExpectConverts(msg, out.path(), out.path());
 }
 
+// An item of `message_class` sent by (name, address).
+FixtureMessage From(std::string_view subject, std::string_view message_class, std::string_view name,
+                    std::string_view address) {
+  FixtureMessage m;
+  m.props.Unicode(0x001A, message_class).Unicode(0x0037, subject).Long(0x340D, 0x00040000).Long(0x3FDE, 65001);
+  m.props.Time(0x0039, msg_fixture::FileTime(2026, 3, 14, 15, 9, 26));
+  msg_fixture::SetSmtpSender(m.props, name, address);
+  return m;
+}
+
+// Reports and Outlook's own states end to end: each converts, both readers
+// agree on it, the email package finds the report with its machine part's
+// recipients (check_eml.py), and the file holds these lines in this order.
+TEST(ToolTest, ReportsAndOutlookStatesKeepTheirInternetForms) {
+  // A non-delivery report, in the original sender's mailbox, about two recipients.
+  FixtureMessage ndr = From("Undeliverable: Budget", "REPORT.IPM.Note.NDR", "Mail Delivery System", "postmaster@example.com");
+  ndr.props.Unicode(0x1000, "Delivery has failed to these recipients or groups.\r\n");
+  ndr.props.Unicode(0x6820, "mx.example.com").Time(0x004E, msg_fixture::FileTime(2026, 3, 14, 15, 0, 0));
+  ndr.props.Unicode(0x0040, "Dana Whitfield").Unicode(0x0075, "SMTP").Unicode(0x0076, "dana@example.com");
+  ndr.recipients.push_back(msg_fixture::SmtpRecipient(1, "Gone", "gone@example.org").Long(0x0C05, 35).Long(0x0C04, 1));
+  ndr.recipients.push_back(
+      msg_fixture::SmtpRecipient(1, "Full", "full@example.net").Unicode(0x0C1B, "<mx2.example.net #5.2.2 mailbox full>"));
+
+  // A delivery report that holds the original.
+  FixtureMessage dr = From("Delivered: Budget", "REPORT.IPM.Note.DR", "Mail Delivery System", "postmaster@example.com");
+  dr.props.Unicode(0x1000, "Your message has been delivered to these recipients.\r\n");
+  dr.props.Unicode(0x0040, "Dana Whitfield").Unicode(0x0075, "SMTP").Unicode(0x0076, "dana@example.com");
+  dr.recipients.push_back(msg_fixture::SmtpRecipient(1, "Marek", "marek@example.org").Long(0x0C20, 250));
+  FixtureAttachment original;
+  original.props.Long(0x3705, 5).Unicode(0x3001, "Budget");
+  original.embedded = std::make_shared<FixtureMessage>(Mail("Budget"));
+  original.embedded->recipients.push_back(msg_fixture::SmtpRecipient(1, "Marek", "marek@example.org"));
+  dr.attachments.push_back(std::move(original));
+
+  // A read report: sent by the reader, to the original's sender.
+  FixtureMessage read = From("Read: Budget", "REPORT.IPM.Note.IPNRN", "Marek", "marek@example.org");
+  read.props.Unicode(0x1000, "Your message was read on Saturday.\r\n").Unicode(0x1046, "<budget@example.com>");
+  read.props.Unicode(0x0080, "displayed").Unicode(0x0081, "manual-action/MDN-sent-manually");
+  read.props.Unicode(0x0040, "Dana Whitfield").Unicode(0x0075, "SMTP").Unicode(0x0076, "dana@example.com");
+  read.recipients.push_back(msg_fixture::SmtpRecipient(1, "Dana Whitfield", "dana@example.com"));
+
+  FixtureMessage unsent = Mail("Draft reply");
+  unsent.props.Unicode(0x1000, "Not sent yet.\r\n").Long(0x0E07, 0x9);
+  std::vector<uint8_t> index = {1};
+  for (uint8_t c = 'A'; c < 'A' + 21; ++c) index.push_back(c);
+  FixtureMessage thread = Mail("RE: Budget");
+  thread.props.Unicode(0x1000, "In the thread.\r\n").Binary(0x0071, index).Unicode(0x0070, "Budget");
+  FixtureMessage flagged = Mail("Call me");
+  flagged.props.Unicode(0x1000, "Please call.\r\n").Long(0x1090, 2).Unicode(0x8000, "Call back");
+  flagged.named_properties.push_back(
+      {{0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}, "", 0x8530});
+
+  const struct {
+    const char* name;
+    const FixtureMessage& message;
+    std::vector<std::string> in_order;
+  } rows[] = {
+      {"ndr.msg", ndr,
+       {"To: Dana Whitfield <dana@example.com>\r\n", "report-type=delivery-status",
+        "Content-Type: message/delivery-status\r\nContent-Transfer-Encoding: 7bit\r\n\r\n"
+        "Reporting-MTA: dns; mx.example.com\r\nArrival-Date: Sat, 14 Mar 2026 15:00:00 +0000\r\n\r\n"
+        "Final-Recipient: rfc822; gone@example.org\r\nAction: failed\r\nStatus: 5.1.1\r\n\r\n"
+        "Final-Recipient: rfc822; full@example.net\r\nAction: failed\r\nStatus: 5.2.2\r\n"
+        "Remote-MTA: dns; mx2.example.net\r\nDiagnostic-Code: smtp; mailbox full\r\n"}},
+      {"dr.msg", dr,
+       {"To: Dana Whitfield <dana@example.com>\r\n", "report-type=delivery-status",
+        "Reporting-MTA: dns; example.com\r\n\r\nFinal-Recipient: rfc822; marek@example.org\r\n"
+        "Action: delivered\r\nStatus: 2.5.0\r\n\r\n--",
+        "Content-Type: message/rfc822\r\n", "Subject: Budget\r\n"}},
+      {"read.msg", read,
+       {"To: Dana Whitfield <dana@example.com>\r\n", "report-type=disposition-notification",
+        "Content-Type: message/disposition-notification\r\nContent-Transfer-Encoding: 7bit\r\n\r\n"
+        "Final-Recipient: rfc822; marek@example.org\r\nOriginal-Message-ID: <budget@example.com>\r\n"
+        "Disposition: manual-action/MDN-sent-manually; displayed\r\n"}},
+      {"unsent.msg", unsent, {"X-Unsent: 1\r\n"}},
+      {"thread.msg", thread, {"Thread-Index: AUFCQ0RFRkdISUpLTE1OT1BRUlNUVQ==\r\nThread-Topic: Budget\r\n"}},
+      {"flagged.msg", flagged, {"X-Message-Flag: Call back\r\n"}},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    TempDir in, out;
+    ExpectConverts(WriteFixture(in, r.name, r.message), out.path(), out.path());
+    ASSERT_EQ(ListDir(out.path()).size(), 1u);
+    std::ifstream f(out.path() + "/" + *ListDir(out.path()).begin(), std::ios::binary);
+    const std::string eml((std::istreambuf_iterator<char>(f)), {});
+    size_t pos = 0;
+    for (const std::string& line : r.in_order) {
+      const size_t at = eml.find(line, pos);
+      EXPECT_NE(at, std::string::npos) << "missing or out of order: " << line << "\n" << eml;
+      if (at != std::string::npos) pos = at + line.size();
+    }
+  }
+}
+
 TEST(ToolTest, FolderFormsAndThirdArgument) {
   TempDir in, out;
   const std::string msg = WriteFixture(in, "rich.msg", RichMail(), 4);

@@ -15,8 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "formats/common/ascii.h"
 #include "formats/common/codepage.h"
 #include "formats/eml/compose.h"
+#include "formats/mime/header_block.h"
 #include "formats/msg/message.h"
 
 namespace tool_test {
@@ -150,7 +152,43 @@ inline std::string Expectation(const formats::msg::Message& m, const std::string
   if (!from) from = formats::eml::InternetAddress(m.sent_representing);
   j += "\"from\": " + (from ? JsonString(*from) : (m.depth > 0 && m.transport_headers.empty() ? "null" : "\"*\""));
   const char* names[] = {"to", "cc", "bcc"};
-  for (uint32_t type = 1; type <= 3; ++type) {
+  const bool report = formats::StartsWithIgnoreCase(m.message_class, "REPORT.");
+  if (report) {
+    // A report goes to its addressee: the stored block's To, else whom it reached.
+    std::vector<formats::mime::Mailbox> to = formats::mime::HeaderMailboxes(m.transport_headers, "To");
+    for (const formats::msg::Address* group : {&m.extras.received_by, &m.extras.original_sender}) {
+      auto address = formats::eml::InternetAddress(*group);
+      if (to.empty() && address) to.push_back({"", *address});
+    }
+    j += ", \"to\": [";
+    for (size_t i = 0; i < to.size(); ++i) j += (i ? ", " : "") + JsonString(to[i].address);
+    j += "], \"cc\": [], \"bcc\": []";
+    // The machine part names each recipient of the original (the recipient
+    // table) for a delivery report, the reader (the sender) for a read report.
+    const bool read_report = formats::EndsWithIgnoreCase(m.message_class, ".IPNRN") ||
+                             formats::EndsWithIgnoreCase(m.message_class, ".IPNNRN");
+    bool delivery_report = false;
+    for (const char* kind : {".NDR", ".DR", ".Relayed", ".Delayed", ".Expanded"}) {
+      delivery_report = delivery_report || formats::EndsWithIgnoreCase(m.message_class, kind);
+    }
+    std::vector<std::string> final_recipients;
+    if (read_report) {
+      auto reader = formats::eml::InternetAddress(m.sender);
+      if (!reader) reader = formats::eml::InternetAddress(m.sent_representing);
+      if (reader) final_recipients.push_back(*reader);
+    } else if (delivery_report) {
+      for (const auto& r : m.recipients) {
+        if (auto address = formats::eml::InternetAddress(r)) final_recipients.push_back(*address);
+      }
+    }
+    if (!final_recipients.empty()) {
+      j += std::string(", \"report\": {\"type\": \"") + (read_report ? "disposition-notification" : "delivery-status") +
+           "\", \"recipients\": [";
+      for (size_t i = 0; i < final_recipients.size(); ++i) j += (i ? ", " : "") + JsonString(final_recipients[i]);
+      j += "]}";
+    }
+  }
+  for (uint32_t type = 1; type <= 3 && !report; ++type) {
     j += std::string(", \"") + names[type - 1] + "\": [";
     bool first = true;
     for (const auto& r : m.recipients) {

@@ -105,21 +105,20 @@ Node MessageTree(const FixtureMessage& message, bool top_level, const std::strin
   if (top_level) {
     header.resize(32, 0);
     // GUID stream: one GUID per named property (index 3 + k); entry stream:
-    // string offset (or number), then kind (1 string, 0 number) | GUID index << 1
-    // | property index << 16;
+    // string offset (a numeric name: the number, kind 0), then kind 1 | GUID
+    // index << 1 | property index << 16;
     // string stream: length, UTF-16LE name, padded to 4 bytes.
     std::vector<uint8_t> guids, entries, strings;
     for (size_t k = 0; k < message.named_properties.size(); ++k) {
       const NamedProperty& p = message.named_properties[k];
       guids.insert(guids.end(), p.guid.begin(), p.guid.end());
-      const uint32_t index = static_cast<uint32_t>((3 + k) << 1) | static_cast<uint32_t>(k << 16);
       if (p.name.empty()) {
         Append32(entries, p.lid);
-        Append32(entries, index);
+        Append32(entries, static_cast<uint32_t>((3 + k) << 1) | static_cast<uint32_t>(k << 16));
         continue;
       }
       Append32(entries, static_cast<uint32_t>(strings.size()));
-      Append32(entries, 1u | index);
+      Append32(entries, 1u | static_cast<uint32_t>((3 + k) << 1) | static_cast<uint32_t>(k << 16));
       std::vector<uint8_t> name = Utf16Le(p.name);
       Append32(strings, static_cast<uint32_t>(name.size()));
       strings.insert(strings.end(), name.begin(), name.end());

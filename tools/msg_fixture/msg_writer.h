@@ -66,11 +66,10 @@ struct FixtureAttachment {
 };
 
 // A named property of the top-level map: entry k of named_properties is
-// property id 0x8000 + k (set its value in props under that id). Named by
-// `name`, or by the number `lid` when the name is empty.
+// property id 0x8000 + k (set its value in props under that id).
 struct NamedProperty {
   std::array<uint8_t, 16> guid;  // in the file's byte order
-  std::string name;
+  std::string name;              // empty: named by the number lid
   uint32_t lid = 0;
 };
 

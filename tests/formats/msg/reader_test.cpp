@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <memory>
@@ -517,6 +518,37 @@ TEST(ReaderTest, BrokenStreamChainInAPropertyFailsTheMessage) {
   Result<Message> r = loaded.Read();
   ASSERT_FALSE(r);
   EXPECT_EQ(r.error().code, ErrorCode::kBadSector);
+}
+
+// A report's and Outlook's own properties are content: one that cannot be
+// read is left out with a warning, and the item still reads.
+TEST(ReaderTest, ReportAndStatePropertiesNeverFailTheItem) {
+  FixtureMessage m;
+  m.props.Unicode(0x001A, "REPORT.IPM.Note.NDR");
+  m.props.Unicode(0x6820, std::string(1500, 'm'));       // reporting MTA, its chain broken below
+  m.props.Binary(0x0071, std::vector<uint8_t>(701, 1));  // a conversation index too long to carry
+  m.props.Long(0x0E07, 0x8).Long(0x1090, 2).Unicode(0x8000, "Call back");
+  m.named_properties = {{NamedProperties::kCommon, "", 0x8530}};
+  m.recipients.push_back(Properties().Long(0x0C15, 1).Unicode(0x3001, "A").Long(0x0C05, 35).Unicode(0x0C21, "mx"));
+  m.recipients.push_back(Properties().Long(0x0C15, 1).Unicode(0x3001, "B").Long(0x0C20, 522));
+  msg_fixture::CompoundImage img = msg_fixture::WriteMsg(m);
+  img.SetMiniFatEntry(img.entry_starts[*img.EntryId("__substg1.0_6820001F")], 0x00FFFFF0);
+  Loaded loaded(img.bytes);
+  Message r = ReadOk(loaded);
+  const MailExtras& x = r.extras;
+  EXPECT_EQ(x.reporting_mta, "");
+  EXPECT_NE(std::find_if(r.warnings.begin(), r.warnings.end(),
+                         [](const std::string& w) { return w.rfind("property 0x6820 left out", 0) == 0; }),
+            r.warnings.end());
+  EXPECT_TRUE(x.conversation_index.empty());
+  EXPECT_TRUE(x.unsent);
+  EXPECT_TRUE(x.flagged);
+  EXPECT_EQ(x.flag_request, "Call back");
+  ASSERT_EQ(x.recipients.size(), 2u);
+  EXPECT_EQ(x.recipients[0].diag_code, 35u);
+  EXPECT_EQ(x.recipients[0].remote_mta, "mx");
+  EXPECT_EQ(x.recipients[1].status_code, 522u);
+  EXPECT_FALSE(x.recipients[1].diag_code);
 }
 
 }  // namespace
