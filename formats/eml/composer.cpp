@@ -2,8 +2,9 @@
 // item with the fields built from the item's properties: Date, addresses,
 // Subject, Message-ID, the references, importance, sensitivity, categories),
 // then the body (the plain text beside the HTML in multipart/alternative when
-// the item stores both) with its inline parts in multipart/related and the
-// other attachments in multipart/mixed, or the S/MIME body as it is.
+// the item stores both, a meeting's calendar after them) with its inline parts
+// in multipart/related and the other attachments in multipart/mixed, or the
+// S/MIME body as it is.
 #include <array>
 #include <chrono>
 #include <memory>
