@@ -232,12 +232,13 @@ struct Common {
   uint32_t sequence = 0;
   Kind kind;
   std::optional<mime::Mailbox> organizer;
+  std::vector<Parameter> organizer_params;  // SENT-BY: the delegate who sent it
   std::vector<std::pair<mime::Mailbox, std::vector<Parameter>>> attendees;
   std::string status;
 };
 
 void WriteCommon(ical::Writer& w, const Common& c) {
-  if (c.organizer) Address(w, "ORGANIZER", {}, *c.organizer);
+  if (c.organizer) Address(w, "ORGANIZER", c.organizer_params, *c.organizer);
   for (const auto& [who, params] : c.attendees) Address(w, "ATTENDEE", params, who);
   w.Raw("UID", ical::Writer::EscapeText(c.uid));
   w.Raw("SEQUENCE", std::to_string(c.sequence));
@@ -314,6 +315,7 @@ std::optional<mime::Entity> CalendarPart(const msg::Message& m, bool top_level) 
     if (addresses->from) common.attendees.push_back({*addresses->from, {{"PARTSTAT", kind->reply_status}}});
   } else {
     common.organizer = addresses->from;
+    if (addresses->sender) common.organizer_params.push_back({"SENT-BY", "mailto:" + addresses->sender->address});
     common.status = std::string_view(kind->method) == "CANCEL" ? "CANCELLED" : "CONFIRMED";
     static constexpr const char* kRoles[] = {"REQ-PARTICIPANT", "OPT-PARTICIPANT", "NON-PARTICIPANT"};
     for (int list = 0; list < 3; ++list) {

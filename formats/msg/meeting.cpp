@@ -26,8 +26,11 @@ constexpr uint32_t kWhere = 0x0002;
 constexpr uint32_t kGlobalObjectId = 0x0003;
 constexpr uint32_t kOwnerCriticalChange = 0x001A;
 constexpr uint32_t kCleanGlobalObjectId = 0x0023;
-// PidTagResponseRequested.
+// PidTagResponseRequested; PidTagStartDate and PidTagEndDate, which some
+// writers set instead of the whole start and end.
 constexpr uint16_t kResponseRequested = 0x0063;
+constexpr uint16_t kStartDate = 0x0060;
+constexpr uint16_t kEndDate = 0x0061;
 
 bool IsMeetingClass(std::string_view message_class) {
   for (std::string_view prefix : {"IPM.Schedule.Meeting", "IPM.Appointment"}) {
@@ -68,6 +71,10 @@ Status ReadMeeting(const PropertyBag& bag, const NamedProperties& named, std::sp
   Meeting out;
   out.start = CalendarTime(bag, appointment(kAppointmentStartWhole));
   out.end = CalendarTime(bag, appointment(kAppointmentEndWhole));
+  if (!out.start) {
+    out.start = CalendarTime(bag, kStartDate);
+    out.end = CalendarTime(bag, kEndDate);
+  }
   out.exception_replace_time = CalendarTime(bag, appointment(kExceptionReplaceTime));
   if (auto id = appointment(kAppointmentSubType)) out.all_day = bag.GetBool(*id).value_or(false);
   if (auto id = appointment(kAppointmentSequence)) out.sequence = bag.GetLong(*id).value_or(0);

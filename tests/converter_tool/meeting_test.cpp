@@ -113,10 +113,10 @@ std::vector<Case> Cases() {
                          "\"start\": \"2026-03-18T01:00:00Z\", \"end\": \"2026-03-18T02:30:00Z\", "
                          "\"organizer\": \"dana@example.com\", \"attendees\": " + Attendees(false) +
                          ", \"rule\": null, \"occurrences\": [\"2026-03-18T01:00:00Z\"]}"});
-    // The same meeting called off.
+    // The same meeting called off, its times only in PidTagStartDate and PidTagEndDate.
     MeetingFixture c = Meeting("IPM.Schedule.Meeting.Canceled", "Canceled: Planning");
     c.Zone(kTokyo, "Tokyo Standard Time", false);
-    c.Times(FileTime(2026, 3, 18, 1, 0, 0), FileTime(2026, 3, 18, 2, 30, 0));
+    c.m.props.Time(0x0060, FileTime(2026, 3, 18, 1, 0, 0)).Time(0x0061, FileTime(2026, 3, 18, 2, 30, 0));
     c.m.props.Long(c.Id(kAppointment, 0x8201), 1);
     cases.push_back({"canceled", c.m,
                      "{\"method\": \"CANCEL\", \"summary\": \"Canceled: Planning\", \"status\": \"CANCELLED\", "

@@ -712,6 +712,20 @@ TEST(ComposeTest, ReportsKeepWhatMakesThemReports) {
   }
 }
 
+TEST(ComposeTest, MeetingSentOnBehalfNamesTheDelegate) {
+  msg::Message m = BasicMessage();
+  m.message_class = "IPM.Schedule.Meeting.Request";
+  m.sent_representing = Smtp("Boss", "boss@example.com");
+  m.meeting.emplace().start = m.client_submit_time;
+  FakeContent content;
+  Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+  ASSERT_TRUE(out.ok());
+  const std::string written = Written(*out);
+  EXPECT_NE(written.find("ORGANIZER;CN=Boss;SENT-BY=\"mailto:jane@example.com\":mailto:boss@example.com\r\n"),
+            std::string::npos)
+      << written;
+}
+
 TEST(ComposeTest, OpaqueSmimeKeepsItsBlob) {
   msg::Message m = BasicMessage();
   m.message_class = "IPM.Note.SMIME";
