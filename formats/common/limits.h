@@ -65,4 +65,17 @@ inline constexpr uint64_t kMaxStoredHeaderBytes = 256u << 10;
 // categories, holds a handful; Outlook offers a few dozen at most.
 inline constexpr uint32_t kMaxMultiValues = 4096;
 
+// Calendar blobs of a meeting (recurrence pattern, time-zone definitions) read
+// into memory. A pattern with kMaxRecurrenceExceptions changed occurrences, each
+// with a subject and location of a few hundred characters in both of their
+// forms, stays below 4 MB; a time-zone definition is at most about 68 KB.
+inline constexpr uint64_t kMaxCalendarBlobBytes = 4u << 20;
+
+// Deleted and changed occurrences of one recurring meeting: a daily meeting
+// over ten years with every occurrence changed needs about 3650.
+inline constexpr uint32_t kMaxRecurrenceExceptions = 4096;
+
+// Rules of one time-zone definition: [MS-OXOCAL] allows at most 1024.
+inline constexpr uint32_t kMaxTimeZoneRules = 1024;
+
 }  // namespace formats::limits

@@ -6,8 +6,10 @@
 // of someone), To/Cc/Bcc, Reply-To, Subject, Date, Message-ID, the references,
 // importance, sensitivity and categories; one HTML body (always text/html, the
 // part's charset describing its bytes), with the stored plain text before it in
-// multipart/alternative, inline images beside them in multipart/related,
-// every other attachment in multipart/mixed, embedded messages as message/rfc822,
+// multipart/alternative, the calendar of a meeting request, cancellation or
+// response as their last alternative (and as invite.ics), inline images beside
+// them in multipart/related, every other attachment in multipart/mixed,
+// embedded messages as message/rfc822,
 // and the signed or encrypted body of S/MIME items unchanged. A report goes out
 // as multipart/report (its body, a machine-readable part from its report
 // properties, the original), addressed to whom it reached; Outlook's states

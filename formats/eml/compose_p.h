@@ -78,6 +78,13 @@ Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const
                                                    const std::set<std::string>& cids, const std::string& lower_html,
                                                    std::vector<mime::Entity>& inline_parts);
 
+// calendar.cpp
+
+// The text/calendar part (charset and method parameters set) of a meeting
+// request, cancellation or response, built from m.meeting; nullopt for other
+// items and for a meeting without a start.
+std::optional<mime::Entity> CalendarPart(const msg::Message& m, bool top_level);
+
 // report.cpp
 
 // Whom a report was sent to: the To of its stored header block, else its

@@ -2,8 +2,9 @@
 // item with the fields built from the item's properties: Date, addresses,
 // Subject, Message-ID, the references, importance, sensitivity, categories),
 // then the body (the plain text beside the HTML in multipart/alternative when
-// the item stores both) with its inline parts in multipart/related and the
-// other attachments in multipart/mixed, or the S/MIME body as it is.
+// the item stores both, a meeting's calendar after them) with its inline parts
+// in multipart/related and the other attachments in multipart/mixed, or the
+// S/MIME body as it is.
 #include <array>
 #include <chrono>
 #include <memory>
@@ -190,18 +191,30 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
   }
 
   mime::Entity body = std::move(html_part);
+  // A meeting's calendar follows the text and HTML as the last alternative,
+  // and goes along as invite.ics for programs that show only attachments.
+  std::optional<mime::Entity> calendar = CalendarPart(m, top_level);
+  if (calendar) {
+    attached.push_back(NamedLeaf("text/calendar", "invite.ics", false));
+    attached.back().type_params.insert(attached.back().type_params.begin(), {"charset", "utf-8", false});
+    attached.back().body = calendar->body;
+  }
   // A stored plain body goes first beside the HTML, as Outlook sends it: the
-  // images belong to both renderings, so multipart/related holds the pair.
-  if (std::optional<std::string> text = BodyText(m)) {
-    mime::Entity text_part;
-    text_part.media_type = "text/plain";
-    text_part.type_params = {{"charset", "utf-8", false}};
-    text_part.body = std::move(*text);
+  // images belong to all renderings, so multipart/related holds them.
+  std::optional<std::string> text = BodyText(m);
+  if (text || calendar) {
     mime::Entity alternative;
     alternative.kind = mime::Entity::Kind::kMultipart;
     alternative.media_type = "multipart/alternative";
-    alternative.parts.push_back(std::move(text_part));
+    if (text) {
+      mime::Entity text_part;
+      text_part.media_type = "text/plain";
+      text_part.type_params = {{"charset", "utf-8", false}};
+      text_part.body = std::move(*text);
+      alternative.parts.push_back(std::move(text_part));
+    }
     alternative.parts.push_back(std::move(body));
+    if (calendar) alternative.parts.push_back(std::move(*calendar));
     body = std::move(alternative);
   }
   if (!inline_parts.empty()) {

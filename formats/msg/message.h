@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "formats/common/result.h"
+#include "formats/msg/recurrence.h"
+#include "formats/msg/timezone.h"
 
 namespace formats::cfb {
 class CompoundFile;
@@ -117,6 +119,32 @@ struct Attachment {
   uint32_t storage = 0;  // directory entry of the __attach_version1.0_# storage
 };
 
+// The appointment a meeting request, cancellation or response carries
+// ([MS-OXOCAL] named properties of PSETID_Appointment and PSETID_Meeting).
+struct Meeting {
+  // FILETIME (UTC) of PidLidAppointmentStartWhole and PidLidAppointmentEndWhole.
+  std::optional<uint64_t> start, end;
+  bool all_day = false;    // PidLidAppointmentSubType
+  std::string location;    // PidLidLocation, else PidLidWhere
+  // PidLidGlobalObjectId and PidLidCleanGlobalObjectId as stored (at most
+  // limits::kMaxEntryIdBytes; longer ones are left out).
+  std::vector<uint8_t> global_object_id, clean_global_object_id;
+  uint32_t sequence = 0;   // PidLidAppointmentSequence
+  // PidLidExceptionReplaceTime (FILETIME): the original start of the one
+  // occurrence of a series that the item changes.
+  std::optional<uint64_t> exception_replace_time;
+  // PidLidOwnerCriticalChange and PidLidAttendeeCriticalChange (FILETIME).
+  std::optional<uint64_t> owner_critical_change, attendee_critical_change;
+  uint32_t busy_status = 2;  // PidLidBusyStatus: 0 free, 1 tentative, 2 busy, 3 away
+  bool response_requested = true;  // PidTagResponseRequested
+  // PidLidAppointmentTimeZoneDefinitionStartDisplay and ...EndDisplay.
+  std::optional<TimeZone> start_zone, end_zone;
+  // PidLidAppointmentRecur, with the zone its local times are in:
+  // PidLidAppointmentTimeZoneDefinitionRecur, else PidLidTimeZoneStruct.
+  std::optional<Recurrence> recurrence;
+  std::optional<TimeZone> recurrence_zone;
+};
+
 struct Message {
   std::string message_class;  // "IPM.Note", ...
   std::string subject;
@@ -174,6 +202,11 @@ struct Message {
   std::vector<std::string> warnings;
 
   MailExtras extras;
+
+  // Meeting items (IPM.Schedule.Meeting.*, IPM.Appointment*): the appointment.
+  // Absent for other items, and for one whose recurrence pattern or time-zone
+  // definition does not parse (with a warning).
+  std::optional<Meeting> meeting;
 };
 
 }  // namespace formats::msg

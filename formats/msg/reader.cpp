@@ -6,6 +6,7 @@
 #include "formats/common/ascii.h"
 #include "formats/common/codepage.h"
 #include "formats/common/limits.h"
+#include "formats/msg/meeting.h"
 #include "formats/msg/properties.h"
 #include "formats/msg/report_properties.h"
 
@@ -455,6 +456,7 @@ Result<Message> ReadItem(const cfb::CompoundFile& file,
     if (!a) return std::move(a).error();
     m.attachments.push_back(std::move(*a));
   }
+  if (Status s = ReadMeeting(bag, named, string_cps, m); !s) return std::move(s).error();
   return m;
 }
 

@@ -12,6 +12,8 @@ embedded message in turn:
   body_words words of the plain body to look for in the text of the HTML body,
              body_words_min of them at least (all when absent)
   signed     true when the body must be the stored multipart/signed entity
+  calendar   the method of the meeting's text/calendar alternative, which
+             invite.ics repeats (absent: the message has no calendar part)
   content_ids  the Content-IDs the item's attachments carry
   attachments  list of {"name", "file"} (bytes to compare) or {"name"} (name
                only) or {"name", "message": {...}} (an embedded message)
@@ -136,6 +138,19 @@ def check_message(msg, exp, where):
 
     # Attachments: every expected one appears once, by name, with its bytes.
     parts = [p for p in leaf_parts(msg) if p is not body and p is not machine]
+    # A meeting's calendar: the last alternative, and the same bytes as invite.ics.
+    calendars = [p for p in parts if p.get_content_type() == "text/calendar"]
+    if exp.get("calendar"):
+        shown = [p for p in calendars if p.get_filename() is None]
+        attached = [p for p in calendars if p.get_filename() == "invite.ics"]
+        if len(shown) != 1 or len(attached) != 1:
+            problem(where, f"calendar parts {[p.get_filename() for p in calendars]}, not one shown and invite.ics")
+        elif shown[0].get_param("method") != exp["calendar"]:
+            problem(where, f"calendar method {shown[0].get_param('method')!r} != {exp['calendar']}")
+        elif shown[0].get_payload(decode=True) != attached[0].get_payload(decode=True):
+            problem(where, "invite.ics differs from the calendar alternative")
+        for p in shown + attached:
+            parts.remove(p)
     for att in exp.get("attachments", []):
         name = att["name"]
         if name is None and "file" in att:

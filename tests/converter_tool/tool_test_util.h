@@ -201,6 +201,14 @@ inline std::string Expectation(const formats::msg::Message& m, const std::string
     j += "]";
   }
   j += ", \"subject\": " + JsonString(ExpectedSubject(m));
+  // Meeting requests, cancellations and responses carry a calendar part.
+  static constexpr std::pair<const char*, const char*> kMethods[] = {
+      {"IPM.Schedule.Meeting.Request", "REQUEST"}, {"IPM.Schedule.Meeting.Canceled", "CANCEL"},
+      {"IPM.Schedule.Meeting.Resp.Pos", "REPLY"},  {"IPM.Schedule.Meeting.Resp.Neg", "REPLY"},
+      {"IPM.Schedule.Meeting.Resp.Tent", "REPLY"}};
+  for (const auto& [message_class, method] : kMethods) {
+    if (m.meeting && m.message_class == message_class) j += std::string(", \"calendar\": \"") + method + "\"";
+  }
   const bool is_signed = m.message_class.size() >= 22 &&
                          m.message_class.substr(m.message_class.size() - 22) == ".SMIME.MultipartSigned";
   if (is_signed) j += ", \"signed\": true";

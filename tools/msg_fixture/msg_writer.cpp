@@ -225,4 +225,108 @@ uint64_t FileTime(int year, int month, int day, int hour, int minute, int second
   return static_cast<uint64_t>(unix_seconds + 11644473600LL) * 10000000ULL;
 }
 
+uint32_t Minutes1601(int year, int month, int day, int hour, int minute) {
+  return static_cast<uint32_t>(FileTime(year, month, day, hour, minute, 0) / 600000000ULL);
+}
+
+namespace {
+
+void Append16(std::vector<uint8_t>& b, uint16_t v) {
+  b.push_back(v & 0xFF);
+  b.push_back(v >> 8);
+}
+
+void AppendTransition(std::vector<uint8_t>& b, const FixtureTransition& t) {
+  for (uint16_t v : {t.year, t.month, t.day_of_week, t.week, t.hour, t.minute, uint16_t{0}, uint16_t{0}}) {
+    Append16(b, v);
+  }
+}
+
+}  // namespace
+
+std::vector<uint8_t> TimeZoneDefinition(std::string_view key_name, const std::vector<FixtureZoneRule>& rules) {
+  std::vector<uint8_t> key = Utf16Le(key_name);
+  std::vector<uint8_t> b = {2, 1};
+  Append16(b, static_cast<uint16_t>(6 + key.size()));
+  Append16(b, 2);
+  Append16(b, static_cast<uint16_t>(key.size() / 2));
+  b.insert(b.end(), key.begin(), key.end());
+  Append16(b, static_cast<uint16_t>(rules.size()));
+  for (size_t i = 0; i < rules.size(); ++i) {
+    const FixtureZoneRule& r = rules[i];
+    b.insert(b.end(), {2, 1});
+    Append16(b, 0x3E);
+    Append16(b, i + 1 == rules.size() ? 0x0002 : 0);  // the last rule is the one in force
+    Append16(b, r.year);
+    b.insert(b.end(), 14, 0);
+    Append32(b, static_cast<uint32_t>(r.bias));
+    Append32(b, static_cast<uint32_t>(r.standard_bias));
+    Append32(b, static_cast<uint32_t>(r.daylight_bias));
+    AppendTransition(b, r.standard);
+    AppendTransition(b, r.daylight);
+  }
+  return b;
+}
+
+std::vector<uint8_t> RecurrenceBlob(const FixtureRecurrence& r) {
+  std::vector<uint8_t> b;
+  Append16(b, 0x3004);
+  Append16(b, 0x3004);
+  Append16(b, r.frequency);
+  Append16(b, r.pattern);
+  Append16(b, 0);  // Gregorian
+  Append32(b, 0);  // FirstDateTime: not read
+  Append32(b, r.period);
+  Append32(b, 0);
+  for (uint32_t v : r.pattern_specific) Append32(b, v);
+  Append32(b, r.end_type);
+  Append32(b, r.occurrence_count);
+  Append32(b, r.first_day_of_week);
+  for (const std::vector<uint32_t>* list : {&r.deleted, &r.modified}) {
+    Append32(b, static_cast<uint32_t>(list->size()));
+    for (uint32_t v : *list) Append32(b, v);
+  }
+  Append32(b, r.start_date);
+  Append32(b, r.end_date);
+  Append32(b, 0x3006);
+  Append32(b, 0x3009);
+  Append32(b, r.start_offset);
+  Append32(b, r.end_offset);
+  Append16(b, static_cast<uint16_t>(r.exceptions.size()));
+  auto flags = [](const FixtureRecurrence::Exception& e) {
+    return static_cast<uint16_t>((e.subject.empty() ? 0 : 0x0001) | (e.location.empty() ? 0 : 0x0010));
+  };
+  for (const auto& e : r.exceptions) {
+    Append32(b, e.start);
+    Append32(b, e.end);
+    Append32(b, e.original);
+    Append16(b, flags(e));
+    for (const std::string* text : {&e.subject, &e.location}) {
+      if (text->empty()) continue;
+      Append16(b, static_cast<uint16_t>(text->size() + 1));
+      Append16(b, static_cast<uint16_t>(text->size()));
+      b.insert(b.end(), text->begin(), text->end());
+    }
+  }
+  Append32(b, 0);  // ReservedBlock1Size
+  for (const auto& e : r.exceptions) {
+    Append32(b, 4);  // ChangeHighlight: size, value
+    Append32(b, 0);
+    Append32(b, 0);  // ReservedBlockEE1Size
+    if (flags(e) == 0) continue;
+    Append32(b, e.start);
+    Append32(b, e.end);
+    Append32(b, e.original);
+    for (const std::string* text : {&e.subject, &e.location}) {
+      if (text->empty()) continue;
+      std::vector<uint8_t> wide = Utf16Le(*text);
+      Append16(b, static_cast<uint16_t>(wide.size() / 2));
+      b.insert(b.end(), wide.begin(), wide.end());
+    }
+    Append32(b, 0);  // ReservedBlockEE2Size
+  }
+  Append32(b, 0);  // ReservedBlock2Size
+  return b;
+}
+
 }  // namespace msg_fixture

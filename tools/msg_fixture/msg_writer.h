@@ -112,4 +112,42 @@ FixtureAttachment FileAttachment(std::string_view filename,
 // FILETIME ticks of a UTC calendar time.
 uint64_t FileTime(int year, int month, int day, int hour, int minute, int second);
 
+// Calendar blobs ([MS-OXOCAL] 2.2.1.41, 2.2.1.44).
+
+// Minutes from 1601-01-01 00:00 to a (local) time, as recurrence blobs count.
+uint32_t Minutes1601(int year, int month, int day, int hour = 0, int minute = 0);
+
+// A SYSTEMTIME transition: year 0 for "the week-th day_of_week of month".
+struct FixtureTransition {
+  uint16_t year = 0, month = 0, day_of_week = 0, week = 0, hour = 0, minute = 0;
+};
+struct FixtureZoneRule {
+  uint16_t year = 1601;
+  int32_t bias = 0, standard_bias = 0, daylight_bias = 0;  // UTC = local + bias
+  FixtureTransition standard, daylight;
+};
+// A TimeZoneDefinition with the named key and the rules in order.
+std::vector<uint8_t> TimeZoneDefinition(std::string_view key_name, const std::vector<FixtureZoneRule>& rules);
+
+struct FixtureRecurrence {
+  uint16_t frequency = 0x200B;  // 0x200A daily .. 0x200D yearly
+  uint16_t pattern = 1;         // 0 day, 1 week, 2 month, 3 month-nth, 4 month-end
+  uint32_t period = 1;
+  std::vector<uint32_t> pattern_specific;  // day mask; day of month; day mask and n
+  uint32_t end_type = 0x2023;              // 0x2021 date, 0x2022 count, 0x2023 never
+  uint32_t occurrence_count = 10;
+  uint32_t first_day_of_week = 1;
+  std::vector<uint32_t> deleted, modified;  // Minutes1601 of local midnights
+  uint32_t start_date = 0, end_date = 0x5AE980DF;
+  uint32_t start_offset = 0, end_offset = 0;  // minutes after midnight
+  struct Exception {
+    uint32_t start, end, original;  // Minutes1601
+    std::string subject, location;  // ASCII; empty: not changed
+  };
+  std::vector<Exception> exceptions;
+};
+// An AppointmentRecurrencePattern (writer version 0x3009, with the Unicode
+// extended exceptions).
+std::vector<uint8_t> RecurrenceBlob(const FixtureRecurrence& r);
+
 }  // namespace msg_fixture

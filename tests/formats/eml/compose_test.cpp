@@ -541,6 +541,21 @@ TEST(ComposeTest, CarriesWhatTheItemHolds) {
          content.data = {{"i.png", "P"}, {"a.pdf", "%PDF"}};
        },
        {}, {}, "multipart/mixed(multipart/related(multipart/alternative(text/plain,text/html),image/png),application/pdf)"},
+      {"a meeting request without plain text still gets the alternative: calendar last, and as invite.ics",
+       [](msg::Message& m, FakeContent&) {
+         m.message_class = "IPM.Schedule.Meeting.Request";
+         m.meeting.emplace().start = m.client_submit_time;
+       },
+       {}, {}, "multipart/mixed(multipart/alternative(text/html,text/calendar),text/calendar)"},
+      {"a meeting item without its appointment has no calendar",
+       [](msg::Message& m, FakeContent&) { m.message_class = "IPM.Schedule.Meeting.Resp.Pos"; }, {}, {},
+       "text/html"},
+      {"a forward notification is no request",
+       [](msg::Message& m, FakeContent&) {
+         m.message_class = "IPM.Schedule.Meeting.Notification.Forward";
+         m.meeting.emplace().start = m.client_submit_time;
+       },
+       {}, {}, "text/html"},
       {"a signed entity's own fields are not written twice",
        [](msg::Message& m, FakeContent& content) {
          m.message_class = "IPM.Note.SMIME.MultipartSigned";
@@ -695,6 +710,20 @@ TEST(ComposeTest, ReportsKeepWhatMakesThemReports) {
       EXPECT_EQ(Shape(out->body), r.shape);
     }
   }
+}
+
+TEST(ComposeTest, MeetingSentOnBehalfNamesTheDelegate) {
+  msg::Message m = BasicMessage();
+  m.message_class = "IPM.Schedule.Meeting.Request";
+  m.sent_representing = Smtp("Boss", "boss@example.com");
+  m.meeting.emplace().start = m.client_submit_time;
+  FakeContent content;
+  Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+  ASSERT_TRUE(out.ok());
+  const std::string written = Written(*out);
+  EXPECT_NE(written.find("ORGANIZER;CN=Boss;SENT-BY=\"mailto:jane@example.com\":mailto:boss@example.com\r\n"),
+            std::string::npos)
+      << written;
 }
 
 TEST(ComposeTest, OpaqueSmimeKeepsItsBlob) {
