@@ -41,6 +41,16 @@ bool AppendWide(std::u16string& out, std::string_view bytes, uint32_t codepage, 
   return MultiByteToWideChar(codepage, flags, bytes.data(), size, reinterpret_cast<wchar_t*>(out.data() + at), n) == n;
 }
 
+// Windows' tables give a byte that the code page leaves undefined the C1 control
+// of the same number (0x81 in 1252 reads as U+0081); the C library rejects it.
+// In these code pages a C1 control can come from nothing else.
+bool UndefinedReadsAsC1(uint32_t codepage) {
+  return codepage == 874 || codepage == 932 || codepage == 936 || codepage == 949 || codepage == 950 ||
+         (codepage >= 1250 && codepage <= 1258);
+}
+
+bool IsC1(char16_t c) { return c >= 0x80 && c <= 0x9F; }
+
 std::string ToUtf8(const std::u16string& wide) {
   return Utf16LeToUtf8(Bytes(reinterpret_cast<const uint8_t*>(wide.data()), wide.size() * 2));
 }
@@ -161,6 +171,11 @@ std::optional<std::string> DecodeReplacing(std::string_view text, uint32_t codep
   if (!double_byte) {
     std::u16string wide;
     if (!AppendWide(wide, text, codepage, /*strict=*/false)) return std::nullopt;
+    if (UndefinedReadsAsC1(codepage)) {
+      for (char16_t& c : wide) {
+        if (IsC1(c)) c = kReplacement;
+      }
+    }
     return ToUtf8(wide);
   }
   std::u16string wide;
@@ -169,6 +184,7 @@ std::optional<std::string> DecodeReplacing(std::string_view text, uint32_t codep
     // One character at a time: a lead byte and its trail byte, or one byte.
     size_t len = IsDBCSLeadByteEx(codepage, static_cast<BYTE>(text[i])) ? 2 : 1;
     if (i + len <= text.size() && AppendWide(wide, text.substr(i, len), codepage, /*strict=*/true)) {
+      if (UndefinedReadsAsC1(codepage) && IsC1(wide.back())) wide.back() = kReplacement;
       i += len;
     } else {
       wide.push_back(kReplacement);
@@ -191,8 +207,23 @@ std::optional<std::string> SystemDecode(std::string_view bytes, uint32_t codepag
     case 50221:
     case 50222: {
       std::u16string wide;
-      if (!DecodeJapanese(wide, bytes, codepage >= 50220, strict)) return std::nullopt;
+      if (!DecodeJapanese(wide, bytes, codepage >= 50220 && codepage <= 50222, strict)) return std::nullopt;
       return ToUtf8(wide);
+    }
+    case 20127: {
+      // US-ASCII: Windows' table takes the top bit off a byte above 0x7F (0xE9
+      // would read as 'i'), which loses text that is in fact 8-bit.
+      std::string out;
+      for (char c : bytes) {
+        if (static_cast<unsigned char>(c) < 0x80) {
+          out.push_back(c);
+        } else if (strict) {
+          return std::nullopt;
+        } else {
+          AppendUtf8(out, kReplacement);
+        }
+      }
+      return out;
     }
     case 38598:  // Hebrew in logical order: the same characters as visual
       codepage = 28598;
@@ -210,6 +241,11 @@ std::optional<std::string> SystemDecode(std::string_view bytes, uint32_t codepag
   if (!strict) return DecodeReplacing(bytes, codepage);
   std::u16string wide;
   if (!AppendWide(wide, bytes, codepage, /*strict=*/true)) return std::nullopt;
+  if (UndefinedReadsAsC1(codepage)) {
+    for (char16_t c : wide) {
+      if (IsC1(c)) return std::nullopt;
+    }
+  }
   return ToUtf8(wide);
 }
 

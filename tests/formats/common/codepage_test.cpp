@@ -63,6 +63,10 @@ TEST(CodepageTest, StrictRejectsWhatLenientRepairs) {
   EXPECT_EQ(DecodeLenient("\xE9", 424242), "\xC3\xA9");
   // Bytes that are valid UTF-8 under a wrong label (here US-ASCII) stay UTF-8.
   EXPECT_EQ(DecodeLenient("\xC3\xA9", 20127), "\xC3\xA9");
+  // Bytes the code page leaves undefined, and 8-bit bytes in US-ASCII.
+  EXPECT_FALSE(CodepageToUtf8("a\x81", 1252).has_value());
+  EXPECT_EQ(DecodeLenient("\xE9\x81", 1252), "\xC3\xA9\xEF\xBF\xBD");
+  EXPECT_FALSE(CodepageToUtf8("\xE9", 20127).has_value());
   // Cut-off Shift_JIS lead byte: kept text plus a replacement character.
   EXPECT_EQ(DecodeLenient("A\x93", 932), "A\xEF\xBF\xBD");
 }
