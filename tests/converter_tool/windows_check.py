@@ -11,6 +11,7 @@ parts are set aside: the file name, the MIME boundaries and a generated
 Message-ID. Files listed in EXPLAINED may differ, for the reason given there.
 Wine runs in WINEPREFIX (set by the caller).
 """
+import concurrent.futures
 import os
 import re
 import shutil
@@ -71,17 +72,24 @@ def main():
         else:
             sources.append(arg)
     sources.sort()
-    violations = unexplained = explained = converted = failed = 0
-    for i, source in enumerate(sources):
-        shown = os.path.relpath(source)
-        key = "/".join(source.split(os.sep)[-2:])
+    # Both tools first (two at a time: a Wine start is slow), then the checks in order.
+    def convert(item):
+        i, source = item
         linux_out = os.path.join(scratch, f"{i}-linux")
         windows_out = os.path.join(scratch, f"{i}-windows")
         for d in (linux_out, windows_out):
             shutil.rmtree(d, ignore_errors=True)
             os.makedirs(d)
-        lrc, lout = run([linux_tool, source, linux_out + "/"])
-        wrc, wout = run(["wine", exe, windows_path(source), windows_path(windows_out) + "\\"])
+        linux = run([linux_tool, source, linux_out + "/"])
+        windows = run(["wine", exe, windows_path(source), windows_path(windows_out) + "\\"])
+        return linux_out, windows_out, linux, windows
+
+    with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+        results = list(pool.map(convert, enumerate(sources)))
+    violations = unexplained = explained = converted = failed = 0
+    for source, (linux_out, windows_out, (lrc, lout), (wrc, wout)) in zip(sources, results):
+        shown = os.path.relpath(source)
+        key = "/".join(source.split(os.sep)[-2:])
         lproblems, lline, leml = contract(shown, lrc, lout, linux_out, b"\n")
         wproblems, wline, weml = contract(shown, wrc, wout, windows_out, b"\r\n")
         for p in lproblems:
