@@ -15,9 +15,12 @@ export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDE
 echo "=== windows: configure and build"
 cmake --preset windows > /dev/null
 cmake --build --preset windows -j "$(nproc)"
-# One Wine server for the whole run, instead of one per started program.
+# One Wine server for the whole run, instead of one per started program. Its
+# services start now, away from the tests' output: started by a test they would
+# hold its output pipe open, and ctest would wait for them.
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
+wine cmd /c exit < /dev/null > /dev/null 2>&1
 
 echo "=== windows: unit tests under Wine"
 ctest --preset windows
