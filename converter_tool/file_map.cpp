@@ -59,7 +59,7 @@ formats::Status FileMap::Open(const std::string& path, uint64_t max_bytes) {
 
 #else
 
-// Without mmap (Windows would use CreateFileMapping/MapViewOfFile here): read it.
+// Without mmap (Windows has its own, file_map_windows.cpp): read it.
 FileMap::~FileMap() = default;
 
 formats::Status FileMap::Open(const std::string& path, uint64_t max_bytes) {

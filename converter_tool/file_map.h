@@ -1,5 +1,5 @@
-// The input file as read-only bytes. On POSIX the file is mapped, so a large
-// attachment costs page cache, not heap; elsewhere it is read into memory.
+// The input file as read-only bytes. On POSIX and Windows the file is mapped, so
+// a large attachment costs page cache, not heap; elsewhere it is read into memory.
 #pragma once
 
 #include <cstdint>

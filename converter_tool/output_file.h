@@ -3,7 +3,9 @@
 // Bytes go to ".<uuid>.tmp" in the output folder (a name no reader takes for a
 // message), created exclusively. Commit() flushes and syncs it, then links it as
 // "<uuid>.eml" without replacing any file (a fresh uuid when the name is taken)
-// and removes the temporary name. Until Commit succeeds, destroying the object
+// and removes the temporary name; on Windows it moves it there, again without
+// replacing anything. output_file_posix.cpp and output_file_windows.cpp hold the
+// system's side. Until Commit succeeds, destroying the object
 // removes the temporary file: a failed run leaves the folder as it found it.
 #pragma once
 
@@ -20,14 +22,17 @@ namespace converter {
 // A random (version 4) UUID in its 36-character text form.
 std::string NewUuid();
 
-// folder + '/' + name; a folder ending in '/' gets no second one.
+// folder + '/' + name; a folder ending in '/' gets no second one. On Windows the
+// separator is '\\', and a folder ending in either gets none.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 class OutputFile : public formats::mime::Sink {
  public:
-  // Makes SIGINT, SIGTERM and SIGHUP remove the temporary file of the OutputFile
-  // in progress before the process ends. For the tool's main(); a SIGKILL or a
-  // power cut can still leave a ".<uuid>.tmp", never a partial .eml.
+  // Makes SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl+C, Ctrl+Break, closing
+  // the console, log-off and shut-down) remove the temporary file of the
+  // OutputFile in progress before the process ends. For the tool's main(); a
+  // SIGKILL or TerminateProcess or a power cut can still leave a ".<uuid>.tmp",
+  // never a partial .eml.
   static void RemoveTemporaryFileOnSignals();
 
   static constexpr size_t kBufferSize = 256 * 1024;
@@ -49,7 +54,12 @@ class OutputFile : public formats::mime::Sink {
   const std::string& temp_path() const { return temp_path_; }
 
  private:
-  OutputFile(std::string folder, std::string uuid, std::string temp_path, int fd);
+#ifdef _WIN32
+  using FileHandle = void*;  // a HANDLE
+#else
+  using FileHandle = int;
+#endif
+  OutputFile(std::string folder, std::string uuid, std::string temp_path, FileHandle fd);
   formats::Status Flush();
   formats::Status WriteAll(const char* data, size_t size);
   formats::Status Fail(const std::string& what, int error_number);
@@ -57,7 +67,11 @@ class OutputFile : public formats::mime::Sink {
   std::string folder_;
   std::string uuid_;
   std::string temp_path_;
-  int fd_ = -1;
+#ifdef _WIN32
+  FileHandle fd_ = nullptr;
+#else
+  FileHandle fd_ = -1;
+#endif
   bool committed_ = false;
   std::vector<char> buffer_;
   uint64_t written_ = 0;

@@ -11,6 +11,7 @@ packages=(
   python3 python3-olefile python3-gi gir1.2-gmime-3.0
   xvfb xauth fonts-liberation
   desktop-file-utils appstream file
+  g++-mingw-w64-x86-64-posix wine wine64
 )
 
 missing=()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once in the release build, once under
-# AddressSanitizer + UndefinedBehaviorSanitizer.
+# AddressSanitizer + UndefinedBehaviorSanitizer, and the Windows converter under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +13,11 @@ for preset in default asan; do
   echo "=== ${preset}: tests"
   ctest --preset "$preset"
 done
+
+# Quorvex.exe for Windows, cross-built and tested under Wine against the Linux
+# build above; then its zip for download.
+echo "=== windows: Quorvex.exe under Wine"
+bash scripts/windows-test.sh
 
 if [ -f fuzz/run-brief.sh ]; then
   echo "=== fuzz targets, briefly"

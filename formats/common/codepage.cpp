@@ -1,13 +1,10 @@
 #include "formats/common/codepage.h"
 
-#include <iconv.h>
-
 #include <cctype>
-#include <cerrno>
 #include <cstring>
-#include <vector>
 
 #include "formats/common/ascii.h"
+#include "formats/common/codepage_p.h"
 
 namespace formats {
 
@@ -83,51 +80,6 @@ constexpr LcidCodepage kLanguages[] = {
     {0x36, 1252}, {0x38, 1252}, {0x3E, 1252}, {0x3F, 1251}, {0x41, 1252}, {0x43, 1254},
     {0x44, 1251}, {0x56, 1252},
 };
-
-// Converts with iconv. strict: fail on the first invalid sequence; otherwise
-// replace each undecodable byte with U+FFFD and go on.
-std::optional<std::string> Iconv(std::string_view bytes, const char* from, bool strict) {
-  iconv_t cd = iconv_open("UTF-8", from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 2 + 16);
-  std::vector<char> buffer(16384);
-  char* in_ptr = const_cast<char*>(bytes.data());
-  size_t in_left = bytes.size();
-  bool ok = true;
-  while (true) {
-    char* out_ptr = buffer.data();
-    size_t out_left = buffer.size();
-    size_t rc = in_left > 0 ? iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left)
-                            : iconv(cd, nullptr, nullptr, &out_ptr, &out_left);
-    out.append(buffer.data(), buffer.size() - out_left);
-    if (rc != static_cast<size_t>(-1)) {
-      if (in_left == 0) {
-        // Always flush: stateful decoders (Windows-1255, -1258 and the ISO-2022
-        // family) hold back the last character until told the input has ended.
-        out_ptr = buffer.data();
-        out_left = buffer.size();
-        iconv(cd, nullptr, nullptr, &out_ptr, &out_left);
-        out.append(buffer.data(), buffer.size() - out_left);
-        break;
-      }
-      continue;
-    }
-    if (errno == E2BIG) continue;
-    // EILSEQ or EINVAL (a sequence cut off at the end).
-    if (strict) {
-      ok = false;
-      break;
-    }
-    AppendUtf8(out, 0xFFFD);
-    ++in_ptr;
-    --in_left;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
-  }
-  iconv_close(cd);
-  if (!ok) return std::nullopt;
-  return out;
-}
 
 }  // namespace
 
@@ -242,18 +194,16 @@ std::optional<std::string> CodepageToUtf8(std::string_view bytes, uint32_t codep
     if (!IsValidUtf8(bytes)) return std::nullopt;
     return std::string(bytes);
   }
-  const char* name = CodepageCharsetName(codepage);
-  if (name == nullptr) return std::nullopt;
-  return Iconv(bytes, name, /*strict=*/true);
+  if (CodepageCharsetName(codepage) == nullptr) return std::nullopt;
+  return SystemDecode(bytes, codepage, /*strict=*/true);
 }
 
 std::string DecodeLenient(std::string_view bytes, uint32_t codepage) {
   if (auto strict = CodepageToUtf8(bytes, codepage)) return *std::move(strict);
   // 8-bit strings written by a program that ignored the code page are often UTF-8.
   if (IsValidUtf8(bytes)) return std::string(bytes);
-  const char* name = CodepageCharsetName(codepage);
-  if (name == nullptr || codepage == 65001) name = "WINDOWS-1252";
-  if (auto lenient = Iconv(bytes, name, /*strict=*/false)) return *std::move(lenient);
+  if (CodepageCharsetName(codepage) == nullptr || codepage == 65001) codepage = 1252;
+  if (auto lenient = SystemDecode(bytes, codepage, /*strict=*/false)) return *std::move(lenient);
   std::string out;
   for (char c : bytes) AppendUtf8(out, static_cast<unsigned char>(c) < 0x80 ? static_cast<unsigned char>(c) : 0xFFFD);
   return out;

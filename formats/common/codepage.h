@@ -1,5 +1,6 @@
 // Text decoding shared by the .msg reader and the RTF code: UTF-16LE and Windows
-// code pages into UTF-8. Code pages go through the C library's iconv.
+// code pages into UTF-8. Code pages go through the system: the C library's
+// iconv, or Windows' own tables (codepage_p.h).
 #pragma once
 
 #include <cstdint>

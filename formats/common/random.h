@@ -15,6 +15,10 @@
 
 namespace formats {
 
+#if defined(_WIN32)
+// The system's generator (random_windows.cpp).
+uint32_t RandomU32();
+#else
 inline uint32_t RandomU32() {
 #if defined(__linux__)
   uint32_t v;
@@ -23,5 +27,6 @@ inline uint32_t RandomU32() {
   static std::random_device device;  // one probe per process
   return device();
 }
+#endif
 
 }  // namespace formats

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -397,8 +398,12 @@ FixtureMessage Nested(int levels) {
 class TempFolder {
  public:
   TempFolder() {
-    char pattern[] = "/tmp/bounds_test_XXXXXX";
-    path_ = mkdtemp(pattern);
+    // A fresh name under the system's temporary folder (no mkdtemp on Windows).
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    do {
+      path_ = (base / ("bounds_test_" + std::to_string(random()))).string();
+    } while (!std::filesystem::create_directory(path_));
   }
   ~TempFolder() { std::filesystem::remove_all(path_); }
   const std::string& path() const { return path_; }

@@ -1,0 +1,82 @@
+#include "converter_tool/windows_text.h"
+
+#include <windows.h>
+
+#include "formats/common/codepage.h"
+
+namespace converter {
+
+std::string Utf8FromWide(std::wstring_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    if (c >= 0xD800 && c <= 0xDFFF) {  // unpaired: AppendUtf8 would replace it
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      formats::AppendUtf8(out, c);
+    }
+  }
+  return out;
+}
+
+std::wstring WideFromUtf8(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  const auto* b = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n) {
+    const unsigned char c = b[i];
+    const size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+    bool ok = len != 0 && n - i >= len;
+    for (size_t k = 1; ok && k < len; ++k) {
+      ok = (b[i + k] & 0xC0) == 0x80;
+      cp = (cp << 6) | (b[i + k] & 0x3F);
+    }
+    // Overlong forms and values beyond Unicode are no characters; surrogates
+    // come back as themselves (see Utf8FromWide).
+    if (ok && ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF)) {
+      ok = false;
+    }
+    if (!ok) {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      out.push_back(static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      out.push_back(static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<wchar_t>(cp));
+    }
+    i += len;
+  }
+  return out;
+}
+
+formats::ParseError WindowsError(const std::string& what, unsigned long error) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring reason = n > 0 && text != nullptr ? std::wstring(text, n) : L"";
+  if (text != nullptr) LocalFree(text);
+  // One line, as the other system's texts: no line end, no closing full stop.
+  while (!reason.empty() && (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' ' ||
+                             reason.back() == L'.')) {
+    reason.pop_back();
+  }
+  for (wchar_t& c : reason) {
+    if (c == L'\r' || c == L'\n') c = L' ';
+  }
+  if (reason.empty()) reason = L"error " + std::to_wstring(error);
+  return formats::MakeError(formats::ErrorCode::kIo, 0, what + ": " + Utf8FromWide(reason));
+}
+
+}  // namespace converter

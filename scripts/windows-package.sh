@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Builds the download for Windows users, build/windows/quorvex-<version>-windows-x64.zip
+# (Quorvex.exe, README.txt, LICENSE.txt, the sample messages), then checks it: the
+# contents and their line ends, and, unzipped, Quorvex.exe under Wine converts every
+# sample into one new .eml and prints nothing.
+#
+#   bash scripts/windows-package.sh        (after the windows preset is built)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build/windows
+version=$(sed -n 's/^project(Mailvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+name="quorvex-${version}-windows-x64"
+zip="$build/$name.zip"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+[ -f "$build/bin/Quorvex.exe" ] || fail "$build/bin/Quorvex.exe is missing; build the windows preset first"
+if x86_64-w64-mingw32-objdump -p "$build/bin/Quorvex.exe" | grep 'DLL Name' | grep -viE 'kernel32|msvcrt|bcrypt'; then
+  fail "Quorvex.exe needs a DLL that Windows does not ship"
+fi
+
+# The zip, written by Python so that no zip program is needed; text files get
+# Windows line ends.
+python3 - "$zip" "$name" "$build/bin" packaging/debian/copyright "$version" <<'PY'
+import os, sys, zipfile
+zip_path, name, bin_dir, copyright_path, version = sys.argv[1:]
+
+readme = f"""Quorvex {version} for Windows (64-bit)
+
+Quorvex.exe converts an Outlook message file (.msg) into an Internet message
+file (.eml) that any mail program, archive or e-discovery tool can read. It reads
+the .msg file itself: Outlook does not need to be installed. It needs nothing
+else: no installation, no runtime, no administrator rights.
+
+Use, in Command Prompt in the folder where you unzipped it (in PowerShell, type
+.\\Quorvex.exe instead of Quorvex.exe):
+
+    Quorvex.exe <msg_file> <output folder>
+
+    Quorvex.exe "C:\\Mail\\Report.msg" "C:\\Mail Out"
+
+Leave the last backslash off a folder in quotes, or double it ("C:\\Mail Out\\\\"):
+by Windows' rules a backslash before the closing quote makes the quote part of
+the name.
+
+It writes one new .eml file with a new unique name into the output folder and
+never replaces a file there. It prints nothing when the message converts, and
+one line saying why when it does not (then it leaves nothing behind). The exit
+code is always 0: look for the new .eml file.
+
+A whole folder and all folders below it, in PowerShell:
+
+    Get-ChildItem C:\\Mail -Recurse -Filter *.msg | ForEach-Object {{ .\\Quorvex.exe $_.FullName "C:\\Mail Out" }}
+
+The Samples folder holds five example messages to try it on.
+
+This download is the converter only. The Mailvane window, an installer and a
+signed executable are not available for Windows (Windows may warn before the
+first start of an unsigned program downloaded from the Internet).
+"""
+
+license_lines = []
+with open(copyright_path, encoding="utf-8") as f:
+    in_license = False
+    for line in f:
+        if line.startswith("Copyright:"):
+            license_lines.append("Copyright " + line.split(":", 1)[1].strip())
+        elif line.startswith("License:"):
+            in_license = True
+            license_lines.append("")
+        elif in_license and line.startswith(" "):
+            license_lines.append(line.strip())
+        elif in_license:
+            break
+license = "\n".join(license_lines) + "\n"
+
+def crlf(text):
+    return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
+
+with zipfile.ZipFile(zip_path, "w", zipfile.ZIP_DEFLATED) as z:
+    z.write(os.path.join(bin_dir, "Quorvex.exe"), f"{name}/Quorvex.exe")
+    z.writestr(f"{name}/README.txt", crlf(readme))
+    z.writestr(f"{name}/LICENSE.txt", crlf(license))
+    samples = os.path.join(bin_dir, "Samples")
+    for sample in sorted(os.listdir(samples)):
+        z.write(os.path.join(samples, sample), f"{name}/Samples/{sample}")
+PY
+echo "built $zip ($(du -k "$zip" | cut -f1) KB)"
+
+# Unzipped into a scratch folder, as a user would.
+check="$build/package-check"
+rm -rf "$check"
+mkdir -p "$check/out"
+python3 - "$zip" "$check" "$name" <<'PY'
+import sys, zipfile
+zip_path, check, name = sys.argv[1:]
+with zipfile.ZipFile(zip_path) as z:
+    names = sorted(z.namelist())
+    z.extractall(check)
+expected = {f"{name}/Quorvex.exe", f"{name}/README.txt", f"{name}/LICENSE.txt"}
+missing = expected - set(names)
+if missing:
+    sys.exit(f"FAIL: the zip lacks {sorted(missing)}")
+if not any(n.startswith(f"{name}/Samples/") and n.endswith(".msg") for n in names):
+    sys.exit("FAIL: the zip has no samples")
+for text in ("README.txt", "LICENSE.txt"):
+    data = open(f"{check}/{name}/{text}", "rb").read()
+    if data.count(b"\n") != data.count(b"\r\n") or not data.strip():
+        sys.exit(f"FAIL: {text} is empty or has line ends other than CR LF")
+print("contents:", ", ".join(n.split("/", 1)[1] for n in names))
+PY
+
+export WINEPREFIX="${WINEPREFIX:-$PWD/$build/wineprefix}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+out_win="Z:$(realpath "$check/out" | tr / '\\')\\"
+count=0
+for sample in "$check/$name/Samples/"*.msg; do
+  before=$(ls -A "$check/out" | wc -l)
+  said=$(wine "$check/$name/Quorvex.exe" "Z:$(realpath "$sample" | tr / '\\')" "$out_win")
+  [ -z "$said" ] || fail "$(basename "$sample"): $said"
+  [ "$(ls -A "$check/out" | wc -l)" -eq $((before + 1)) ] || fail "$(basename "$sample") gave no single new file"
+  count=$((count + 1))
+done
+python3 - "$check/out" <<'PY'
+import email, email.policy, os, sys
+folder = sys.argv[1]
+for name in sorted(os.listdir(folder)):
+    if not name.endswith(".eml"):
+        sys.exit(f"FAIL: {name} in the output folder")
+    with open(os.path.join(folder, name), "rb") as f:
+        m = email.message_from_binary_file(f, policy=email.policy.default)
+    if not m["From"] or m["Subject"] is None:
+        sys.exit(f"FAIL: {name} has no From or Subject")
+PY
+echo "the unzipped Quorvex.exe converted all $count samples under Wine"
