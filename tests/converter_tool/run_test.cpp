@@ -61,6 +61,10 @@ FixtureMessage RichMail() {
   m.attachments.push_back(msg_fixture::FileAttachment("Prüfbericht März 2026.pdf", "application/pdf", RandomBytes(300000, 2)));
   // Characters file systems forbid stay in the name (RFC 2231 carries them).
   m.attachments.push_back(msg_fixture::FileAttachment("say \"hi\": v2?.txt", "text/plain", {}));
+  // Carried under its own type: a message/* body cannot be base64.
+  m.attachments.push_back(msg_fixture::FileAttachment(
+      "status.txt", "message/delivery-status",
+      Bytes("Reporting-MTA: dns; mx.example.org\r\n\r\nFinal-Recipient: rfc822; a@example.org\r\nAction: failed\r\n")));
   FixtureAttachment forwarded;
   forwarded.props.Long(0x3705, 5).Unicode(0x3001, "Earlier thread");
   forwarded.embedded = std::make_shared<FixtureMessage>(Mail("Earlier thread"));
