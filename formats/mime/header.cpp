@@ -401,11 +401,17 @@ std::optional<std::string> StoredMessageId(std::string_view text) {
 std::vector<std::string> MessageIdList(std::string_view text) {
   std::vector<std::string> ids;
   if (text.find('<') == std::string_view::npos) {
+    // Words of a phrase ("your message of ...") are no ids: of several, only
+    // those with an "@" count.
+    const bool one = Trim(text).find_first_of(" \t\r\n,") == std::string_view::npos;
     size_t start = 0;
     while (start < text.size()) {
       size_t end = text.find_first_of(" \t\r\n,", start);
       if (end == std::string_view::npos) end = text.size();
-      if (auto id = StoredMessageId(text.substr(start, end - start))) ids.push_back(*id);
+      const std::string_view word = text.substr(start, end - start);
+      if (one || word.find('@') != std::string_view::npos) {
+        if (auto id = StoredMessageId(word)) ids.push_back(*id);
+      }
       start = end + 1;
     }
     return ids;

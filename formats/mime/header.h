@@ -77,7 +77,8 @@ std::optional<std::string> NormalizeMessageId(std::string_view text);
 std::optional<std::string> StoredMessageId(std::string_view text);
 
 // The ids of a stored list (In-Reply-To, References) that StoredMessageId takes,
-// in order; others dropped. Without angle brackets, blanks and commas separate.
+// in order; others dropped. Without angle brackets, blanks and commas separate,
+// and of several words only those with an "@" are ids.
 std::vector<std::string> MessageIdList(std::string_view text);
 
 // A MIME parameter. legacy_encoded_word: a non-ASCII value is written as a quoted

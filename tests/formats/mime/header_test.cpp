@@ -279,6 +279,8 @@ TEST(MessageIdTest, Normalisation) {
   EXPECT_EQ(MessageIdList("<a@x> <bad id> <b@y>"), (std::vector<std::string>{"<a@x>", "<b@y>"}));
   EXPECT_EQ(MessageIdList("a@x, b@y"), (std::vector<std::string>{"<a@x>", "<b@y>"}));
   EXPECT_EQ(MessageIdList("<PK:1@x>\r\n <no-at>"), (std::vector<std::string>{"<PK:1@x>", "<no-at>"}));
+  EXPECT_EQ(MessageIdList(" no-at "), (std::vector<std::string>{"<no-at>"}));
+  EXPECT_EQ(MessageIdList("your note of a:1@x today"), (std::vector<std::string>{"<a:1@x>"}));
 }
 
 TEST(ParameterTest, Forms) {
