@@ -160,7 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Attachment streamed in chunks whose sizes come from the flags.
   mime::Entity attachment;
-  attachment.media_type = PrintableAscii(f[kMediaType]);
+  // At most 200 characters, as NormalizeMediaType gives the composer.
+  attachment.media_type = PrintableAscii(f[kMediaType]).substr(0, 200);
   if (attachment.media_type.find('/') == std::string::npos) attachment.media_type = "application/octet-stream";
   attachment.type_params.push_back({"name", safe_name, (flags & 8) != 0});
   attachment.disposition = (flags & 16) ? "inline" : "attachment";
