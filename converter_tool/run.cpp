@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "converter_tool/console_text.h"
 #include "converter_tool/file_map.h"
 #include "converter_tool/output_file.h"
 #include "formats/common/limits.h"
@@ -28,10 +29,8 @@ std::string FailureLine(const formats::ParseError& error) {
              std::to_string(error.offset) + ")";
       break;
   }
-  for (char& c : line) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return line;
+  // Names, addresses and classes in the line come from the file.
+  return ConsoleText(line);
 }
 
 formats::Result<std::string> ConvertFile(const std::string& msg_path, const std::string& output_folder,

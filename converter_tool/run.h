@@ -21,7 +21,7 @@ formats::Result<std::string> ConvertFile(const std::string& msg_path, const std:
                                          const formats::eml::ComposeOptions& compose_options = {},
                                          const formats::mime::WriteOptions& write_options = {});
 
-// The one line printed for a failure.
+// The one line printed for a failure, control characters escaped (ConsoleText).
 std::string FailureLine(const formats::ParseError& error);
 
 }  // namespace converter

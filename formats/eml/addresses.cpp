@@ -12,6 +12,20 @@ namespace formats::eml {
 
 namespace {
 
+// The addr-spec an address property holds: the text itself when it is one, or
+// the address inside the angle brackets of a whole mailbox ("Name <local@domain>",
+// as some writers store their sender).
+std::optional<std::string> AddrSpecIn(std::string text) {
+  if (mime::IsMailAddress(text)) return text;
+  const size_t end = text.find_last_not_of(" \t");
+  if (end == std::string::npos || text[end] != '>') return std::nullopt;
+  const size_t open = text.rfind('<', end);
+  if (open == std::string::npos || text.find('>') != end) return std::nullopt;
+  std::string inner = text.substr(open + 1, end - open - 1);
+  if (!mime::IsMailAddress(inner)) return std::nullopt;
+  return inner;
+}
+
 bool IsExchange(const msg::Address& a) {
   return EqualsIgnoreCase(a.address_type, "EX") && !a.address.empty();
 }
@@ -26,9 +40,7 @@ std::optional<std::string> AddressByDn(const msg::Message& m, const msg::Address
   const std::string dn = RemoveNuls(a.address);
   auto smtp_of = [&](const msg::Address& other) -> std::optional<std::string> {
     if (!IsExchange(other) || !EqualsIgnoreCase(RemoveNuls(other.address), dn)) return std::nullopt;
-    std::string smtp = RemoveNuls(other.smtp_address);
-    if (!mime::IsMailAddress(smtp)) return std::nullopt;
-    return smtp;
+    return AddrSpecIn(RemoveNuls(other.smtp_address));
   };
   for (const msg::Address* other : {&m.sent_representing, &m.sender, &m.creator, &m.last_modifier}) {
     if (auto smtp = smtp_of(*other)) return smtp;
@@ -80,16 +92,23 @@ std::optional<std::string> AddressFromHeaders(const msg::Message& m, const msg::
 }  // namespace
 
 std::optional<std::string> InternetAddress(const msg::Address& address) {
-  const std::string smtp = RemoveNuls(address.smtp_address);
-  if (mime::IsMailAddress(smtp)) return smtp;
+  // What the address properties state outranks what an entry id says: an entry
+  // id may be left over from an earlier copy of the item.
+  std::optional<std::string> from_entry_id;
+  if (std::optional<std::string> smtp = AddrSpecIn(RemoveNuls(address.smtp_address))) {
+    if (!address.smtp_from_entry_id) return smtp;
+    from_entry_id = std::move(smtp);
+  }
   // An address that is an Internet address is one whatever type the row
   // declares (writers put SMTP addresses under EX, no type or their own); an
-  // X.500 DN, which starts with "/", never is.
+  // X.500 DN, which starts with "/", never is. Only under type SMTP does it
+  // outrank the entry id.
   const std::string own = RemoveNuls(address.address);
-  if (!own.empty()) {
-    if (own.front() != '/' && mime::IsMailAddress(own)) return own;
-    return std::nullopt;
-  }
+  std::optional<std::string> own_address;
+  if (!own.empty() && own.front() != '/') own_address = AddrSpecIn(own);
+  if (own_address && EqualsIgnoreCase(address.address_type, "SMTP")) return own_address;
+  if (from_entry_id) return from_entry_id;
+  if (!own.empty()) return own_address;
   // Without a stored address, a name that is an address stands for it.
   std::string name = RemoveNuls(address.name);
   if (mime::IsMailAddress(name)) return name;

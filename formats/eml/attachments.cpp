@@ -27,18 +27,21 @@ std::string AttachmentName(const msg::Attachment& a, std::string_view media_type
   return name;
 }
 
-// Media type for a leaf: the tag when it is a simple type, else by extension.
-// Composite types (multipart/*, message/*) cannot be base64-encoded leaves, so
-// such bytes go out as application/octet-stream under their own name.
+// The stored media type when it is a well-formed one, else a guess from the
+// file name's extension.
+std::string StoredMediaType(const msg::Attachment& a) {
+  if (auto tag = mime::NormalizeMediaType(a.mime_tag)) return *tag;
+  std::string name = a.filename;
+  if (name.find('.') == std::string::npos) name += a.extension;
+  return mime::MediaTypeForFileName(name);
+}
+
+// Media type for a base64 leaf. Composite types (multipart/*, message/*) cannot
+// be base64-encoded, so such bytes go out as application/octet-stream under
+// their own name (a message/* type that StoredMessagePart can carry as it is
+// never gets here).
 std::string LeafMediaType(const msg::Attachment& a) {
-  std::string type;
-  if (auto tag = mime::NormalizeMediaType(a.mime_tag)) {
-    type = *tag;
-  } else {
-    std::string name = a.filename;
-    if (name.find('.') == std::string::npos) name += a.extension;
-    type = mime::MediaTypeForFileName(name);
-  }
+  std::string type = StoredMediaType(a);
   if (StartsWithIgnoreCase(type, "multipart/") || StartsWithIgnoreCase(type, "message/")) {
     type = "application/octet-stream";
   }
@@ -65,15 +68,21 @@ mime::Entity ExternalReference(const msg::Attachment& a, const std::string& name
   return e;
 }
 
-// A stored Internet message (.eml attached by value) goes out as
-// message/rfc822 when its bytes can stand in a 7bit part as they are: ASCII,
-// CR LF lines of at most 998 characters, starting with a header field. Anything
-// else stays a base64 attachment, which keeps its bytes just as well.
+// A stored Internet message (.eml attached by value) goes out as message/rfc822,
+// and an attachment stored under another message/* type (a delivery status, a
+// disposition notification) under that type, when the bytes can stand in a
+// 7bit part as they are: ASCII, CR LF lines of at most 998 characters, starting
+// with a header field. A message/* body may not be base64-encoded (RFC 2046,
+// RFC 3464): anything else stays a base64 application/octet-stream attachment,
+// which keeps its bytes just as well. message/partial and message/external-body
+// need parameters the item does not keep, and are never carried as such.
 Result<std::optional<mime::Entity>> StoredMessagePart(const msg::Attachment& a, const std::string& name,
                                                       const msg::ContentAccess& content) {
   constexpr uint64_t kMaxInlineMessageBytes = 16u << 20;
   const std::optional<std::string> tag = mime::NormalizeMediaType(a.mime_tag);
-  const bool is_message = tag ? *tag == "message/rfc822" : EndsWithIgnoreCase(name, ".eml");
+  const std::string type = tag ? *tag : EndsWithIgnoreCase(name, ".eml") ? "message/rfc822" : "";
+  const bool is_message = StartsWithIgnoreCase(type, "message/") && type != "message/partial" &&
+                          type != "message/external-body";
   if (!is_message || a.data->size() == 0 || a.data->size() > kMaxInlineMessageBytes) {
     return std::optional<mime::Entity>();
   }
@@ -87,7 +96,7 @@ Result<std::optional<mime::Entity>> StoredMessagePart(const msg::Attachment& a, 
     return std::optional<mime::Entity>();
   }
   mime::Entity e;
-  e.media_type = "message/rfc822";
+  e.media_type = type;
   e.encoding = mime::TransferEncoding::k7bit;
   e.disposition = "attachment";
   e.disposition_params = {{"filename", name, false}};

@@ -52,10 +52,12 @@ Result<mime::Message> ComposeMessage(const msg::Message& message, const msg::Con
 
 // Helpers exposed for tests.
 
-// The Internet address of an address group: the SMTP address the file carries,
+// The Internet address of an address group: the SMTP address property, else the
+// address property under type SMTP, else the SMTP address of a one-off entry id,
 // else the address itself when it is an Internet address (whatever its declared
 // type), else, with no address stored, the name when it is one; nullopt when
-// there is none.
+// there is none. An address property holding a whole mailbox ("Name <a@b>")
+// gives the address inside the angle brackets.
 std::optional<std::string> InternetAddress(const msg::Address& address);
 
 // The attachment's file name as stored, without directories and control

@@ -87,12 +87,13 @@ Result<std::vector<OwnField>> HeaderFields(const Context& context, const msg::Me
   }
   add("subject", mime::FoldUnstructured("Subject", RemoveNuls(m.subject)));
 
-  // Without an id of its own a received item still has the one its block gives.
+  // The stored id as it stands, so replies and threads still find the message;
+  // without an id of its own a received item still has the one its block gives.
   std::string id;
-  std::optional<std::string> own = mime::NormalizeMessageId(m.internet_message_id);
+  std::optional<std::string> own = mime::StoredMessageId(m.internet_message_id);
   if (!own) {
     if (std::optional<mime::HeaderField> stored = FirstStoredField(m.transport_headers, "Message-ID")) {
-      own = mime::NormalizeMessageId(mime::Unfold(stored->raw_value));
+      own = mime::StoredMessageId(mime::Unfold(stored->raw_value));
     }
   }
   if (own) {

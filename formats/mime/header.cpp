@@ -377,14 +377,41 @@ std::optional<std::string> NormalizeMessageId(std::string_view text) {
   return id;
 }
 
+std::optional<std::string> StoredMessageId(std::string_view text) {
+  if (std::optional<std::string> strict = NormalizeMessageId(text)) return strict;
+  text = Trim(text);
+  if (text.size() >= 2 && text.front() == '<' && text.back() == '>') text = text.substr(1, text.size() - 2);
+  if (text.empty() || text.size() > 900 || !IsPrintableAscii(text, false)) return std::nullopt;
+  const size_t at = text.find('@');
+  const std::string_view left = text.substr(0, at);
+  if (left.empty() || std::string_view(",:;").find(left.front()) != std::string_view::npos ||
+      left.find_first_of("<>()[]\\") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  // A strict id failed only on its left part; the right part still is a domain.
+  if (at != std::string_view::npos && !NormalizeMessageId("x" + std::string(text.substr(at)))) return std::nullopt;
+  std::string id;
+  id.reserve(text.size() + 2);
+  id += '<';
+  id.append(text);
+  id += '>';
+  return id;
+}
+
 std::vector<std::string> MessageIdList(std::string_view text) {
   std::vector<std::string> ids;
   if (text.find('<') == std::string_view::npos) {
+    // Words of a phrase ("your message of ...") are no ids: of several, only
+    // those with an "@" count.
+    const bool one = Trim(text).find_first_of(" \t\r\n,") == std::string_view::npos;
     size_t start = 0;
     while (start < text.size()) {
       size_t end = text.find_first_of(" \t\r\n,", start);
       if (end == std::string_view::npos) end = text.size();
-      if (auto id = NormalizeMessageId(text.substr(start, end - start))) ids.push_back(*id);
+      const std::string_view word = text.substr(start, end - start);
+      if (one || word.find('@') != std::string_view::npos) {
+        if (auto id = StoredMessageId(word)) ids.push_back(*id);
+      }
       start = end + 1;
     }
     return ids;
@@ -393,7 +420,7 @@ std::vector<std::string> MessageIdList(std::string_view text) {
   while ((pos = text.find('<', pos)) != std::string_view::npos) {
     const size_t end = text.find('>', pos);
     if (end == std::string_view::npos) break;
-    if (auto id = NormalizeMessageId(text.substr(pos, end - pos + 1))) ids.push_back(*id);
+    if (auto id = StoredMessageId(text.substr(pos, end - pos + 1))) ids.push_back(*id);
     pos = end + 1;
   }
   return ids;

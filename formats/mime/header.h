@@ -65,7 +65,20 @@ std::string FormatDate(int64_t unix_seconds);
 // ignored) is a well-formed msg-id; nullopt otherwise.
 std::optional<std::string> NormalizeMessageId(std::string_view text);
 
-// The well-formed msg-ids found in a list (In-Reply-To, References); others dropped.
+// "<id>" for a message id as an item stores it, whenever it can be written as it
+// stands: a well-formed msg-id, or printable ASCII without blanks that readers
+// still take as one id (ids with a colon on the left or without "@" are common
+// and kept by mail programs). Refused, besides the over-long (more than 900
+// characters): the characters that readers parse as structure inside an id
+// (angle brackets, parentheses, square brackets, backslash), a left part that is
+// empty or starts with one of ",:;", more than one "@", and a right part that is
+// neither a dot-atom nor a domain literal. Angle brackets are added when the text
+// has none; surrounding blanks are dropped.
+std::optional<std::string> StoredMessageId(std::string_view text);
+
+// The ids of a stored list (In-Reply-To, References) that StoredMessageId takes,
+// in order; others dropped. Without angle brackets, blanks and commas separate,
+// and of several words only those with an "@" are ids.
 std::vector<std::string> MessageIdList(std::string_view text);
 
 // A MIME parameter. legacy_encoded_word: a non-ASCII value is written as a quoted

@@ -62,6 +62,8 @@ struct Address {
   std::string address;       // in address_type's form (may be an X.500 DN for "EX")
   std::string address_type;  // "SMTP", "EX", ...
   std::string smtp_address;  // PidTag*SmtpAddress, or the SMTP address of a one-off entry id
+  // smtp_address came from the entry id: the address properties outrank it.
+  bool smtp_from_entry_id = false;
 };
 
 struct Recipient : Address {

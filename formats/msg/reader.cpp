@@ -147,6 +147,7 @@ Status ReadAddress(const PropertyBag& bag, const AddressIds& ids, std::span<cons
       std::optional<OneOffEntryId> one_off = ParseOneOffEntryId(**entry_id, cps.front());
       if (one_off && EqualsIgnoreCase(one_off->address_type, "SMTP") && out.smtp_address.empty()) {
         out.smtp_address = one_off->address;
+        out.smtp_from_entry_id = true;
       }
       std::optional<std::string> dn = ParseExchangeEntryId(**entry_id);
       if (dn && out.address.empty()) {

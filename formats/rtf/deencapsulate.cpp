@@ -25,11 +25,12 @@ class Deencapsulator : public Interpreter {
   }
 
  private:
-  // Text is copied from the body (outside \htmlrtf spans) and from htmltag groups.
+  // Text is copied from the body (outside \htmlrtf spans and list numbering
+  // text) and from htmltag groups.
   bool Copying() {
     const GroupState& s = state();
     if (s.dest == Destination::kHtmlTag) return true;
-    return s.dest == Destination::kBody && !s.htmlrtf;
+    return s.dest == Destination::kBody && !s.htmlrtf && !s.list_text;
   }
 
   void OnByte(uint8_t byte) override {
@@ -47,6 +48,13 @@ class Deencapsulator : public Interpreter {
     // Pictures and objects are RTF's own rendering; their hex data is not text.
     if (token.word == "pict" || token.word == "object") {
       state().dest = Destination::kSkip;
+      return;
+    }
+    // The bullet or number of a list item, for RTF readers that do not number
+    // lists themselves: the HTML has its own <li>, and only the htmltag groups
+    // such a group may hold are HTML.
+    if (token.word == "pntext" || token.word == "listtext") {
+      state().list_text = true;
       return;
     }
     if (!Copying()) return;

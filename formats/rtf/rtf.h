@@ -42,7 +42,8 @@ Encapsulation DetectEncapsulation(std::string_view rtf);
 
 // Recovers the HTML encapsulated in \fromhtml1 RTF as UTF-8: the markup held in
 // {\*\htmltag} groups and the text between them, without the \htmlrtf ... \htmlrtf0
-// spans and {\*\mhtmltag} groups. Line breaks in the HTML come back as CR LF. Any
+// spans, {\*\mhtmltag} groups and the list numbering text of {\pntext} and
+// {\listtext} (the bullet an RTF renderer draws; the HTML's <li> draws its own). Line breaks in the HTML come back as CR LF. Any
 // <meta charset> in the HTML is left as the original wrote it (it no longer
 // describes the bytes; the caller rewrites or drops it).
 // Errors: kUnsupported when the RTF does not encapsulate HTML; kLimitExceeded

@@ -109,6 +109,7 @@ struct GroupState {
   int32_t font = -1;  // -1: \deff applies
   int32_t uc = 1;     // characters to skip after \uN
   bool htmlrtf = false;
+  bool list_text = false;  // in {\pntext} or {\listtext}: the numbering a renderer draws itself
   // Character formatting.
   bool bold = false;
   bool italic = false;

@@ -174,10 +174,11 @@ def check_message(msg, exp, where):
         elif "file" in att:
             with open(att["file"], "rb") as f:
                 want = f.read()
-            if part.get_content_type() == "message/rfc822":
-                # A stored message carried as message/rfc822 in 7bit: its bytes
-                # stand in the file as they are.
-                if want not in RAW or not isinstance(part.get_payload()[0], email.message.Message):
+            if part.get_content_maintype() == "message":
+                # A stored message (or delivery status) carried under its message/*
+                # type in 7bit: its bytes stand in the file as they are.
+                if want not in RAW or (part.get_content_type() == "message/rfc822" and
+                                       not isinstance(part.get_payload()[0], email.message.Message)):
                     problem(where, f"{name!r}: stored message not carried byte for byte")
                 continue
             got = part.get_payload(decode=True) or b""

@@ -3,10 +3,12 @@
 // check_eml.py, which parses it with Python's own email package.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <random>
 
+#include "converter_tool/console_text.h"
 #include "converter_tool/run.h"
 #include "formats/cfb/compound_file.h"
 #include "formats/msg/reader.h"
@@ -59,6 +61,10 @@ FixtureMessage RichMail() {
   m.attachments.push_back(msg_fixture::FileAttachment("Prüfbericht März 2026.pdf", "application/pdf", RandomBytes(300000, 2)));
   // Characters file systems forbid stay in the name (RFC 2231 carries them).
   m.attachments.push_back(msg_fixture::FileAttachment("say \"hi\": v2?.txt", "text/plain", {}));
+  // Carried under its own type: a message/* body cannot be base64.
+  m.attachments.push_back(msg_fixture::FileAttachment(
+      "status.txt", "message/delivery-status",
+      Bytes("Reporting-MTA: dns; mx.example.org\r\n\r\nFinal-Recipient: rfc822; a@example.org\r\nAction: failed\r\n")));
   FixtureAttachment forwarded;
   forwarded.props.Long(0x3705, 5).Unicode(0x3001, "Earlier thread");
   forwarded.embedded = std::make_shared<FixtureMessage>(Mail("Earlier thread"));
@@ -114,6 +120,8 @@ void ExpectFails(const std::vector<std::string>& args, const std::string& folder
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.output.substr(0, line_start.size()), line_start) << r.output;
   EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << "exactly one line: " << r.output;
+  EXPECT_TRUE(std::all_of(r.output.begin(), r.output.end() - 1, [](char c) { return c >= 0x20 && c != 0x7F; }))
+      << "control character in the line: " << r.output;
   if (!folder.empty()) {
     EXPECT_EQ(ListDir(folder), before) << "the folder changed";
   }
@@ -288,6 +296,13 @@ TEST(ToolTest, FailuresPrintOneLineAndLeaveNothing) {
                                          .Unicode(0x3001, "Pat Lee")
                                          .Unicode(0x3002, "EX")
                                          .Unicode(0x3003, "/O=ORG/OU=EXCHANGE/CN=RECIPIENTS/CN=PLEE"));
+  // A hostile name: a vertical tab, "clear screen", a line separator, DEL, NEL.
+  FixtureMessage hostile = Mail("Internal");
+  hostile.recipients.push_back(msg_fixture::Properties()
+                                   .Long(0x0C15, 1)
+                                   .Unicode(0x3001, "Pat\vLee\x1B[2J\u2028\x7F\u0085!")
+                                   .Unicode(0x3002, "EX")
+                                   .Unicode(0x3003, "/O=ORG/OU=EXCHANGE/CN=RECIPIENTS/CN=PLEE"));
   // Forwarded inside forwarded, one level deeper than the reader goes.
   FixtureMessage deep = Mail("Level 17");
   for (int level = 16; level >= 0; --level) {
@@ -308,6 +323,8 @@ TEST(ToolTest, FailuresPrintOneLineAndLeaveNothing) {
       {{WriteFixture(in, "contact.msg", contact), out.path()}, "Item is not a mail message (IPM.Contact)"},
       {{WriteFixture(in, "draft.msg", draft), out.path()}, "Sender has no Internet mail address (the item has no sender: an unsent draft)"},
       {{WriteFixture(in, "ex.msg", exchange_only), out.path()}, "Recipient \"Pat Lee\" has no Internet mail address"},
+      {{WriteFixture(in, "hostile.msg", hostile), out.path()},
+       "Recipient \"Pat\\x0BLee\\x1B[2J\\u{2028}\\x7F\\u{0085}!\" has no Internet mail address"},
       {{garbage, out.path()}, "Cannot read the message: "},
       {{WriteFixture(in, "deep.msg", deep), out.path()}, "Cannot read the message: messages embedded more than 16"},
       {{in.path() + "/missing.msg", out.path()}, "Cannot open " + in.path() + "/missing.msg: No such file"},
@@ -318,6 +335,20 @@ TEST(ToolTest, FailuresPrintOneLineAndLeaveNothing) {
     ExpectFails(r.args, out.path(), r.line);
     EXPECT_TRUE(ListDir(out.path()).empty());
   }
+}
+
+TEST(ToolTest, ConsoleTextEscapesWhatATerminalWouldObey) {
+  const struct {
+    std::string in, out;
+  } rows[] = {
+      {"plain ASCII, blanks and \\ stay", "plain ASCII, blanks and \\ stay"},
+      {std::string("a\0b\tc\rd\ne\x1F\x7F", 11), "a\\x00b\\x09c\\x0Dd\\x0Ae\\x1F\\x7F"},
+      {"\xC2\x80\xC2\x9F\xC2\xA0\xC3\xA9", "\\u{0080}\\u{009F}\xC2\xA0\xC3\xA9"},  // C1 escaped, NBSP and é kept
+      {"\xE2\x80\xA7\xE2\x80\xA8\xE2\x80\xA9\xF0\x9F\x98\x80", "\xE2\x80\xA7\\u{2028}\\u{2029}\xF0\x9F\x98\x80"},
+      // Not UTF-8: a lone 8-bit CSI, an overlong ESC, a surrogate, a cut sequence.
+      {"\x9B" "2J \xC0\x9B \xED\xA0\x80 \xE2\x80", "\\x9B2J \\xC0\\x9B \\xED\\xA0\\x80 \\xE2\\x80"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(converter::ConsoleText(r.in), r.out) << r.in;
 }
 
 TEST(ToolTest, UnwritableOrMissingFolderFailsCleanly) {

@@ -244,6 +244,13 @@ TEST(ComposeTest, DateAndMessageIdFallbacks) {
        "Tue, 14 Mar 2023 15:09:26 +0000", "<" + std::string(32, 'a') + ".1678806566@example.com>"},
       {"then now; malformed id replaced", std::nullopt, std::nullopt, std::nullopt, "<bad id>",
        "Tue, 14 Nov 2023 22:13:20 +0000", "<" + std::string(32, 'a') + ".1700000000@example.com>"},
+      {"a colon on the left is kept as stored", 0x01D95686F75FD700ull, 1, 1,
+       "<PK:6293601_3007_20_223_223_.281120101113@lturpost.de>", "Tue, 14 Mar 2023 15:09:26 +0000",
+       "<PK:6293601_3007_20_223_223_.281120101113@lturpost.de>"},
+      {"an id without @ is kept, in angle brackets", 0x01D95686F75FD700ull, 1, 1, " 4D2E8F1A0B3C$7E6F5A4B ",
+       "Tue, 14 Mar 2023 15:09:26 +0000", "<4D2E8F1A0B3C$7E6F5A4B>"},
+      {"an id readers would cut is replaced", 0x01D95686F75FD700ull, 1, 1, "<a(b)@c>",
+       "Tue, 14 Mar 2023 15:09:26 +0000", "<" + std::string(32, 'a') + ".1678806566@example.com>"},
   };
   for (const Row& r : rows) {
     msg::Message m = BasicMessage();
@@ -398,6 +405,13 @@ TEST(ComposeTest, StoredMessagesGoOutAsMessageWhenTheirBytesAllow) {
       {"8-bit bytes stay base64", "message/rfc822", "c.eml", "Subject: \xe9\r\n\r\n", "application/octet-stream"},
       {"bare LF stays base64", "message/rfc822", "d.eml", "Subject: x\n\nbody\n", "application/octet-stream"},
       {"not a header block", "message/rfc822", "e.eml", "hello world\r\n", "application/octet-stream"},
+      {"a delivery status keeps its type", "message/delivery-status", "details.txt",
+       "Reporting-MTA: dns; mx.example.org\r\n\r\nFinal-Recipient: rfc822; a@example.org\r\nAction: failed\r\n",
+       "message/delivery-status"},
+      {"a delivery status in 8 bits cannot be base64", "message/delivery-status", "f.txt",
+       "Reporting-MTA: dns; \xe9\r\n", "application/octet-stream"},
+      {"message/partial needs parameters the item lacks", "message/partial", "g.eml", "Subject: x\r\n\r\n",
+       "application/octet-stream"},
   };
   for (const Row& r : rows) {
     msg::Message m = BasicMessage();
@@ -409,7 +423,7 @@ TEST(ComposeTest, StoredMessagesGoOutAsMessageWhenTheirBytesAllow) {
     ASSERT_TRUE(out.ok());
     ASSERT_EQ(out->body.parts.size(), 2u);
     EXPECT_EQ(out->body.parts[1].media_type, r.expected_type) << r.fault;
-    if (r.expected_type == "message/rfc822") {
+    if (r.expected_type.rfind("message/", 0) == 0) {
       EXPECT_NE(Written(*out).find("7bit\r\nContent-Disposition: attachment; filename=" + r.name + "\r\n\r\n" + r.bytes),
                 std::string::npos)
           << r.fault;
@@ -726,16 +740,45 @@ TEST(ComposeTest, MeetingSentOnBehalfNamesTheDelegate) {
       << written;
 }
 
-TEST(ComposeTest, OpaqueSmimeKeepsItsBlob) {
-  msg::Message m = BasicMessage();
-  m.message_class = "IPM.Note.SMIME";
-  m.attachments.push_back(File("smime.p7m", "application/pkcs7-mime"));
-  FakeContent content;
-  content.data = {{"smime.p7m", "CMS"}};
-  Result<mime::Message> out = ComposeMessage(m, content, Fixed());
-  ASSERT_TRUE(out.ok());
-  EXPECT_EQ(out->body.media_type, "application/pkcs7-mime");
-  EXPECT_NE(Written(*out).find("Q01T"), std::string::npos);
+TEST(ComposeTest, OpaqueSmimeKeepsItsBlobAndSaysWhatItIs) {
+  // ContentInfo openings: SEQUENCE (definite or indefinite length), then the OID.
+  const std::string enveloped("\x30\x80\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x07\x03\xA0\x80", 15);
+  const std::string signed_data("\x30\x82\x05\x10\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02\xA0", 16);
+  struct Row {
+    const char* fault;
+    std::string item_type, tag, blob;
+    std::string expected;  // the Content-Type as written, unfolded
+  } rows[] = {
+      {"encrypted, known from the blob", "", "application/pkcs7-mime", enveloped,
+       "application/pkcs7-mime; smime-type=enveloped-data; name=smime.p7m"},
+      {"signed, known from the blob", "", "application/pkcs7-mime", signed_data,
+       "application/pkcs7-mime; smime-type=signed-data; name=smime.p7m"},
+      {"the item's stored type wins", "application/pkcs7-mime; smime-type=\"signed-data\"; name=smime.p7m",
+       "application/pkcs7-mime", enveloped, "application/pkcs7-mime; smime-type=signed-data; name=smime.p7m"},
+      {"then the attachment's", "", "application/x-pkcs7-mime;smime-type=enveloped-data", "CMS",
+       "application/pkcs7-mime; smime-type=enveloped-data; name=smime.p7m"},
+      {"a blob that is no ContentInfo says nothing", "", "application/pkcs7-mime", "CMS",
+       "application/pkcs7-mime; name=smime.p7m"},
+      {"an OID cut short says nothing", "", "application/pkcs7-mime", enveloped.substr(0, 8),
+       "application/pkcs7-mime; name=smime.p7m"},
+  };
+  for (const Row& r : rows) {
+    msg::Message m = BasicMessage();
+    m.message_class = "IPM.Note.SMIME";
+    m.internet_content_type = r.item_type;
+    m.attachments.push_back(File("smime.p7m", r.tag));
+    FakeContent content;
+    content.data = {{"smime.p7m", r.blob}};
+    Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+    ASSERT_TRUE(out.ok());
+    EXPECT_EQ(out->body.media_type, "application/pkcs7-mime");
+    std::string text = Written(*out);
+    for (size_t fold; (fold = text.find("\r\n ")) != std::string::npos;) text.replace(fold, 3, " ");
+    EXPECT_NE(text.find("Content-Type: " + r.expected + "\r\n"), std::string::npos) << r.fault << "\n" << text;
+    if (r.blob == "CMS") {
+      EXPECT_NE(text.find("Q01T"), std::string::npos);
+    }
+  }
 }
 
 TEST(ComposeHelpersTest, FileNamesAndMetaCharset) {

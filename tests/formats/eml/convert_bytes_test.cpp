@@ -110,8 +110,26 @@ TEST(ConvertBytesTest, AddressesAreFoundWhereverTheFileSaysWhoThePartiesAre) {
     const char* rule;
     std::function<void(FixtureMessage&)> set;
     std::string from, to;  // header lines expected; from empty: the conversion fails with `to` as its line
-    const char* sender_address = kJaneDn;  // under type EX
+    const char* sender_address = kJaneDn;  // under type EX; nullptr: the row sets the sender
   } const rows[] = {
+      {"smtp_properties_outrank_a_stale_one_off_entry_id",
+       [](FixtureMessage& m) {
+         m.props.Unicode(0x0C1A, "Example One").Unicode(0x0C1E, "SMTP").Unicode(0x0C1F, "example1@example.org");
+         m.props.Binary(0x0C19, msg_fixture::OneOffEntryId("Old", "SMTP", "old@example.org"));
+         m.props.Unicode(0x0042, "Example One").Unicode(0x0064, "SMTP").Unicode(0x0065, "example1@example.org");
+         m.props.Binary(0x0041, msg_fixture::OneOffEntryId("Old", "SMTP", "old@example.org"));
+         m.recipients.push_back(Properties().Long(0x0C15, 1).Unicode(0x3001, "Pat").Unicode(0x3002, "SMTP")
+                                    .Unicode(0x3003, "pat@example.org")
+                                    .Binary(0x0FFF, msg_fixture::OneOffEntryId("Pat", "SMTP", "gone@example.org")));
+       },
+       "From: Example One <example1@example.org>", "To: Ann <ann@example.org>, Pat <pat@example.org>", nullptr},
+      {"whole_mailbox_in_the_address_property",
+       [](FixtureMessage& m) {
+         m.props.Unicode(0x0C1A, "Test").Unicode(0x0C1E, "SMTP").Unicode(0x0C1F, "test@example.org <test@example.org>");
+         m.recipients.push_back(Properties().Long(0x0C15, 2).Unicode(0x3001, "Pat").Unicode(0x3002, "SMTP")
+                                    .Unicode(0x3003, "Pat <pat@example.org>"));
+       },
+       "From: Test <test@example.org>", "Cc: Pat <pat@example.org>", nullptr},
       {"dn_match_by_recipient_row",
        [](FixtureMessage& m) {
          m.recipients.push_back(Properties().Long(0x0C15, 2).Unicode(0x3001, "Jane").Unicode(0x3002, "EX")
@@ -176,7 +194,7 @@ TEST(ConvertBytesTest, AddressesAreFoundWhereverTheFileSaysWhoThePartiesAre) {
     FixtureMessage m;
     m.props.Unicode(0x001A, "IPM.Note").Unicode(0x0037, "Status").Unicode(0x1000, "text");
     m.props.Time(0x0039, msg_fixture::FileTime(2026, 3, 14, 15, 9, 26));
-    SetExchangeSender(m.props, "Jane Doe", row.sender_address);
+    if (row.sender_address != nullptr) SetExchangeSender(m.props, "Jane Doe", row.sender_address);
     m.recipients.push_back(msg_fixture::SmtpRecipient(1, "Ann", "ann@example.org"));
     row.set(m);
     const auto image = msg_fixture::WriteMsg(m);

@@ -255,8 +255,32 @@ TEST(MessageIdTest, Normalisation) {
   };
   for (const Row& r : rows) EXPECT_EQ(NormalizeMessageId(r.in), r.out) << r.in;
 
+  // Stored ids as they stand, unless a reader would misread them.
+  const Row stored[] = {
+      {"<abc@example.com>", "<abc@example.com>"},
+      {"<PK:6293601_3007@lturpost.de>", "<PK:6293601_3007@lturpost.de>"},
+      {" no-at-sign\r\n", "<no-at-sign>"},
+      {"<a.@[10.0.0.1]>", "<a.@[10.0.0.1]>"},
+      {"<has space@example.com>", std::nullopt},
+      {"<a@b@c>", std::nullopt},
+      {"<a@b:c>", std::nullopt},
+      {"<:a@b>", std::nullopt},
+      {"<@b>", std::nullopt},
+      {"<a(b)c@x>", std::nullopt},
+      {"<a[b@x>", std::nullopt},
+      {"<a<b@x>", std::nullopt},
+      {"a\x01" "b@x", std::nullopt},
+      {"<é@example.com>", std::nullopt},
+      {"", std::nullopt},
+      {"<" + std::string(901, 'a') + ">", std::nullopt},
+  };
+  for (const Row& r : stored) EXPECT_EQ(StoredMessageId(r.in), r.out) << r.in;
+
   EXPECT_EQ(MessageIdList("<a@x> <bad id> <b@y>"), (std::vector<std::string>{"<a@x>", "<b@y>"}));
   EXPECT_EQ(MessageIdList("a@x, b@y"), (std::vector<std::string>{"<a@x>", "<b@y>"}));
+  EXPECT_EQ(MessageIdList("<PK:1@x>\r\n <no-at>"), (std::vector<std::string>{"<PK:1@x>", "<no-at>"}));
+  EXPECT_EQ(MessageIdList(" no-at "), (std::vector<std::string>{"<no-at>"}));
+  EXPECT_EQ(MessageIdList("your note of a:1@x today"), (std::vector<std::string>{"<a:1@x>"}));
 }
 
 TEST(ParameterTest, Forms) {

@@ -76,6 +76,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"EscapedCharacters", "{\\rtf1\\ansi\\fromhtml1 \\{a\\}\\\\\\~b}", "{a}\\\xC2\xA0" "b"},
         // An htmltag group inside an \htmlrtf span is RTF-only content too.
         Case{"HtmltagInsideHtmlrtfDropped", "{\\rtf1\\ansi\\fromhtml1 \\htmlrtf {\\*\\htmltag <x>}\\htmlrtf0 y}", "y"},
+        // List numbering text is the RTF renderer's own bullet: <li> draws one.
+        Case{"ListNumberingTextDropped",
+             "{\\rtf1\\ansi\\fromhtml1 {\\*\\htmltag <ul>}{\\*\\htmltag <li>}{\\pntext *\\tab}Max 20{\\*\\htmltag "
+             "</li>}{\\*\\htmltag <li>}{\\listtext\\f1 \\'b7\\tab}{\\*\\htmltag <!--n-->}Two}",
+             "<ul><li>Max 20</li><li><!--n-->Two"},
+        Case{"HtmltagInsideListTextKept", "{\\rtf1\\ansi\\fromhtml1 {\\pntext 1.{\\*\\htmltag <b>}\\tab}x}", "<b>x"},
         Case{"HeaderDestinationsSkipped",
              "{\\rtf1\\ansi\\fromhtml1 {\\colortbl;\\red1\\green2\\blue3;}{\\stylesheet{\\s0 Normal;}}"
              "{\\info{\\title T}}{\\*\\generator G;}x}",
