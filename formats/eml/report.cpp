@@ -240,12 +240,23 @@ std::optional<ReportParts> TakeReportParts(const msg::Message& m, std::vector<mi
     parts.report_type = "disposition-notification";
     parts.machine.media_type = "message/disposition-notification";
   }
-  // Without what makes it a report the item stays the letter it looks like.
-  if (!machine) return std::nullopt;
-  parts.machine.body = std::move(*machine);
-  // Printable ASCII in lines below 998 characters (ReportValue): readers take
-  // the fields from the part as it stands, never through a transfer encoding.
-  parts.machine.encoding = mime::TransferEncoding::k7bit;
+  // A machine part the item stores (a server's own report, kept as an
+  // attachment) says more than the properties do: it is the report's part.
+  auto stored = std::find_if(attached.begin(), attached.end(), [&parts](const mime::Entity& e) {
+    return e.kind == mime::Entity::Kind::kLeaf && e.media_type == parts.machine.media_type;
+  });
+  if (stored != attached.end()) {
+    parts.machine = std::move(*stored);
+    attached.erase(stored);
+  } else if (machine) {
+    parts.machine.body = std::move(*machine);
+    // Printable ASCII in lines below 998 characters (ReportValue): readers take
+    // the fields from the part as it stands, never through a transfer encoding.
+    parts.machine.encoding = mime::TransferEncoding::k7bit;
+  } else {
+    // Without what makes it a report the item stays the letter it looks like.
+    return std::nullopt;
+  }
 
   // The original: an embedded message, else a stored message or header block.
   auto it = std::find_if(attached.begin(), attached.end(),

@@ -684,6 +684,15 @@ TEST(ComposeTest, ReportsKeepWhatMakesThemReports) {
        },
        {"Action: delivered\r\nStatus: 2.0.0\r\n"}, {},
        "multipart/report(multipart/mixed(text/html,text/plain),message/delivery-status,message/rfc822)"},
+      {"a delivery status the item stores is the report's own, even where the properties give none",
+       [&](msg::Message& m) {
+         ndr(m);
+         m.recipients = {Recip(1, Exchange("Internal"))};
+         m.attachments.push_back(File("status.txt", "message/delivery-status"));
+         m.attachments.back().data = msg::StreamRef(nullptr, 0, 109);
+       },
+       {"Reporting-MTA: dns; mx.example.net\r\n\r\nFinal-Recipient: rfc822; x@example.org\r\n"}, {"Exchange"},
+       "multipart/report(text/html,message/delivery-status)"},
       {"a letter's states: unsent, its thread, its flag without text",
        [](msg::Message& m) {
          m.extras.unsent = true;
@@ -710,6 +719,8 @@ TEST(ComposeTest, ReportsKeepWhatMakesThemReports) {
     msg::Message m = BasicMessage();
     r.setup(m);
     FakeContent content;
+    content.data = {{"status.txt", "Reporting-MTA: dns; mx.example.net\r\n\r\nFinal-Recipient: rfc822; x@example.org\r\n"
+                                   "Action: failed\r\nStatus: 5.1.1\r\n"}};
     Result<mime::Message> out = ComposeMessage(m, content, Fixed());
     ASSERT_TRUE(out.ok()) << out.error().detail;
     const std::string text = Written(*out);
