@@ -33,7 +33,9 @@ bool ValidDate(const TransitionDate& d) {
 }
 
 Status CheckRule(const ByteReader& r, const TimeZoneRule& rule) {
-  for (int32_t b : {rule.bias, rule.bias + rule.standard_bias, rule.bias + rule.daylight_bias}) {
+  // In 64 bits: the stored biases are any 32-bit values, and their sums must not overflow.
+  const int64_t bias = rule.bias;
+  for (int64_t b : {bias, bias + rule.standard_bias, bias + rule.daylight_bias}) {
     if (b < -kMaxBiasMinutes || b > kMaxBiasMinutes) return Bad(r, "bias out of range");
   }
   if (!ValidDate(rule.standard_date) || !ValidDate(rule.daylight_date)) return Bad(r, "transition date out of range");
