@@ -356,6 +356,20 @@ std::string FormatDate(int64_t unix_seconds) {
   return buf;
 }
 
+namespace {
+
+// `text` inside angle brackets, as a message id is written.
+std::string Bracketed(std::string_view text) {
+  std::string id;
+  id.reserve(text.size() + 2);
+  id += '<';
+  id.append(text);
+  id += '>';
+  return id;
+}
+
+}  // namespace
+
 std::optional<std::string> NormalizeMessageId(std::string_view text) {
   text = Trim(text);
   if (text.size() >= 2 && text.front() == '<' && text.back() == '>') text = text.substr(1, text.size() - 2);
@@ -369,12 +383,7 @@ std::optional<std::string> NormalizeMessageId(std::string_view text) {
                        IsPrintableAscii(right, false) &&
                        right.substr(1, right.size() - 2).find_first_of("[]\\") == std::string_view::npos;
   if (!literal && !IsDotAtomText(right)) return std::nullopt;
-  std::string id;
-  id.reserve(text.size() + 2);
-  id += '<';
-  id.append(text);
-  id += '>';
-  return id;
+  return Bracketed(text);
 }
 
 std::optional<std::string> StoredMessageId(std::string_view text) {
@@ -390,12 +399,7 @@ std::optional<std::string> StoredMessageId(std::string_view text) {
   }
   // A strict id failed only on its left part; the right part still is a domain.
   if (at != std::string_view::npos && !NormalizeMessageId("x" + std::string(text.substr(at)))) return std::nullopt;
-  std::string id;
-  id.reserve(text.size() + 2);
-  id += '<';
-  id.append(text);
-  id += '>';
-  return id;
+  return Bracketed(text);
 }
 
 std::vector<std::string> MessageIdList(std::string_view text) {
