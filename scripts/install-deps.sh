@@ -1,18 +1,10 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package the build, the tests and the tools need.
-# Safe to run again: apt-get skips what is already there.
+# Installs every Debian 12 package the build, the tests and the tools need: the
+# list in scripts/debian-packages.txt. Safe to run again: apt-get skips what is
+# already there.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  libgtest-dev googletest libbenchmark-dev
-  clang-14 libclang-rt-14-dev
-  python3 python3-olefile python3-gi gir1.2-gmime-3.0
-  xvfb xauth fonts-liberation
-  desktop-file-utils appstream file
-  g++-mingw-w64-x86-64-posix wine wine64
-)
+mapfile -t packages < <(sed 's/#.*//' "$(dirname "$0")/debian-packages.txt" | tr -s ' \t' '\n' | grep -v '^$')
 
 missing=()
 for p in "${packages[@]}"; do

@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+# Fails, naming the Debian package, when a script uses a module or command that
+# scripts/debian-packages.txt does not bring onto a fresh machine.
+/usr/bin/python3 scripts/check-deps.py
 
 for preset in default asan; do
   echo "=== ${preset}: configure and build"
