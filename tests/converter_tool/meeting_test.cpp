@@ -267,6 +267,34 @@ std::vector<Case> Cases() {
              "\"names\": {\"dana@example.com\": \"Dana Whitfield\", \"marek@example.org\": \"Marek Nov\xC3\xA1k\", "
              "\"irina@example.net\": null, \"room412@example.com\": \"Room 4.12\"}}"});
   }
+  {
+    // Moscow kept summer time all year from 2011 (+4): a series from November
+    // 2010 needs the 2010 rule and the one without daylight saving.
+    const std::vector<FixtureZoneRule> moscow = {{2010, -180, 0, -60, {0, 10, 0, 5, 3, 0}, {0, 3, 0, 5, 2, 0}},
+                                                 {2011, -240, 0, 0, {}, {}}};
+    FixtureRecurrence r;
+    r.frequency = 0x200C;
+    r.pattern = 2;
+    r.pattern_specific = {15};
+    r.end_type = 0x2022;
+    r.occurrence_count = 4;
+    r.start_date = Minutes1601(2010, 11, 15);
+    r.end_date = Minutes1601(2011, 2, 15);
+    r.start_offset = 10 * 60;
+    r.end_offset = 11 * 60;
+    MeetingFixture f = Meeting("IPM.Schedule.Meeting.Request", "Moscow monthly");
+    f.Zone(moscow, "Russian Standard Time", true);
+    f.Times(FileTime(2010, 11, 15, 7, 0, 0), FileTime(2010, 11, 15, 8, 0, 0));
+    f.m.props.Binary(f.Id(kAppointment, 0x8216), msg_fixture::RecurrenceBlob(r));
+    cases.push_back(
+        {"into_a_zone_without_daylight_saving", f.m,
+         "{\"method\": \"REQUEST\", \"summary\": \"Moscow monthly\", \"status\": \"CONFIRMED\", "
+         "\"start\": \"2010-11-15T07:00:00Z\", \"end\": \"2010-11-15T08:00:00Z\", "
+         "\"organizer\": \"dana@example.com\", \"attendees\": " + Attendees(false) +
+             ", \"rule\": \"FREQ=MONTHLY;INTERVAL=1;BYMONTHDAY=15;COUNT=4\", "
+             "\"occurrences\": [\"2010-11-15T07:00:00Z\", \"2010-12-15T07:00:00Z\", \"2011-01-15T06:00:00Z\", "
+             "\"2011-02-15T06:00:00Z\"]}"});
+  }
   return cases;
 }
 
