@@ -1,6 +1,7 @@
 // The composer: the header of the .eml (the stored header block of a received
 // item with the fields built from the item's properties: Date, addresses,
-// Subject, Message-ID, the references, importance, sensitivity, categories),
+// Subject, Message-ID, the references, importance, priority, sensitivity,
+// categories, language),
 // then the body (the plain text beside the HTML in multipart/alternative when
 // the item stores both, a meeting's calendar after them) with its inline parts
 // in multipart/related and the other attachments in multipart/mixed, or the
