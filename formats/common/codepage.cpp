@@ -1,7 +1,9 @@
 #include "formats/common/codepage.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 
 #include "formats/common/ascii.h"
 #include "formats/common/codepage_p.h"
@@ -79,6 +81,41 @@ constexpr LcidCodepage kLanguages[] = {
     {0x26, 1257}, {0x27, 1257}, {0x29, 1256}, {0x2A, 1258}, {0x2D, 1252}, {0x2F, 1251},
     {0x36, 1252}, {0x38, 1252}, {0x3E, 1252}, {0x3F, 1251}, {0x41, 1252}, {0x43, 1254},
     {0x44, 1251}, {0x56, 1252},
+};
+
+struct LcidTag {
+  uint16_t language_id;
+  const char* tag;
+};
+
+// Language id (the low 16 bits of an LCID) to its tag, by [MS-LCID] 2.2, sorted
+// by id. 0x040A is Spanish with the traditional sort, "es-ES_tradnl" there: the
+// suffix names the sort and is no part of a language tag.
+constexpr LcidTag kLanguageTags[] = {
+    {0x0401, "ar-SA"},      {0x0402, "bg-BG"},      {0x0403, "ca-ES"},      {0x0404, "zh-TW"},
+    {0x0405, "cs-CZ"},      {0x0406, "da-DK"},      {0x0407, "de-DE"},      {0x0408, "el-GR"},
+    {0x0409, "en-US"},      {0x040A, "es-ES"},      {0x040B, "fi-FI"},      {0x040C, "fr-FR"},
+    {0x040D, "he-IL"},      {0x040E, "hu-HU"},      {0x040F, "is-IS"},      {0x0410, "it-IT"},
+    {0x0411, "ja-JP"},      {0x0412, "ko-KR"},      {0x0413, "nl-NL"},      {0x0414, "nb-NO"},
+    {0x0415, "pl-PL"},      {0x0416, "pt-BR"},      {0x0418, "ro-RO"},      {0x0419, "ru-RU"},
+    {0x041A, "hr-HR"},      {0x041B, "sk-SK"},      {0x041C, "sq-AL"},      {0x041D, "sv-SE"},
+    {0x041E, "th-TH"},      {0x041F, "tr-TR"},      {0x0420, "ur-PK"},      {0x0421, "id-ID"},
+    {0x0422, "uk-UA"},      {0x0423, "be-BY"},      {0x0424, "sl-SI"},      {0x0425, "et-EE"},
+    {0x0426, "lv-LV"},      {0x0427, "lt-LT"},      {0x0429, "fa-IR"},      {0x042A, "vi-VN"},
+    {0x042B, "hy-AM"},      {0x042C, "az-Latn-AZ"}, {0x042D, "eu-ES"},      {0x042F, "mk-MK"},
+    {0x0436, "af-ZA"},      {0x0437, "ka-GE"},      {0x0438, "fo-FO"},      {0x0439, "hi-IN"},
+    {0x043A, "mt-MT"},      {0x043E, "ms-MY"},      {0x043F, "kk-KZ"},      {0x0441, "sw-KE"},
+    {0x0443, "uz-Latn-UZ"}, {0x0445, "bn-IN"},      {0x0446, "pa-IN"},      {0x0447, "gu-IN"},
+    {0x0449, "ta-IN"},      {0x044A, "te-IN"},      {0x044B, "kn-IN"},      {0x044C, "ml-IN"},
+    {0x044E, "mr-IN"},      {0x0452, "cy-GB"},      {0x0456, "gl-ES"},      {0x0801, "ar-IQ"},
+    {0x0804, "zh-CN"},      {0x0807, "de-CH"},      {0x0809, "en-GB"},      {0x080A, "es-MX"},
+    {0x080C, "fr-BE"},      {0x0810, "it-CH"},      {0x0813, "nl-BE"},      {0x0814, "nn-NO"},
+    {0x0816, "pt-PT"},      {0x081A, "sr-Latn-CS"}, {0x081D, "sv-FI"},      {0x0C01, "ar-EG"},
+    {0x0C04, "zh-HK"},      {0x0C07, "de-AT"},      {0x0C09, "en-AU"},      {0x0C0A, "es-ES"},
+    {0x0C0C, "fr-CA"},      {0x0C1A, "sr-Cyrl-CS"}, {0x1004, "zh-SG"},      {0x1007, "de-LU"},
+    {0x1009, "en-CA"},      {0x100C, "fr-CH"},      {0x1404, "zh-MO"},      {0x1409, "en-NZ"},
+    {0x1809, "en-IE"},      {0x1C09, "en-ZA"},      {0x241A, "sr-Latn-RS"}, {0x281A, "sr-Cyrl-RS"},
+    {0x2C0A, "es-AR"},      {0x4009, "en-IN"},      {0x4809, "en-SG"},
 };
 
 }  // namespace
@@ -187,6 +224,16 @@ uint32_t LcidToAnsiCodepage(uint32_t lcid) {
     if (entry.primary_language == primary) return entry.codepage;
   }
   return 0;
+}
+
+const char* LcidToLanguageTag(uint32_t lcid) {
+  // Bits 16-19 are the sort id; anything above is reserved, and no locale.
+  if (lcid > 0xFFFFF) return nullptr;
+  const auto id = static_cast<uint16_t>(lcid & 0xFFFF);
+  const auto* end = std::end(kLanguageTags);
+  const auto* it = std::lower_bound(std::begin(kLanguageTags), end, id,
+                                    [](const LcidTag& entry, uint16_t key) { return entry.language_id < key; });
+  return it != end && it->language_id == id ? it->tag : nullptr;
 }
 
 std::optional<std::string> CodepageToUtf8(std::string_view bytes, uint32_t codepage) {

@@ -31,6 +31,12 @@ std::optional<uint32_t> CodepageFromCharsetName(std::string_view label);
 // Default ANSI code page of a Windows locale id (LCID), 0 when unknown.
 uint32_t LcidToAnsiCodepage(uint32_t lcid);
 
+// The language tag ("en-US", RFC 5646) of a Windows locale id, as [MS-LCID]
+// 2.2 pairs them, for the locales of the languages Outlook is sold in and their
+// common regional forms; the sort id is ignored. nullptr for any other id, and
+// for the neutral, default and custom ids, which name no language.
+const char* LcidToLanguageTag(uint32_t lcid);
+
 // Decodes 8-bit text in a code page strictly: nullopt when the code page is not
 // known or the bytes are not valid in it.
 std::optional<std::string> CodepageToUtf8(std::string_view bytes, uint32_t codepage);

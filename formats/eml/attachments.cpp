@@ -128,8 +128,12 @@ Result<std::optional<mime::Entity>> AttachmentEntity(const Context& context, con
   if (a.method == msg::AttachMethod::kEmbeddedMessage && a.embedded) {
     Result<mime::Message> inner = ComposeItem(context, *a.embedded, false);
     if (!inner) return std::move(inner).error();
-    std::string name = SanitizeFileName(a.filename);
+    // The names the user saw, then the message's own subject; the 8.3 short
+    // name (which turns other scripts into "?") only when nothing else names it.
+    std::string name = SanitizeFileName(a.long_filename);
+    if (name.empty()) name = SanitizeFileName(a.display_name);
     if (name.empty()) name = SanitizeFileName(a.embedded->subject);
+    if (name.empty()) name = SanitizeFileName(a.filename);
     if (name.empty()) name = "message";
     if (EndsWithIgnoreCase(name, ".msg")) name.resize(name.size() - 4);
     if (!EndsWithIgnoreCase(name, ".eml")) name += ".eml";

@@ -97,7 +97,9 @@ Result<std::string> BodyHtml(const msg::Message& m, const msg::ContentAccess& co
   if (rtf) {
     if (Result<std::string> html = rtf::RtfToHtml(*rtf)) return CleanText(*html);
   }
-  return CleanText(rtf::PlainTextToHtml(m.body.value_or("")));
+  // An empty plain body stays empty: no HTML is built around nothing.
+  if (m.body) return std::string();
+  return CleanText(rtf::PlainTextToHtml(""));
 }
 
 std::optional<std::string> BodyText(const msg::Message& m) {

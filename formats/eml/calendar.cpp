@@ -4,6 +4,7 @@
 // Accept and Decline buttons. Times are written in the item's own time zone
 // (a VTIMEZONE built from its definition) or in UTC when it has none.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "formats/common/ascii.h"
@@ -130,9 +131,12 @@ std::string DayList(uint32_t mask, std::string_view prefix = "") {
 }
 
 // One observance of a VTIMEZONE: the switch to `to_offset` on `date`, every
-// year when it is a relative date.
+// year from `year` (to `last_year`, when it is not 0: another rule follows)
+// when it is a relative date. The end is a COUNT: an UNTIL would have to be in
+// UTC here (RFC 5545 3.3.10), which readers that take the floating DTSTART as
+// it stands refuse to compare.
 void Observance(ical::Writer& w, const char* name, const msg::TransitionDate& date, int64_t year, int from_offset,
-                int to_offset) {
+                int to_offset, int64_t last_year = 0) {
   w.Begin(name);
   int64_t onset = DaysFromCivil(year, 1, 1) * 86400;
   if (date.month != 0) onset = TransitionLocalSeconds(date, date.year != 0 ? date.year : year);
@@ -141,24 +145,63 @@ void Observance(ical::Writer& w, const char* name, const msg::TransitionDate& da
   w.Raw("TZOFFSETTO", ical::FormatUtcOffset(to_offset));
   if (date.month != 0 && date.year == 0) {
     const int nth = date.day == 5 ? -1 : date.day;
-    w.Raw("RRULE", "FREQ=YEARLY;BYMONTH=" + std::to_string(date.month) + ";BYDAY=" + std::to_string(nth) +
-                       kDays[date.day_of_week]);
+    std::string rule = "FREQ=YEARLY;BYMONTH=" + std::to_string(date.month) + ";BYDAY=" + std::to_string(nth) +
+                       kDays[date.day_of_week];
+    if (last_year != 0) rule += ";COUNT=" + std::to_string(last_year - year + 1);
+    w.Raw("RRULE", rule);
   }
   w.End(name);
 }
 
-// The VTIMEZONE of the rule in force in `year`.
-void WriteZone(ical::Writer& w, const Clock& clock, int64_t year) {
-  const msg::TimeZoneRule& rule = clock.zone->RuleFor(year);
-  // An observance starts in the rule's first year, or as early as the zone is used.
-  const int64_t first_year = rule.year >= 1601 ? std::min<int64_t>(rule.year, year) : std::min<int64_t>(year, 1601);
+// Minutes east of UTC that `rule` gives at the local time `local`.
+int OffsetAt(const msg::TimeZoneRule& rule, int64_t local) {
+  if (!rule.has_daylight()) return rule.standard_offset();
+  const int64_t year = CivilFromSeconds(local).year;
+  const int64_t to_daylight = TransitionLocalSeconds(rule.daylight_date, year);
+  const int64_t to_standard = TransitionLocalSeconds(rule.standard_date, year);
+  const bool in_daylight = to_daylight < to_standard ? local >= to_daylight && local < to_standard
+                                                     : local >= to_daylight || local < to_standard;
+  return in_daylight ? rule.daylight_offset() : rule.standard_offset();
+}
+
+// The VTIMEZONE of the rules in force from `first_year` to `last_year`: a
+// series that runs into years with other rules needs each of them.
+void WriteZone(ical::Writer& w, const Clock& clock, int64_t first_year, int64_t last_year) {
+  const std::vector<msg::TimeZoneRule>& rules = clock.zone->rules;
   w.Begin("VTIMEZONE");
   w.Raw("TZID", clock.tzid);
-  if (rule.has_daylight()) {
-    Observance(w, "STANDARD", rule.standard_date, first_year, rule.daylight_offset(), rule.standard_offset());
-    Observance(w, "DAYLIGHT", rule.daylight_date, first_year, rule.standard_offset(), rule.daylight_offset());
-  } else {
-    Observance(w, "STANDARD", {}, first_year, rule.standard_offset(), rule.standard_offset());
+  const msg::TimeZoneRule* previous = nullptr;
+  for (size_t i = 0; i < rules.size(); ++i) {
+    // RuleFor: a rule holds from its year to the next rule's; the first also before.
+    const bool has_next = i + 1 < rules.size();
+    const int64_t from = i == 0 ? INT64_MIN : rules[i].year;
+    const int64_t to = has_next ? int64_t{rules[i + 1].year} - 1 : INT64_MAX;
+    if (to < first_year || from > last_year || to < from) continue;
+    const msg::TimeZoneRule& rule = rules[i];
+    int64_t year;
+    if (previous == nullptr) {
+      // An observance starts in the rule's first year, or as early as the zone is used.
+      year = rule.year >= 1601 ? std::min<int64_t>(rule.year, first_year) : std::min<int64_t>(first_year, 1601);
+    } else {
+      year = from;
+      // The new rule takes over at the start of its year; a clock it sets
+      // differently then moves there.
+      const int64_t new_year = DaysFromCivil(year, 1, 1) * 86400;
+      const int before = OffsetAt(*previous, new_year - 1), after = OffsetAt(rule, new_year);
+      if (before != after && rule.has_daylight()) {
+        Observance(w, after == rule.daylight_offset() ? "DAYLIGHT" : "STANDARD", {}, year, before, after);
+      }
+    }
+    // The rule's last year, when a later rule is written after it.
+    const int64_t until = has_next && rules[i + 1].year <= last_year ? to : 0;
+    if (rule.has_daylight()) {
+      Observance(w, "STANDARD", rule.standard_date, year, rule.daylight_offset(), rule.standard_offset(), until);
+      Observance(w, "DAYLIGHT", rule.daylight_date, year, rule.standard_offset(), rule.daylight_offset(), until);
+    } else {
+      const int before = previous ? OffsetAt(*previous, DaysFromCivil(year, 1, 1) * 86400 - 1) : rule.standard_offset();
+      Observance(w, "STANDARD", {}, year, before, rule.standard_offset());
+    }
+    previous = &rule;
   }
   w.End("VTIMEZONE");
 }
@@ -219,8 +262,32 @@ void WriteInstance(ical::Writer& w, const msg::Meeting& meeting, const Clock& cl
   }
 }
 
+// The CN of a calendar address: the display name, without an address it
+// repeats ("Name <a@b>" stored as the name gives "Name"); none when the name
+// is only the address, which mail programs would show twice.
+std::string CommonName(const mime::Mailbox& who) {
+  std::string name = RemoveNuls(who.display_name);
+  for (char& ch : name) {
+    if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = ' ';
+  }
+  auto trim = [](std::string_view s) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    if (s.size() >= 2 && s.front() == '"' && s.back() == '"') s = s.substr(1, s.size() - 2);
+    return std::string(s);
+  };
+  name = trim(name);
+  const size_t open = name.rfind('<');
+  if (!name.empty() && name.back() == '>' && open != std::string::npos &&
+      mime::IsMailAddress(std::string_view(name).substr(open + 1, name.size() - open - 2))) {
+    name = trim(std::string_view(name).substr(0, open));
+  }
+  if (EqualsIgnoreCase(name, who.address)) name.clear();
+  return name;
+}
+
 void Address(ical::Writer& w, const char* name, std::vector<Parameter> params, const mime::Mailbox& who) {
-  const std::string cn = RemoveNuls(who.display_name);
+  const std::string cn = CommonName(who);
   if (!cn.empty()) params.insert(params.begin(), {"CN", cn});
   w.Raw(name, params, "mailto:" + who.address);
 }
@@ -336,8 +403,15 @@ std::optional<mime::Entity> CalendarPart(const msg::Message& m, bool top_level) 
   w.Raw("PRODID", "-//Mailvane//Mailvane//EN");
   w.Raw("VERSION", "2.0");
   w.Raw("METHOD", kind->method);
-  if (clock.zone && !all_day) WriteZone(w, clock, year);
-  if (end_clock.zone && !all_day && end_clock.tzid != clock.tzid) WriteZone(w, end_clock, year);
+  // The years the event's times fall in: a series to its last occurrence.
+  int64_t last_year = std::max<int64_t>(year, CivilFromSeconds(end).year);
+  if (recurrence) {
+    last_year = recurrence->end == msg::Recurrence::End::kNever
+                    ? INT64_MAX
+                    : std::max(last_year, int64_t{CivilFromSeconds(recurrence->end_date).year});
+  }
+  if (clock.zone && !all_day) WriteZone(w, clock, year, last_year);
+  if (end_clock.zone && !all_day && end_clock.tzid != clock.tzid) WriteZone(w, end_clock, year, last_year);
 
   const std::string summary = RemoveNuls(m.subject);
   const std::string location = RemoveNuls(meeting.location);

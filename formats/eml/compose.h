@@ -4,8 +4,10 @@
 // stored header block in their order and text (the MIME structure fields
 // excepted), From (the represented owner, with Sender, for mail sent on behalf
 // of someone), To/Cc/Bcc, Reply-To, Subject, Date, Message-ID, the references,
-// importance, sensitivity and categories; one HTML body (always text/html, the
-// part's charset describing its bytes), with the stored plain text before it in
+// importance, priority, sensitivity, categories and the author's language; one
+// HTML body (always text/html, the part's charset describing its bytes; an
+// item whose only body is an empty plain text keeps it as an empty text/plain),
+// with the stored plain text before it in
 // multipart/alternative, the calendar of a meeting request, cancellation or
 // response as their last alternative (and as invite.ics), inline images beside
 // them in multipart/related, every other attachment in multipart/mixed,

@@ -49,8 +49,9 @@ Result<Addresses> ResolveAddresses(const msg::Message& m, bool top_level);
 
 // body.cpp
 
-// The HTML of the body, UTF-8, from the first source that has one. Errors: those
-// of reading the compressed RTF.
+// The HTML of the body, UTF-8, from the first source that has one; empty when
+// the item's only body is an empty plain text. Errors: those of reading the
+// compressed RTF.
 Result<std::string> BodyHtml(const msg::Message& m, const msg::ContentAccess& content);
 
 // The item's plain-text body (PidTagBody) as the text/plain alternative, UTF-8

@@ -1,6 +1,7 @@
 // The composer: the header of the .eml (the stored header block of a received
 // item with the fields built from the item's properties: Date, addresses,
-// Subject, Message-ID, the references, importance, sensitivity, categories),
+// Subject, Message-ID, the references, importance, priority, sensitivity,
+// categories, language),
 // then the body (the plain text beside the HTML in multipart/alternative when
 // the item stores both, a meeting's calendar after them) with its inline parts
 // in multipart/related and the other attachments in multipart/mixed, or the
@@ -10,6 +11,7 @@
 #include <memory>
 
 #include "formats/common/ascii.h"
+#include "formats/common/codepage.h"
 #include "formats/common/random.h"
 #include "formats/eml/compose_p.h"
 #include "formats/mime/base64.h"
@@ -119,6 +121,12 @@ Result<std::vector<OwnField>> HeaderFields(const Context& context, const msg::Me
   }
   if (m.priority == 1 || m.priority == -1) {
     add("x-priority", m.priority == 1 ? "X-Priority: 1 (Highest)\r\n" : "X-Priority: 5 (Lowest)\r\n", true);
+    // RFC 2156's field for the same property, read by gateways and archives.
+    add("priority", m.priority == 1 ? "Priority: urgent\r\n" : "Priority: non-urgent\r\n", true);
+  }
+  // The language the author wrote in ([MS-OXCMAIL] 2.1.3.2.16).
+  if (const char* tag = m.locale_id ? LcidToLanguageTag(*m.locale_id) : nullptr) {
+    add("content-language", std::string("Content-Language: ") + tag + "\r\n", true);
   }
   static constexpr const char* kSensitivity[] = {"Personal", "Private", "Company-Confidential"};
   if (m.sensitivity >= 1 && m.sensitivity <= 3) {
@@ -178,8 +186,10 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
   const std::set<std::string> cids = CidReferences(*html);
   const std::string lower_html = AsciiLower(*html);
 
+  // An empty body goes out as the empty text it is.
+  const bool empty_body = html->empty();
   mime::Entity html_part;
-  html_part.media_type = "text/html";
+  html_part.media_type = empty_body ? "text/plain" : "text/html";
   html_part.type_params = {{"charset", "utf-8", false}};
   html_part.body = std::move(*html);
 
@@ -202,7 +212,7 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
   }
   // A stored plain body goes first beside the HTML, as Outlook sends it: the
   // images belong to all renderings, so multipart/related holds them.
-  std::optional<std::string> text = BodyText(m);
+  std::optional<std::string> text = empty_body ? std::nullopt : BodyText(m);
   if (text || calendar) {
     mime::Entity alternative;
     alternative.kind = mime::Entity::Kind::kMultipart;

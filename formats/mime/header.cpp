@@ -194,6 +194,55 @@ std::vector<size_t> BWordEnds(std::string_view utf8, size_t max_bytes) {
 
 }  // namespace
 
+namespace {
+
+std::string QWord(std::string_view bytes, WordContext context) {
+  std::string word = "=?utf-8?Q?";
+  AppendQ(word, bytes, context);
+  word += "?=";
+  return word;
+}
+
+std::string BWord(std::string_view bytes) { return "=?utf-8?B?" + EncodeBase64(bytes) + "?="; }
+
+// Encoded words that end where the text has a blank (the blank closing the
+// earlier word), so that a reader which shows the words apart still shows
+// every word of the text whole. A word is B when that is shorter and it needs
+// no padding (or is the last), else Q. Empty when some stretch between blanks
+// is too long for one word: the caller then splits by characters.
+std::vector<std::string> WordsAtBlanks(std::string_view utf8, WordContext context, size_t budget) {
+  std::vector<std::string> words;
+  size_t start = 0;
+  while (start < utf8.size()) {
+    size_t best_end = 0;
+    bool best_b = false;
+    size_t q_cost = 0;
+    for (size_t i = start; i < utf8.size();) {
+      q_cost += QCost(static_cast<unsigned char>(utf8[i]), context);
+      ++i;
+      const bool at_end = i == utf8.size();
+      const size_t b_cost = (i - start + 2) / 3 * 4;
+      if (q_cost > budget && b_cost > budget) break;
+      if (!at_end && utf8[i - 1] != ' ') continue;
+      // Only the last word may end in B padding: readers that join adjacent
+      // B words before decoding stop at a "=" inside them.
+      const bool b_ok = b_cost <= budget && (at_end || (i - start) % 3 == 0);
+      const bool q_ok = q_cost <= budget;
+      if (b_ok || q_ok) {
+        best_end = i;
+        best_b = b_ok && (!q_ok || b_cost < q_cost);
+      }
+    }
+    if (best_end == 0) return {};
+    const std::string_view piece = utf8.substr(start, best_end - start);
+    words.push_back(best_b ? BWord(piece) : QWord(piece, context));
+    start = best_end;
+  }
+  return words;
+}
+
+}  // namespace
+
 std::vector<std::string> EncodeWords(std::string_view utf8, WordContext context, size_t max_word) {
   std::vector<std::string> words;
   if (utf8.empty()) return words;
@@ -203,12 +252,18 @@ std::vector<std::string> EncodeWords(std::string_view utf8, WordContext context,
 
   size_t q_total = 0;
   for (char ch : utf8) q_total += QCost(static_cast<unsigned char>(ch), context);
+  const size_t b_total = (utf8.size() + 2) / 3 * 4;
+  const bool one_word = std::min(q_total, b_total) <= budget;
+  if (!one_word && utf8.find(' ') != std::string_view::npos) {
+    words = WordsAtBlanks(utf8, context, budget);
+    if (!words.empty()) return words;
+  }
   std::vector<size_t> b_ends;
-  if (q_total > (utf8.size() + 2) / 3 * 4) b_ends = BWordEnds(utf8, budget / 4 * 3);
+  if (q_total > b_total) b_ends = BWordEnds(utf8, budget / 4 * 3);
   if (!b_ends.empty()) {
     size_t start = 0;
     for (size_t end : b_ends) {
-      words.push_back("=?utf-8?B?" + EncodeBase64(utf8.substr(start, end - start)) + "?=");
+      words.push_back(BWord(utf8.substr(start, end - start)));
       start = end;
     }
     return words;
@@ -219,10 +274,7 @@ std::vector<std::string> EncodeWords(std::string_view utf8, WordContext context,
   size_t start = 0;
   size_t cost = 0;
   auto emit = [&](size_t end) {
-    std::string word = "=?utf-8?Q?";
-    AppendQ(word, utf8.substr(start, end - start), context);
-    word += "?=";
-    words.push_back(std::move(word));
+    words.push_back(QWord(utf8.substr(start, end - start), context));
     start = end;
     cost = 0;
   };
@@ -295,8 +347,23 @@ bool IsMailAddress(std::string_view address) {
   });
 }
 
-std::vector<std::string> PhraseTokens(std::string_view utf8) {
+namespace {
+
+std::string ControlsToBlanks(std::string_view text) {
+  std::string out(text);
+  for (char& ch : out) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || c == 0x7F) ch = ' ';
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> PhraseTokens(std::string_view text) {
   std::vector<std::string> tokens;
+  const std::string cleaned = ControlsToBlanks(text);
+  const std::string_view utf8 = cleaned;
   if (utf8.empty()) return tokens;
   if (!IsPrintableAscii(utf8, true)) return EncodeWords(utf8, WordContext::kPhrase);
   size_t start = 0;
@@ -323,7 +390,8 @@ std::string FoldAddressList(std::string_view name, const std::vector<Mailbox>& m
     const Mailbox& m = mailboxes[i];
     // Blanks around a name mean nothing, and readers differ on whether an
     // encoded word's trailing blank is part of the name.
-    const std::string_view name = Trim(m.display_name);
+    const std::string cleaned = ControlsToBlanks(m.display_name);
+    const std::string_view name = Trim(cleaned);
     if (name.empty() || name == m.address) {
       tokens.push_back(m.address);
     } else {

@@ -27,7 +27,10 @@ enum class WordContext { kText, kPhrase };
 // UTF-8 sequence is split. Every B word but the last holds a multiple of 3 bytes
 // (no padding), so the words also decode when a reader joins them first. Q is
 // used when it is not longer than B, or when the text cannot be cut that way.
-// Invalid UTF-8 bytes are kept as single bytes.
+// Text that needs several words and has blanks is cut after a blank, so no word
+// of the text is split between encoded words (readers that leave a blank
+// between encoded words would show it split); each word is then Q or B by the
+// same rules. Invalid UTF-8 bytes are kept as single bytes.
 std::vector<std::string> EncodeWords(std::string_view utf8, WordContext context,
                                      size_t max_word = 66);
 
@@ -51,11 +54,14 @@ struct Mailbox {
 bool IsMailAddress(std::string_view address);
 
 // A display name as phrase tokens: bare atoms, one quoted-string, or encoded words.
+// Control characters (C0, DEL) become blanks first: readers refuse a name that
+// holds a line break, and with it the whole field.
 std::vector<std::string> PhraseTokens(std::string_view utf8);
 
 // An address field (From, To, Cc, Bcc): mailboxes separated by ", ", folded between
-// mailboxes or between the words of a display name. Blanks around a display name
-// are dropped; a name that is empty or equal to the address is left out.
+// mailboxes or between the words of a display name. Control characters in a
+// display name become blanks, blanks around it are dropped; a name that is
+// empty or equal to the address is left out.
 std::string FoldAddressList(std::string_view name, const std::vector<Mailbox>& mailboxes);
 
 // "Tue, 14 Mar 2023 15:09:26 +0000" (RFC 5322 3.3, UTC).

@@ -106,7 +106,9 @@ struct MailExtras {
 };
 
 struct Attachment {
-  std::string filename;  // long file name, else short, else display name
+  // The long file name, else the display name (with the extension, or the
+  // short name's, when it has none), else the 8.3 short name.
+  std::string filename;
   std::string long_filename, short_filename, display_name, extension;
   std::string mime_tag, content_id, content_location;
   std::string pathname;  // by-reference target (long pathname, else pathname)
@@ -187,6 +189,7 @@ struct Message {
   std::string internet_content_type;
   int32_t importance = 1;   // PidTagImportance: 0 low, 1 normal, 2 high
   int32_t priority = 0;     // PidTagPriority: 1 urgent, 0 normal, -1 not urgent
+  std::optional<uint32_t> locale_id;  // PidTagMessageLocaleId (an LCID)
   int32_t sensitivity = 0;  // PidTagSensitivity: 0 none, 1 personal, 2 private, 3 confidential
   // The named property Keywords of PS_PUBLIC_STRINGS, in order.
   std::vector<std::string> categories;

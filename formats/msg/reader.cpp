@@ -273,6 +273,19 @@ Result<Recipient> ReadRecipient(const cfb::CompoundFile& file,
   return r;
 }
 
+// A display name as a file name: a display name often leaves out the
+// extension the file names carry, and a saved file needs it.
+std::string DisplayFileName(const std::string& display, const std::string& extension, const std::string& short_name) {
+  if (display.find('.') != std::string::npos) return display;
+  std::string_view ext = extension;
+  if (ext.empty() || ext.front() != '.') {
+    const size_t dot = short_name.rfind('.');
+    ext = dot == std::string::npos ? std::string_view() : std::string_view(short_name).substr(dot);
+  }
+  if (ext.size() < 2 || ext.size() > 16 || ext.find_first_of("?/\\") != std::string_view::npos) return display;
+  return display + std::string(ext);
+}
+
 Result<Attachment> ReadAttachment(const cfb::CompoundFile& file,
                                   const NamedProperties& named,
                                   cfb::EntryId storage,
@@ -303,9 +316,11 @@ Result<Attachment> ReadAttachment(const cfb::CompoundFile& file,
   if (a.pathname.empty()) {
     if (Status s = ReadString(*bag, kAttachPathname, cps, a.pathname); !s) return std::move(s).error();
   }
-  a.filename = !a.long_filename.empty()    ? a.long_filename
-               : !a.short_filename.empty() ? a.short_filename
-                                           : a.display_name;
+  // The 8.3 short name is a lossy copy (other scripts become "?"), so the name
+  // the user saw comes before it.
+  a.filename = !a.long_filename.empty()  ? a.long_filename
+               : !a.display_name.empty() ? DisplayFileName(a.display_name, a.extension, a.short_filename)
+                                         : a.short_filename;
   if (std::optional<uint32_t> method = bag->GetLong(kAttachMethod)) a.method = static_cast<AttachMethod>(*method);
   a.flags = bag->GetLong(kAttachFlags).value_or(0);
   a.hidden = bag->GetBool(kAttachmentHidden).value_or(false);
@@ -429,6 +444,7 @@ Result<Message> ReadItem(const cfb::CompoundFile& file,
   m.creation_time = bag.GetTime(kCreationTime);
   if (std::optional<uint32_t> importance = bag.GetLong(kImportance)) m.importance = static_cast<int32_t>(*importance);
   m.priority = static_cast<int32_t>(bag.GetLong(kPriority).value_or(0));
+  m.locale_id = bag.GetLong(kMessageLocaleId);
   m.sensitivity = static_cast<int32_t>(bag.GetLong(kSensitivity).value_or(0));
   if (std::optional<uint16_t> id = named.Find(NamedProperties::kPublicStrings, "Keywords")) {
     Result<std::vector<std::string>> keywords = bag.GetStrings(*id, string_cps);

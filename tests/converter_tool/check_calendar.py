@@ -17,6 +17,8 @@ checked) and compared with expected.json:
   exceptions   {"<RECURRENCE-ID in UTC>": {"start", "end", "summary", "location"}}
   recurrence_id  for an item about one occurrence of a series: its one event's
                RECURRENCE-ID in UTC
+  names        {address: CN or null} of the organizer and attendees (absent:
+               not checked)
 Also checked: the invite.ics attachment holds the same bytes; the text is UTF-8
 with CR LF lines of at most 75 octets. --show prints the calendar text and the events as read.
 Prints one line per problem and exits with 1 when there is any.
@@ -215,6 +217,11 @@ def main():
                  for a in values(master.get("ATTENDEE", []))]
     if attendees != exp["attendees"]:
         problem(f"attendees {attendees} != {exp['attendees']}")
+    if "names" in exp:
+        people = values(master.get("ORGANIZER", [])) + values(master.get("ATTENDEE", []))
+        names = {address(p): (str(p.params["CN"]) if "CN" in p.params else None) for p in people}
+        if names != exp["names"]:
+            problem(f"names {names} != {exp['names']}")
     want_rule = exp.get("rule")
     got_rule = master.get("RRULE")
     if (want_rule is None) != (got_rule is None) or (

@@ -20,8 +20,13 @@ embedded message in turn:
   report     for a report: {"type": report-type, "recipients": [...]}, the
              addresses its machine part names in Final-Recipient, in order
 A second, independent reader (GMime, through the gi bindings) must decode From,
-To, Cc, Subject and every part's file name exactly as the email package does;
-without the gi module that comparison is skipped with a note on stderr.
+Sender, Reply-To, To, Cc, Bcc (names and addresses), Subject and every part's
+file name exactly as the email package does, blanks included; without the gi
+module that comparison is skipped with a note on stderr. One known fault of the
+email package is allowed for: before Python 3.14 it keeps the blank between two
+encoded words of a display name (CPython gh-128110), which RFC 2047 drops.
+An item whose only body is an empty plain text must come out as an empty
+text/plain.
 Prints one line per problem and exits with 1 when there is any.
 """
 import email
@@ -40,6 +45,7 @@ except ImportError:
 
 problems = []
 RAW = b""
+ADDRESS_FIELDS = ("From", "Sender", "Reply-To", "To", "Cc", "Bcc")
 
 
 def problem(where, text):
@@ -107,8 +113,11 @@ def check_message(msg, exp, where):
 
     body = msg.get_body(preferencelist=("html",))
     if body is None:
-        problem(where, "no text/html body")
-        return
+        # An empty body stays the empty text it is.
+        body = msg.get_body(preferencelist=("plain",))
+        if body is None or body.get_content().strip() or exp.get("body_words"):
+            problem(where, "no text/html body")
+            return
     charset = body.get_content_charset()
     raw = body.get_payload(decode=True)
     try:
@@ -232,8 +241,9 @@ def python_reading(msg):
     for part in leaf_parts(msg):
         inner = part.get_payload()[0] if part.get_content_type() == "message/rfc822" else None
         parts.append([part.get_filename(), python_reading(inner) if inner is not None else None])
-    return {"from": mailboxes("From"), "to": mailboxes("To"), "cc": mailboxes("Cc"),
-            "subject": str(msg["Subject"] or ""), "parts": parts}
+    reading = {field: mailboxes(field) for field in ADDRESS_FIELDS}
+    reading.update({"subject": str(msg["Subject"] or ""), "parts": parts})
+    return reading
 
 
 def gmime_reading(message):
@@ -243,6 +253,9 @@ def gmime_reading(message):
     def mailboxes(address_list):
         count = address_list.length() if address_list else 0
         return [[a.get_name() or "", a.get_addr()] for a in map(address_list.get_address, range(count))]
+
+    lists = {"From": message.get_from(), "Sender": message.get_sender(), "Reply-To": message.get_reply_to(),
+             "To": message.get_to(), "Cc": message.get_cc(), "Bcc": message.get_bcc()}
 
     def leaves(obj):
         if isinstance(obj, GMime.Multipart):
@@ -259,8 +272,17 @@ def gmime_reading(message):
             name = obj.get_content_disposition_parameter("filename") or obj.get_content_type_parameter("name")
         inner = obj.get_message() if isinstance(obj, GMime.MessagePart) else None
         parts.append([name, gmime_reading(inner) if inner is not None else None])
-    return {"from": mailboxes(message.get_from()), "to": mailboxes(message.get_to()),
-            "cc": mailboxes(message.get_cc()), "subject": message.get_subject() or "", "parts": parts}
+    reading = {field: mailboxes(lists[field]) for field in ADDRESS_FIELDS}
+    reading.update({"subject": message.get_subject() or "", "parts": parts})
+    return reading
+
+
+def python_keeps_blank_between_encoded_words():
+    """True for an email package with CPython gh-128110 (a display name of two
+    encoded words keeps the blank between them)."""
+    probe = email.message_from_bytes(b"To: =?utf-8?q?a_?= =?utf-8?q?b?= <x@example.com>\r\n\r\n",
+                                     policy=email.policy.default)
+    return probe["To"].addresses[0].display_name == "a  b"
 
 
 def compare_readers(data, msg):
@@ -274,12 +296,15 @@ def compare_readers(data, msg):
     theirs = gmime_reading(parser.construct_message(None))
     ours = python_reading(msg)
 
+    keeps_blank = python_keeps_blank_between_encoded_words()
+
     def walk(a, b, where):
-        for field in ("from", "to", "cc", "subject"):
-            # Blanks that end a header line are not kept by every reader.
-            if field == "subject" and a[field].strip() == b[field].strip():
-                continue
-            if a[field] != b[field]:
+        for field in ADDRESS_FIELDS + ("subject",):
+            ours, theirs = a[field], b[field]
+            if field != "subject" and keeps_blank:
+                ours = [[re.sub(r"  +", " ", name), addr] for name, addr in ours]
+                theirs = [[re.sub(r"  +", " ", name), addr] for name, addr in theirs]
+            if ours != theirs:
                 problem(where, f"GMime reads {field} {b[field]!r}, email package {a[field]!r}")
         if [n for n, _ in a["parts"]] != [n for n, _ in b["parts"]]:
             problem(where, f"GMime reads part names {[n for n, _ in b['parts']]!r}, "

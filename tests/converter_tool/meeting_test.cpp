@@ -236,6 +236,65 @@ std::vector<Case> Cases() {
              "\"occurrences\": [\"2026-01-30T14:00:00Z\", \"2026-02-27T14:00:00Z\", \"2026-03-31T13:00:00Z\", "
              "\"2026-04-30T13:00:00Z\", \"2026-05-29T13:00:00Z\", \"2026-06-30T13:00:00Z\"]}"});
   }
+  {
+    // The 15th of each month, 10:00 New York, from September 2006 into April
+    // 2007: the zone's 2007 rule moves the March occurrence into summer time.
+    // Marek's name is stored with his address, Irina's is her address.
+    FixtureRecurrence r;
+    r.frequency = 0x200C;
+    r.pattern = 2;
+    r.pattern_specific = {15};
+    r.end_type = 0x2021;
+    r.start_date = Minutes1601(2006, 9, 15);
+    r.end_date = Minutes1601(2007, 4, 15);
+    r.start_offset = 10 * 60;
+    r.end_offset = 11 * 60;
+    MeetingFixture f = Meeting("IPM.Schedule.Meeting.Request", "Across the 2007 rule");
+    f.m.recipients[0] = msg_fixture::SmtpRecipient(1, "Marek Novák <marek@example.org>", "marek@example.org");
+    f.m.recipients[1] = msg_fixture::SmtpRecipient(2, "irina@example.net", "irina@example.net");
+    f.Zone(UsZone(300), "Eastern Standard Time", true);
+    f.Times(FileTime(2006, 9, 15, 14, 0, 0), FileTime(2006, 9, 15, 15, 0, 0));
+    f.m.props.Binary(f.Id(kAppointment, 0x8216), msg_fixture::RecurrenceBlob(r));
+    cases.push_back(
+        {"across_zone_rules", f.m,
+         "{\"method\": \"REQUEST\", \"summary\": \"Across the 2007 rule\", \"status\": \"CONFIRMED\", "
+         "\"start\": \"2006-09-15T14:00:00Z\", \"end\": \"2006-09-15T15:00:00Z\", "
+         "\"organizer\": \"dana@example.com\", \"attendees\": " + Attendees(false) +
+             ", \"rule\": \"FREQ=MONTHLY;INTERVAL=1;BYMONTHDAY=15;UNTIL=20070415T140000Z\", "
+             "\"occurrences\": [\"2006-09-15T14:00:00Z\", \"2006-10-15T14:00:00Z\", \"2006-11-15T15:00:00Z\", "
+             "\"2006-12-15T15:00:00Z\", \"2007-01-15T15:00:00Z\", \"2007-02-15T15:00:00Z\", "
+             "\"2007-03-15T14:00:00Z\", \"2007-04-15T14:00:00Z\"], "
+             "\"names\": {\"dana@example.com\": \"Dana Whitfield\", \"marek@example.org\": \"Marek Nov\xC3\xA1k\", "
+             "\"irina@example.net\": null, \"room412@example.com\": \"Room 4.12\"}}"});
+  }
+  {
+    // Moscow kept summer time all year from 2011 (+4): a series from November
+    // 2010 needs the 2010 rule and the one without daylight saving.
+    const std::vector<FixtureZoneRule> moscow = {{2010, -180, 0, -60, {0, 10, 0, 5, 3, 0}, {0, 3, 0, 5, 2, 0}},
+                                                 {2011, -240, 0, 0, {}, {}}};
+    FixtureRecurrence r;
+    r.frequency = 0x200C;
+    r.pattern = 2;
+    r.pattern_specific = {15};
+    r.end_type = 0x2022;
+    r.occurrence_count = 4;
+    r.start_date = Minutes1601(2010, 11, 15);
+    r.end_date = Minutes1601(2011, 2, 15);
+    r.start_offset = 10 * 60;
+    r.end_offset = 11 * 60;
+    MeetingFixture f = Meeting("IPM.Schedule.Meeting.Request", "Moscow monthly");
+    f.Zone(moscow, "Russian Standard Time", true);
+    f.Times(FileTime(2010, 11, 15, 7, 0, 0), FileTime(2010, 11, 15, 8, 0, 0));
+    f.m.props.Binary(f.Id(kAppointment, 0x8216), msg_fixture::RecurrenceBlob(r));
+    cases.push_back(
+        {"into_a_zone_without_daylight_saving", f.m,
+         "{\"method\": \"REQUEST\", \"summary\": \"Moscow monthly\", \"status\": \"CONFIRMED\", "
+         "\"start\": \"2010-11-15T07:00:00Z\", \"end\": \"2010-11-15T08:00:00Z\", "
+         "\"organizer\": \"dana@example.com\", \"attendees\": " + Attendees(false) +
+             ", \"rule\": \"FREQ=MONTHLY;INTERVAL=1;BYMONTHDAY=15;COUNT=4\", "
+             "\"occurrences\": [\"2010-11-15T07:00:00Z\", \"2010-12-15T07:00:00Z\", \"2011-01-15T06:00:00Z\", "
+             "\"2011-02-15T06:00:00Z\"]}"});
+  }
   return cases;
 }
 

@@ -154,8 +154,8 @@ FixtureMessage From(std::string_view subject, std::string_view message_class, st
   return m;
 }
 
-// Reports and Outlook's own states end to end: each converts, both readers
-// agree on it, the email package finds the report with its machine part's
+// Reports, Outlook's own states and names end to end: each converts, both
+// readers agree on it, the email package finds the report with its machine part's
 // recipients (check_eml.py), and the file holds these lines in this order.
 TEST(ToolTest, ReportsAndOutlookStatesKeepTheirInternetForms) {
   // A non-delivery report, in the original sender's mailbox, about two recipients.
@@ -196,11 +196,25 @@ TEST(ToolTest, ReportsAndOutlookStatesKeepTheirInternetForms) {
   flagged.named_properties.push_back(
       {{0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}, "", 0x8530});
 
+  // Names every reader can read: a sender name with a line break and a trace
+  // field in it, a To name that needs two encoded words, an embedded message
+  // whose only file name in its script is the display name.
+  FixtureMessage names = From("Names", "IPM.Note", "Lab (MSD)\r\nReceived: from evil.example", "dana@example.com");
+  names.props.Unicode(0x1000, "Names.\r\n");
+  names.recipients.push_back(msg_fixture::SmtpRecipient(1, "Свиридов Дмитрий Владимирович", "d@example.ru"));
+  FixtureAttachment devanagari;
+  devanagari.props.Long(0x3705, 5).Unicode(0x3001, "अइउ").Unicode(0x3704, "???.msg");
+  devanagari.embedded = std::make_shared<FixtureMessage>(Mail("Inner"));
+  names.attachments.push_back(std::move(devanagari));
+
   const struct {
     const char* name;
     const FixtureMessage& message;
     std::vector<std::string> in_order;
   } rows[] = {
+      {"names.msg", names,
+       {"From: \"Lab (MSD)  Received: from evil.example\" <dana@example.com>\r\n",
+        "To: =?utf-8?Q?=D0=A1=D0=B2=D0=B8=D1=80=D0=B8=D0=B4=D0=BE=D0=B2_?=\r\n", "filename*=utf-8''%E0%A4%85%E0%A4%87%E0%A4%89.eml"}},
       {"ndr.msg", ndr,
        {"To: Dana Whitfield <dana@example.com>\r\n", "report-type=delivery-status",
         "Content-Type: message/delivery-status\r\nContent-Transfer-Encoding: 7bit\r\n\r\n"

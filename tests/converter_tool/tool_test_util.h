@@ -255,8 +255,11 @@ inline std::string Expectation(const formats::msg::Message& m, const std::string
     j += first ? "" : ", ";
     first = false;
     if (a.method == AttachMethod::kEmbeddedMessage && a.embedded) {
-      std::string name = formats::eml::SanitizeFileName(a.filename);
+      // The names the user saw, the subject, and only then the 8.3 short name.
+      std::string name = formats::eml::SanitizeFileName(a.long_filename);
+      if (name.empty()) name = formats::eml::SanitizeFileName(a.display_name);
       if (name.empty()) name = formats::eml::SanitizeFileName(a.embedded->subject);
+      if (name.empty()) name = formats::eml::SanitizeFileName(a.filename);
       if (name.empty()) name = "message";
       if (name.size() >= 4 && (name.substr(name.size() - 4) == ".msg" || name.substr(name.size() - 4) == ".MSG")) {
         name.resize(name.size() - 4);

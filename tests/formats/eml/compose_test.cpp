@@ -344,7 +344,7 @@ TEST(ComposeTest, EmbeddedReferenceOleAndEmptyAttachmentsAllAppear) {
   msg::Message m = BasicMessage();
   msg::Attachment embedded;
   embedded.method = msg::AttachMethod::kEmbeddedMessage;
-  embedded.filename = "Forwarded.msg";
+  embedded.filename = embedded.long_filename = "Forwarded.msg";
   embedded.embedded = std::make_unique<msg::Message>(BasicMessage());
   embedded.embedded->sender = {};  // an unsent draft inside: carried without From
   embedded.embedded->message_class = "IPM.Contact";
@@ -392,6 +392,36 @@ TEST(ComposeTest, EmbeddedReferenceOleAndEmptyAttachmentsAllAppear) {
   EXPECT_NE(text.find("filename=Chart"), std::string::npos);
   EXPECT_NE(text.find("T0xF"), std::string::npos);  // "OLE" in base64
   EXPECT_NE(text.find("filename=attachment.bin"), std::string::npos);  // the nameless one
+}
+
+TEST(ComposeTest, EmbeddedMessageNamedAsTheUserSawIt) {
+  struct Row {
+    const char* fault;
+    const char *long_name, *display, *short_name, *subject;
+    const char* expected;
+  } const rows[] = {
+      {"the long name wins", "Forwarded.msg", "Shown", "FORWAR~1.MSG", "Inner", "Forwarded.eml"},
+      {"a display name in another script beats the lossy short name", "", "अइउ", "???.msg", "Inner", "अइउ.eml"},
+      {"the subject beats the short name", "", "", "FORWAR~1.MSG", "Inner", "Inner.eml"},
+      {"the short name when nothing else names it", "", "", "FORWAR~1.MSG", "", "FORWAR~1.eml"},
+  };
+  for (const Row& r : rows) {
+    msg::Message m = BasicMessage();
+    msg::Attachment a;
+    a.method = msg::AttachMethod::kEmbeddedMessage;
+    a.long_filename = r.long_name;
+    a.display_name = r.display;
+    a.short_filename = r.short_name;
+    a.filename = *r.long_name ? r.long_name : *r.display ? r.display : r.short_name;
+    a.embedded = std::make_unique<msg::Message>(BasicMessage());
+    a.embedded->subject = r.subject;
+    m.attachments.push_back(std::move(a));
+    FakeContent content;
+    Result<mime::Message> out = ComposeMessage(m, content, Fixed());
+    ASSERT_TRUE(out.ok()) << r.fault;
+    ASSERT_EQ(out->body.parts.size(), 2u) << r.fault;
+    EXPECT_EQ(out->body.parts[1].disposition_params.at(0).value, r.expected) << r.fault;
+  }
 }
 
 TEST(ComposeTest, StoredMessagesGoOutAsMessageWhenTheirBytesAllow) {
@@ -513,19 +543,28 @@ TEST(ComposeTest, CarriesWhatTheItemHolds) {
          m.importance = 2;
          m.priority = -1;
          m.sensitivity = 3;
+         m.locale_id = 0x20416;  // Portuguese (Brazil), with a sort id
          m.categories = {"Blue", " ", "Büro"};
        },
        {"Reply-To: Desk <desk@example.com>\r\n", "Message-ID:", "In-Reply-To: <p@example.com>\r\n",
         "References: <r@example.com> <p@example.com>\r\n", "Importance: high\r\n", "X-Priority: 5 (Lowest)\r\n",
-        "Sensitivity: Company-Confidential\r\n", "Keywords: Blue, =?utf-8?", "MIME-Version: 1.0\r\n"},
+        "Priority: non-urgent\r\n", "Content-Language: pt-BR\r\n", "Sensitivity: Company-Confidential\r\n", "Keywords: Blue, =?utf-8?", "MIME-Version: 1.0\r\n"},
        {"/O=ORG"}, ""},
-      {"normal importance, priority and sensitivity write nothing",
+      {"normal importance, priority and sensitivity, and a locale without a tag write nothing",
        [](msg::Message& m, FakeContent&) {
          m.importance = 1;
          m.priority = 0;
          m.sensitivity = 0;
+         m.locale_id = 0x0C00;  // the user's custom locale
        },
-       {}, {"Importance", "Priority", "Sensitivity", "Keywords", "Reply-To"}, ""},
+       {}, {"Importance", "Priority", "Sensitivity", "Keywords", "Reply-To", "Content-Language"}, ""},
+      {"the block's own language and priority win over the properties'",
+       [](msg::Message& m, FakeContent&) {
+         m.transport_headers = "Content-Language: de-DE\r\nPriority: normal\r\n";
+         m.locale_id = 0x0409;
+         m.priority = 1;
+       },
+       {"Content-Language: de-DE\r\n", "Priority: normal\r\n"}, {"en-US", "urgent"}, ""},
       {"the block's own thread and reply fields win over the properties'",
        [](msg::Message& m, FakeContent&) {
          m.in_reply_to = "<p@example.com>";
@@ -546,6 +585,12 @@ TEST(ComposeTest, CarriesWhatTheItemHolds) {
        "multipart/alternative(text/plain,text/html)"},
       {"blank plain text is no alternative", [](msg::Message& m, FakeContent&) { m.body = " \r\n"; }, {}, {},
        "text/html"},
+      {"an empty plain body alone stays an empty text/plain",
+       [](msg::Message& m, FakeContent&) {
+         m.html.reset();
+         m.body = "";
+       },
+       {}, {}, "text/plain"},
       {"inline images belong to both renderings",
        [](msg::Message& m, FakeContent& content) {
          m.body = "plain";

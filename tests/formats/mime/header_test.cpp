@@ -86,23 +86,40 @@ TEST(EncodeWordsTest, WordsAreShortHoldWholeCharactersAndDecodeBack) {
       "a=b?c_d \"quoted\" é",
       "\xff\xfe broken utf-8 \xc3",
   };
+  // Texts with blanks whose words each fit an encoded word: every encoded word
+  // but the last ends at a blank, so no word of the text is cut.
+  const std::string cut_at_blanks[] = {
+      "Свиридов Дмитрий Владимирович",
+      "Microsoft Outlook テスト メッセージ",
+      "Ünïcödé subject that is rather long and needs to be split over multiple encoded words ✓",
+  };
   for (WordContext context : {WordContext::kText, WordContext::kPhrase}) {
     for (const std::string& text : texts) {
-      std::string joined, b_payloads;
+      std::string joined, b_payloads, b_text;
       for (const std::string& word : EncodeWords(text, context)) {
-        if (word[8] == 'B') b_payloads += word.substr(10, word.size() - 12);
         EXPECT_LE(word.size(), 75u) << word;
         auto decoded = DecodeWord(word);
         ASSERT_TRUE(decoded.has_value()) << word;
         if (IsValidUtf8(text)) {
           EXPECT_TRUE(IsValidUtf8(*decoded)) << "split character in " << word;
         }
+        if (word[8] == 'B') {
+          b_payloads += word.substr(10, word.size() - 12);
+          b_text += *decoded;
+        }
         joined += *decoded;
       }
       EXPECT_EQ(joined, text);
       std::string decoded;
       if (!b_payloads.empty() && mime_test::DecodeBase64(b_payloads, decoded)) {
-        EXPECT_EQ(decoded, text) << "joined B words do not decode: " << b_payloads;
+        EXPECT_EQ(decoded, b_text) << "joined B words do not decode: " << b_payloads;
+      }
+    }
+    for (const std::string& text : cut_at_blanks) {
+      const std::vector<std::string> words = EncodeWords(text, context);
+      ASSERT_GT(words.size(), 1u) << text;
+      for (size_t i = 0; i + 1 < words.size(); ++i) {
+        EXPECT_EQ(DecodeWord(words[i]).value_or("").back(), ' ') << "a word is cut: " << words[i];
       }
     }
   }
@@ -174,6 +191,12 @@ TEST(AddressTest, MailboxForms) {
        "To: =?utf-8?B?SsO2cmcgTcO8bGxlcg==?= <joerg@example.net>\r\n"},
       {"blanks around a name are dropped, not encoded", {" Jörg Müller  ", "joerg@example.net"},
        "To: =?utf-8?B?SsO2cmcgTcO8bGxlcg==?= <joerg@example.net>\r\n"},
+      {"control characters become blanks: readers refuse a name with a line break",
+       {"Lab (MSD)\r\nReceived: from x\x7f", "lab@example.com"}, "To: \"Lab (MSD)  Received: from x\" <lab@example.com>\r\n"},
+      {"a name needing several encoded words is cut between its words",
+       {"Свиридов Дмитрий Владимирович", "d@example.ru"}, 
+       "To: =?utf-8?Q?=D0=A1=D0=B2=D0=B8=D1=80=D0=B8=D0=B4=D0=BE=D0=B2_?=\r\n"
+       " =?utf-8?B?0JTQvNC40YLRgNC40Lkg0JLQu9Cw0LTQuNC80LjRgNC+0LLQuNGH?=\r\n <d@example.ru>\r\n"},
   };
   for (const Row& r : rows) EXPECT_EQ(FoldAddressList("To", {r.mailbox}), r.expected) << r.fault;
 }

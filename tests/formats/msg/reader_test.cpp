@@ -181,7 +181,7 @@ TEST(ReaderTest, RecipientsFollowTheirStorageNumbersAndKeepTheirTypeAsStored) {
   EXPECT_EQ(r.recipients[2].type, 7);
 }
 
-TEST(ReaderTest, AttachmentNameFallsBackFromLongToShortToDisplayName) {
+TEST(ReaderTest, AttachmentNameTakesLongThenDisplayThenShortName) {
   struct Row {
     const char* name;
     const char* long_name;
@@ -190,9 +190,11 @@ TEST(ReaderTest, AttachmentNameFallsBackFromLongToShortToDisplayName) {
     const char* expected;
   } const rows[] = {
       {"long_wins", "Quarterly report 2024.xlsx", "QUARTE~1.XLS", "Report", "Quarterly report 2024.xlsx"},
-      {"short_when_no_long", nullptr, "QUARTE~1.XLS", "Report", "QUARTE~1.XLS"},
+      {"display_before_short_with_its_extension", nullptr, "QUARTE~1.XLS", "Report", "Report.XLS"},
+      {"display_in_another_script_before_lossy_short", nullptr, "???.PDF", "अइउ.pdf", "अइउ.pdf"},
+      {"short_when_no_display", nullptr, "QUARTE~1.XLS", nullptr, "QUARTE~1.XLS"},
       {"display_when_no_file_names", nullptr, nullptr, "Report", "Report"},
-      {"empty_long_is_absent", "", "QUARTE~1.XLS", "Report", "QUARTE~1.XLS"},
+      {"empty_long_is_absent", "", "QUARTE~1.XLS", "Report", "Report.XLS"},
       {"nothing", nullptr, nullptr, nullptr, ""},
   };
   for (const Row& row : rows) {
