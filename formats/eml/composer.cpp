@@ -173,23 +173,26 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
     return out;
   }
 
-  Result<std::string> html = BodyHtml(m, context.content);
+  Result<HtmlBody> html = BodyHtml(m, context.content, RandomHex(context.options) + "@mailvane.invalid");
   if (!html) return std::move(html).error();
-  const std::set<std::string> cids = CidReferences(*html);
-  const std::string lower_html = AsciiLower(*html);
+  const std::set<std::string> cids = CidReferences(html->html);
+  const std::string lower_html = AsciiLower(html->html);
 
   mime::Entity html_part;
   html_part.media_type = "text/html";
   html_part.type_params = {{"charset", "utf-8", false}};
-  html_part.body = std::move(*html);
+  html_part.body = std::move(html->html);
 
-  std::vector<mime::Entity> inline_parts;
+  std::vector<mime::Entity> inline_parts = std::move(html->inline_parts);
   std::vector<mime::Entity> attached;
-  for (const msg::Attachment& a : m.attachments) {
-    Result<std::optional<mime::Entity>> part = AttachmentPart(context, a, cids, lower_html, inline_parts);
+  for (size_t i = 0; i < m.attachments.size(); ++i) {
+    const std::string_view made_cid = i < html->attachment_cids.size() ? html->attachment_cids[i] : "";
+    Result<std::optional<mime::Entity>> part =
+        AttachmentPart(context, m.attachments[i], cids, lower_html, inline_parts, made_cid);
     if (!part) return std::move(part).error();
     if (*part) attached.push_back(std::move(**part));
   }
+  for (mime::Entity& picture : html->attached) attached.push_back(std::move(picture));
 
   mime::Entity body = std::move(html_part);
   // A meeting's calendar follows the text and HTML as the last alternative,
