@@ -186,7 +186,8 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
   std::vector<mime::Entity> inline_parts = std::move(html->inline_parts);
   std::vector<mime::Entity> attached;
   for (size_t i = 0; i < m.attachments.size(); ++i) {
-    const std::string_view made_cid = i < html->attachment_cids.size() ? html->attachment_cids[i] : "";
+    const std::string_view made_cid =
+        i < html->attachment_cids.size() ? std::string_view(html->attachment_cids[i]) : std::string_view();
     Result<std::optional<mime::Entity>> part =
         AttachmentPart(context, m.attachments[i], cids, lower_html, inline_parts, made_cid);
     if (!part) return std::move(part).error();
