@@ -22,11 +22,13 @@ namespace {
 
 // Twips (1/20 pt) as CSS points, clamped to a page's width.
 std::string Points(int32_t twips) {
-  twips = std::clamp(twips, -31680, 31680);
-  std::string out = std::to_string(twips / 20);
-  if (twips % 20 != 0) out += "." + std::to_string(std::abs(twips % 20) * 5 / 10);
-  if (twips < 0 && twips > -20) out = "-" + out;
-  return out + "pt";
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%.2f", std::clamp(twips, -31680, 31680) / 20.0);
+  std::string out = buf;
+  while (out.back() == '0') out.pop_back();
+  if (out.back() == '.') out.pop_back();
+  out += "pt";
+  return out;
 }
 
 // What a list marker ({\listtext}, {\pntext}) says of its list: "1." and "b)"
@@ -163,7 +165,11 @@ class HtmlRenderer : public Interpreter {
     std::string style;
     if (!f.font_name.empty() || f.font_generic != nullptr) {
       style += "font-family:";
-      if (!f.font_name.empty()) style += "'" + std::string(f.font_name) + "'" + (f.font_generic ? "," : "");
+      if (!f.font_name.empty()) {
+        style += '\'';
+        style += f.font_name;
+        style += f.font_generic != nullptr ? "'," : "'";
+      }
       if (f.font_generic != nullptr) style += f.font_generic;
       style += ";";
     }
