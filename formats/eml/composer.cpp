@@ -173,7 +173,9 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
     return out;
   }
 
-  Result<HtmlBody> html = BodyHtml(m, context.content, RandomHex(context.options) + "@mailvane.invalid");
+  // Content-IDs for the pictures of a rendered RTF body, unique per message.
+  const std::string cid_suffix = m.rtf_compressed ? RandomHex(context.options) + "@mailvane.invalid" : "";
+  Result<HtmlBody> html = BodyHtml(m, context.content, cid_suffix);
   if (!html) return std::move(html).error();
   const std::set<std::string> cids = CidReferences(html->html);
   const std::string lower_html = AsciiLower(html->html);
