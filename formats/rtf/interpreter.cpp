@@ -257,10 +257,17 @@ uint32_t Interpreter::CurrentCodepage() const {
   return ansi_codepage_;
 }
 
-const FontInfo* Interpreter::CurrentFont() const {
+const FontInfo* Interpreter::CurrentFont() {
+  // Asked for before every piece of text: the last answer is kept (map nodes
+  // stay where they are, and fonts are only added).
   const int32_t font = stack_.back().font >= 0 ? stack_.back().font : default_font_;
-  auto it = fonts_.find(font);
-  return it == fonts_.end() ? nullptr : &it->second.info;
+  if (font != cached_font_ || fonts_.size() != cached_font_count_) {
+    auto it = fonts_.find(font);
+    cached_font_info_ = it == fonts_.end() ? nullptr : &it->second.info;
+    cached_font_ = font;
+    cached_font_count_ = fonts_.size();
+  }
+  return cached_font_info_;
 }
 
 void Interpreter::HandleFontTableWord(const Token& token) {
@@ -287,6 +294,7 @@ void Interpreter::AddFontNameChar(char ch) {
   Font& font = fonts_[defining_font_];
   if (ch == ';') {
     font.name_done = true;
+    while (!font.info.name.empty() && font.info.name.back() == ' ') font.info.name.pop_back();
     return;
   }
   // Only names that can stand in a CSS string as they are: a name in another

@@ -146,7 +146,7 @@ struct GroupState {
 
 // What the font table says of one font.
 struct FontInfo {
-  std::string name;      // ASCII letters, digits, blanks and - only; may be empty
+  std::string name;  // ASCII letters, digits, inner blanks and - only; may be empty
   const char* generic = nullptr;  // "serif", "sans-serif", "monospace" or null
 };
 
@@ -189,7 +189,7 @@ class Interpreter {
   uint32_t CurrentCodepage() const;
   uint32_t ansi_codepage() const { return ansi_codepage_; }
   // The font in force (the group's, else \deff); null when the table lacks it.
-  const FontInfo* CurrentFont() const;
+  const FontInfo* CurrentFont();
   const std::vector<Color>& colors() const { return colors_; }
   size_t depth() const { return stack_.size(); }
 
@@ -216,6 +216,9 @@ class Interpreter {
   int32_t default_font_ = -1;
   int32_t defining_font_ = -1;
   std::map<int32_t, Font> fonts_;
+  int32_t cached_font_ = -2;
+  size_t cached_font_count_ = 0;
+  const FontInfo* cached_font_info_ = nullptr;
   std::vector<Color> colors_;
   Color pending_color_;
 };

@@ -137,7 +137,6 @@ class HtmlRenderer : public Interpreter {
     f.highlight = s.highlight;
     if (const FontInfo* font = CurrentFont()) {
       f.font_name = font->name;
-      while (!f.font_name.empty() && f.font_name.back() == ' ') f.font_name.remove_suffix(1);
       f.font_generic = font->generic;
     }
     f.link = s.link >= 0 && s.link < static_cast<int32_t>(fields_.size()) && fields_[s.link].href ? s.link : -1;
