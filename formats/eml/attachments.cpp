@@ -211,8 +211,10 @@ Result<std::optional<mime::Entity>> AttachmentEntity(const Context& context, con
 
 Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const msg::Attachment& a,
                                                    const std::set<std::string>& cids, const std::string& lower_html,
-                                                   std::vector<mime::Entity>& inline_parts) {
-  const std::string cid = UsableContentId(a.content_id);
+                                                   std::vector<mime::Entity>& inline_parts,
+                                                   std::string_view made_cid) {
+  std::string cid = UsableContentId(a.content_id);
+  if (cid.empty()) cid = made_cid;
   const size_t inline_before = inline_parts.size();
   Result<std::optional<mime::Entity>> part = AttachmentEntity(context, a, cid, cids, lower_html, inline_parts);
   if (!part || cid.empty()) return part;

@@ -1,13 +1,16 @@
 // The body of the .eml: which of the item's bodies becomes its one HTML part
-// (the HTML body, else the HTML or text wrapped in RTF, else the plain text, else
-// rendered RTF), decoded from its code page to UTF-8; and the references the HTML
-// makes to inline parts.
+// (the HTML body, else the HTML or text wrapped in RTF, else the RTF rendered
+// when it is the item's own body, else the plain text, else rendered RTF),
+// decoded from its code page to UTF-8, with the pictures of rendered RTF; and
+// the references the HTML makes to inline parts.
+#include <algorithm>
 #include <cctype>
 #include <string>
 
 #include "formats/common/ascii.h"
 #include "formats/common/codepage.h"
 #include "formats/eml/compose_p.h"
+#include "formats/mime/media_types.h"
 #include "formats/mime/transfer_encoding.h"
 #include "formats/rtf/rtf.h"
 
@@ -62,11 +65,111 @@ std::string DecodeHtml(const msg::Message& m) {
 
 std::string CleanText(std::string_view text) { return mime::NormalizeLineEnds(RemoveNuls(text)); }
 
+HtmlBody Html(std::string html) { return HtmlBody{CleanText(html), {}, {}, {}}; }
+
+bool IsBlank(char32_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xA0 || c == 0x3000; }
+
+// The characters of UTF-8 text that are not blanks, ASCII letters upper-cased,
+// at most `limit` of them.
+std::u32string Significant(std::string_view text, size_t limit) {
+  std::u32string out;
+  size_t i = 0;
+  while (i < text.size() && out.size() < limit) {
+    char32_t c = static_cast<unsigned char>(text[i]);
+    size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 4;
+    if (len > text.size() - i) len = text.size() - i;
+    if (len > 1) {
+      c &= 0xFF >> (len + 1);
+      for (size_t k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    }
+    i += len;
+    if (IsBlank(c)) continue;
+    if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
+    out.push_back(c);
+  }
+  return out;
+}
+
+// Whether the RTF (neither HTML nor text wrapped in it) is the item's own body
+// rather than a stale copy beside the plain text: Outlook says the two are in
+// sync, or the text begins with the characters the RTF's sync tag recorded, or
+// the item was written in RTF. The tag is compared without blanks and case,
+// which is how it records the text.
+bool RtfIsOwnBody(const msg::Message& m) {
+  if (m.rtf_in_sync.value_or(false) || m.native_body == 2u) return true;
+  if (m.body && !m.rtf_sync_body_tag.empty()) {
+    const std::u32string tag = Significant(m.rtf_sync_body_tag, 64);
+    return !tag.empty() && Significant(*m.body, tag.size()) == tag;
+  }
+  return false;
+}
+
+// Image types every mail reader shows in HTML.
+bool IsShownImageType(std::string_view type) {
+  return type == "image/png" || type == "image/jpeg" || type == "image/gif" || type == "image/bmp";
+}
+
+// What stands at each attachment placeholder of the RTF: the attachments the
+// item places in its text (PidTagRenderingPosition) belong to the placeholders
+// in the order of their positions. Images there are shown by Content-ID (their
+// own, else one made here and recorded in attachment_cids); other attachments
+// leave their placeholder empty and stay attachments.
+std::vector<std::string> Placeholders(const msg::Message& m, std::string_view cid_suffix,
+                                      std::vector<std::string>& attachment_cids) {
+  std::vector<size_t> placed;
+  for (size_t i = 0; i < m.attachments.size(); ++i) {
+    const std::optional<uint32_t>& at = m.attachments[i].rendering_position;
+    if (at && *at != 0xFFFFFFFFu) placed.push_back(i);
+  }
+  std::stable_sort(placed.begin(), placed.end(), [&m](size_t a, size_t b) {
+    return *m.attachments[a].rendering_position < *m.attachments[b].rendering_position;
+  });
+  std::vector<std::string> out;
+  for (size_t i : placed) {
+    const msg::Attachment& a = m.attachments[i];
+    std::string type = mime::NormalizeMediaType(a.mime_tag).value_or("");
+    if (type.empty()) type = mime::MediaTypeForFileName(a.filename);
+    if (a.method != msg::AttachMethod::kByValue || !a.data || !IsShownImageType(AsciiLower(type))) {
+      out.emplace_back();
+      continue;
+    }
+    std::string cid = UsableContentId(a.content_id);
+    if (cid.empty()) cid = "attachment" + std::to_string(i + 1) + "." + std::string(cid_suffix);
+    attachment_cids[i] = cid;
+    std::string img = "<img src=\"cid:" + cid + "\" alt=\"";
+    for (char c : SanitizeFileName(a.filename)) {
+      img += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '"' ? "&quot;" : std::string(1, c);
+    }
+    out.push_back(img + "\">");
+  }
+  return out;
+}
+
+// The item's RTF rendered as its HTML body, with the pictures as parts.
+std::optional<HtmlBody> RenderedRtfBody(const msg::Message& m, const std::string& rtf, std::string_view cid_suffix) {
+  HtmlBody body;
+  body.attachment_cids.resize(m.attachments.size());
+  rtf::RtfRenderOptions options;
+  options.cid_suffix = cid_suffix;
+  options.placeholders = Placeholders(m, cid_suffix, body.attachment_cids);
+  Result<rtf::RenderedRtf> rendered = rtf::RtfToHtml(rtf, options);
+  if (!rendered) return std::nullopt;
+  body.html = CleanText(rendered->html);
+  for (rtf::RtfPicture& picture : rendered->pictures) {
+    mime::Entity e = NamedLeaf(picture.media_type, picture.name, picture.shown);
+    e.fields.push_back({"Content-ID", "<" + picture.content_id + ">"});
+    e.body = std::move(picture.data);
+    e.encoding = mime::TransferEncoding::kBase64;
+    (picture.shown ? body.inline_parts : body.attached).push_back(std::move(e));
+  }
+  return body;
+}
+
 }  // namespace
 
 // The HTML of the body, UTF-8, from the first source that has one.
-Result<std::string> BodyHtml(const msg::Message& m, const msg::ContentAccess& content) {
-  if (m.html && !m.html->empty()) return CleanText(RewriteMetaCharset(DecodeHtml(m)));
+Result<HtmlBody> BodyHtml(const msg::Message& m, const msg::ContentAccess& content, std::string_view cid_suffix) {
+  if (m.html && !m.html->empty()) return Html(RewriteMetaCharset(DecodeHtml(m)));
 
   std::optional<std::string> rtf;
   Result<std::optional<std::string>> compressed = content.ReadCompressedRtf(m);
@@ -80,26 +183,25 @@ Result<std::string> BodyHtml(const msg::Message& m, const msg::ContentAccess& co
   if (rtf) {
     switch (rtf::DetectEncapsulation(*rtf)) {
       case rtf::Encapsulation::kHtml:
-        if (Result<std::string> html = rtf::ExtractHtml(*rtf)) {
-          return CleanText(RewriteMetaCharset(*html));
-        }
+        if (Result<std::string> html = rtf::ExtractHtml(*rtf)) return Html(RewriteMetaCharset(*html));
         break;
       case rtf::Encapsulation::kText:
-        if (Result<std::string> text = rtf::ExtractText(*rtf)) {
-          return CleanText(rtf::PlainTextToHtml(*text));
-        }
+        if (Result<std::string> text = rtf::ExtractText(*rtf)) return Html(rtf::PlainTextToHtml(*text));
         break;
       case rtf::Encapsulation::kNone:
+        if (RtfIsOwnBody(m)) {
+          if (std::optional<HtmlBody> body = RenderedRtfBody(m, *rtf, cid_suffix)) return std::move(*body);
+        }
         break;
     }
   }
-  if (m.body && !m.body->empty()) return CleanText(rtf::PlainTextToHtml(*m.body));
+  if (m.body && !m.body->empty()) return Html(rtf::PlainTextToHtml(*m.body));
   if (rtf) {
-    if (Result<std::string> html = rtf::RtfToHtml(*rtf)) return CleanText(*html);
+    if (std::optional<HtmlBody> body = RenderedRtfBody(m, *rtf, cid_suffix)) return std::move(*body);
   }
   // An empty plain body stays empty: no HTML is built around nothing.
-  if (m.body) return std::string();
-  return CleanText(rtf::PlainTextToHtml(""));
+  if (m.body) return HtmlBody{};
+  return Html(rtf::PlainTextToHtml(""));
 }
 
 std::optional<std::string> BodyText(const msg::Message& m) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/eml/compose.h"
+#include "formats/mime/entity.h"
 #include "formats/mime/header.h"
 #include "formats/mime/header_block.h"
 
@@ -49,10 +50,22 @@ Result<Addresses> ResolveAddresses(const msg::Message& m, bool top_level);
 
 // body.cpp
 
+struct HtmlBody {
+  std::string html;  // UTF-8, CR LF lines
+  // The pictures of a rendered RTF body: those the HTML shows (by Content-ID),
+  // and those it cannot show, which go along as attachments.
+  std::vector<mime::Entity> inline_parts;
+  std::vector<mime::Entity> attached;
+  // Per attachment of the item (or empty): a Content-ID the HTML refers to it
+  // by, made for an image the RTF places in its text.
+  std::vector<std::string> attachment_cids;
+};
+
 // The HTML of the body, UTF-8, from the first source that has one; empty when
-// the item's only body is an empty plain text. Errors: those of reading the
-// compressed RTF.
-Result<std::string> BodyHtml(const msg::Message& m, const msg::ContentAccess& content);
+// the item's only body is an empty plain text. Content-IDs
+// made for the pictures of rendered RTF end in cid_suffix ("hex@domain").
+// Errors: those of reading the compressed RTF.
+Result<HtmlBody> BodyHtml(const msg::Message& m, const msg::ContentAccess& content, std::string_view cid_suffix);
 
 // The item's plain-text body (PidTagBody) as the text/plain alternative, UTF-8
 // with CR LF lines; nullopt when it has none or only blanks.
@@ -75,9 +88,11 @@ mime::ChunkSource AttachmentSource(const msg::Attachment& a, const msg::ContentA
 // The part for one attachment: inline images go to inline_parts (nullopt is
 // returned), everything else comes back for multipart/mixed. lower_html is the
 // body lower-cased, cids its CidReferences.
+// made_cid: a Content-ID the body gave the attachment when it has none of its own.
 Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const msg::Attachment& a,
                                                    const std::set<std::string>& cids, const std::string& lower_html,
-                                                   std::vector<mime::Entity>& inline_parts);
+                                                   std::vector<mime::Entity>& inline_parts,
+                                                   std::string_view made_cid = {});
 
 // calendar.cpp
 

@@ -181,25 +181,31 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
     return out;
   }
 
-  Result<std::string> html = BodyHtml(m, context.content);
+  // Content-IDs for the pictures of a rendered RTF body, unique per message.
+  const std::string cid_suffix = m.rtf_compressed ? RandomHex(context.options) + "@mailvane.invalid" : "";
+  Result<HtmlBody> html = BodyHtml(m, context.content, cid_suffix);
   if (!html) return std::move(html).error();
-  const std::set<std::string> cids = CidReferences(*html);
-  const std::string lower_html = AsciiLower(*html);
+  const std::set<std::string> cids = CidReferences(html->html);
+  const std::string lower_html = AsciiLower(html->html);
 
   // An empty body goes out as the empty text it is.
-  const bool empty_body = html->empty();
+  const bool empty_body = html->html.empty();
   mime::Entity html_part;
   html_part.media_type = empty_body ? "text/plain" : "text/html";
   html_part.type_params = {{"charset", "utf-8", false}};
-  html_part.body = std::move(*html);
+  html_part.body = std::move(html->html);
 
-  std::vector<mime::Entity> inline_parts;
+  std::vector<mime::Entity> inline_parts = std::move(html->inline_parts);
   std::vector<mime::Entity> attached;
-  for (const msg::Attachment& a : m.attachments) {
-    Result<std::optional<mime::Entity>> part = AttachmentPart(context, a, cids, lower_html, inline_parts);
+  for (size_t i = 0; i < m.attachments.size(); ++i) {
+    const std::string_view made_cid =
+        i < html->attachment_cids.size() ? std::string_view(html->attachment_cids[i]) : std::string_view();
+    Result<std::optional<mime::Entity>> part =
+        AttachmentPart(context, m.attachments[i], cids, lower_html, inline_parts, made_cid);
     if (!part) return std::move(part).error();
     if (*part) attached.push_back(std::move(**part));
   }
+  for (mime::Entity& picture : html->attached) attached.push_back(std::move(picture));
 
   mime::Entity body = std::move(html_part);
   // A meeting's calendar follows the text and HTML as the last alternative,

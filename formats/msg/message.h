@@ -114,6 +114,9 @@ struct Attachment {
   std::string pathname;  // by-reference target (long pathname, else pathname)
   AttachMethod method = AttachMethod::kByValue;
   uint32_t flags = 0;  // PidTagAttachFlags
+  // PidTagRenderingPosition: where a rich-text body places the attachment
+  // (0xFFFFFFFF or absent: nowhere).
+  std::optional<uint32_t> rendering_position;
   bool hidden = false;  // PidTagAttachmentHidden
   std::optional<StreamRef> data;      // PidTagAttachDataBinary
   std::unique_ptr<Message> embedded;  // method 5: the embedded message
@@ -167,6 +170,12 @@ struct Message {
   std::optional<std::string> html;
   bool html_is_utf8 = false;
   std::optional<StreamRef> rtf_compressed;  // PidTagRtfCompressed
+  // Whether the RTF is the item's own body ([MS-OXCMSG]): PidTagRtfInSync,
+  // PidTagNativeBody (1 plain, 2 RTF, 3 HTML) and the RTF sync properties.
+  std::optional<bool> rtf_in_sync;
+  std::optional<uint32_t> native_body;
+  std::string rtf_sync_body_tag;  // PidTagRtfSyncBodyTag: the text's first significant characters
+  std::optional<uint32_t> rtf_sync_body_count;  // PidTagRtfSyncBodyCount
 
   uint32_t internet_codepage = 0;  // PidTagInternetCodepage, 0 when absent
   uint32_t message_codepage = 0;   // PidTagMessageCodepage, 0 when absent

@@ -38,7 +38,12 @@ constexpr uint16_t kMessageDeliveryTime = 0x0E06;
 constexpr uint16_t kNormalizedSubject = 0x0E1D;
 constexpr uint16_t kEntryId = 0x0FFF;
 constexpr uint16_t kBody = 0x1000;
+constexpr uint16_t kRtfSyncBodyCount = 0x1007;
+constexpr uint16_t kRtfSyncBodyTag = 0x1008;
 constexpr uint16_t kRtfCompressed = 0x1009;
+constexpr uint16_t kNativeBody = 0x1016;
+constexpr uint16_t kRtfInSync = 0x0E1F;
+constexpr uint16_t kRenderingPosition = 0x370B;
 constexpr uint16_t kHtml = 0x1013;
 constexpr uint16_t kInternetMessageId = 0x1035;
 constexpr uint16_t kInternetReferences = 0x1039;
@@ -323,6 +328,7 @@ Result<Attachment> ReadAttachment(const cfb::CompoundFile& file,
                                          : a.short_filename;
   if (std::optional<uint32_t> method = bag->GetLong(kAttachMethod)) a.method = static_cast<AttachMethod>(*method);
   a.flags = bag->GetLong(kAttachFlags).value_or(0);
+  a.rendering_position = bag->GetLong(kRenderingPosition);
   a.hidden = bag->GetBool(kAttachmentHidden).value_or(false);
   a.data = StreamOf(*bag, kAttachDataBinary, kPtBinary);
 
@@ -438,6 +444,13 @@ Result<Message> ReadItem(const cfb::CompoundFile& file,
     }
   }
   m.rtf_compressed = StreamOf(bag, kRtfCompressed, kPtBinary);
+  m.rtf_in_sync = bag.GetBool(kRtfInSync);
+  m.native_body = bag.GetLong(kNativeBody);
+  m.rtf_sync_body_count = bag.GetLong(kRtfSyncBodyCount);
+  // Only a hint for choosing the body: an unreadable tag is left out.
+  if (Result<std::optional<std::string>> tag = bag.GetString(kRtfSyncBodyTag, string_cps); tag && *tag) {
+    m.rtf_sync_body_tag = std::move(**tag);
+  }
 
   m.client_submit_time = bag.GetTime(kClientSubmitTime);
   m.delivery_time = bag.GetTime(kMessageDeliveryTime);

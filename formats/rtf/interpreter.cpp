@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cctype>
 #include <limits>
 
 #include "formats/common/codepage.h"
@@ -256,10 +257,29 @@ uint32_t Interpreter::CurrentCodepage() const {
   return ansi_codepage_;
 }
 
+const FontInfo* Interpreter::CurrentFont() {
+  // Asked for before every piece of text: the last answer is kept (map nodes
+  // stay where they are, and fonts are only added).
+  const int32_t font = stack_.back().font >= 0 ? stack_.back().font : default_font_;
+  if (font != cached_font_ || fonts_.size() != cached_font_count_) {
+    auto it = fonts_.find(font);
+    cached_font_info_ = it == fonts_.end() ? nullptr : &it->second.info;
+    cached_font_ = font;
+    cached_font_count_ = fonts_.size();
+  }
+  return cached_font_info_;
+}
+
 void Interpreter::HandleFontTableWord(const Token& token) {
   if (token.word == "f" && token.has_param) {
+    // Each font is a map entry: a table that defines thousands is bounded by
+    // the input, and a font defined twice keeps its first name.
     defining_font_ = token.param;
     fonts_[defining_font_];
+  } else if (defining_font_ >= 0 && (token.word == "froman" || token.word == "fswiss" || token.word == "fmodern")) {
+    fonts_[defining_font_].info.generic = token.word == "froman"   ? "serif"
+                                          : token.word == "fswiss" ? "sans-serif"
+                                                                   : "monospace";
   } else if (defining_font_ >= 0 && token.word == "fcharset" && token.has_param) {
     fonts_[defining_font_].charset_codepage = CharsetToCodepage(token.param);
   } else if (defining_font_ >= 0 && token.word == "cpg" && token.has_param && token.param > 0) {
@@ -267,6 +287,22 @@ void Interpreter::HandleFontTableWord(const Token& token) {
     const auto cp = static_cast<uint32_t>(token.param);
     if (cp != 1200 && cp != 1201 && CodepageCharsetName(cp) != nullptr) fonts_[defining_font_].cpg = cp;
   }
+}
+
+void Interpreter::AddFontNameChar(char ch) {
+  if (defining_font_ < 0) return;
+  Font& font = fonts_[defining_font_];
+  if (ch == ';') {
+    font.name_done = true;
+    while (!font.info.name.empty() && font.info.name.back() == ' ') font.info.name.pop_back();
+    return;
+  }
+  // Only names that can stand in a CSS string as they are: a name in another
+  // script (given as \'hh) is left out and the generic family stands instead.
+  const bool usable = std::isalnum(static_cast<unsigned char>(ch)) || ch == ' ' || ch == '-';
+  if (font.name_done || font.info.name.size() >= 64 || !usable) return;
+  if (ch == ' ' && font.info.name.empty()) return;
+  font.info.name.push_back(ch);
 }
 
 void Interpreter::HandleControlWord(const Token& token) {
@@ -457,7 +493,11 @@ void Interpreter::Run() {
             --skip_;
             continue;
           }
-          if (dest == Destination::kSkip || dest == Destination::kFontTable) continue;
+          if (dest == Destination::kSkip) continue;
+          if (dest == Destination::kFontTable) {
+            AddFontNameChar(ch);
+            continue;
+          }
           if (dest == Destination::kColorTable) {
             if (ch == ';') {
               colors_.push_back(pending_color_);

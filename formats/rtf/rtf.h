@@ -10,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "formats/common/byte_reader.h"
 #include "formats/common/result.h"
@@ -54,15 +55,40 @@ Result<std::string> ExtractHtml(std::string_view rtf);
 // breaks). Errors as ExtractHtml, kUnsupported when the RTF is not \fromtext.
 Result<std::string> ExtractText(std::string_view rtf);
 
+// A picture of the RTF (\pict) that goes beside the HTML as a part of its own.
+struct RtfPicture {
+  std::string media_type;  // image/png, image/jpeg, image/emf, image/wmf, image/bmp, ...
+  std::string name;        // picture<n>.<extension>
+  std::string content_id;  // without angle brackets
+  std::string data;
+  bool shown = false;  // the HTML shows it (<img src="cid:...">); otherwise attach it
+};
+
+struct RtfRenderOptions {
+  // The right-hand side of the Content-IDs given to pictures ("image<n>.<suffix>").
+  std::string cid_suffix = "rtf.invalid";
+  // What stands at the n-th attachment placeholder (\objattph), as HTML; an
+  // empty entry, or none, writes nothing there.
+  std::vector<std::string> placeholders;
+};
+
+struct RenderedRtf {
+  std::string html;
+  std::vector<RtfPicture> pictures;
+};
+
 // Renders any RTF as a complete small HTML document in UTF-8 (with
-// <meta charset="utf-8">): paragraphs, line breaks, bold, italic, underline,
-// strike, super/subscript, font size, text and highlight colour, HYPERLINK fields
-// as links, tables as <table>, list bullets and numbers as text, and PNG/JPEG
-// pictures as inline data: images; other pictures and objects are dropped.
+// <meta charset="utf-8">): paragraphs with their alignment and indents, line
+// breaks, fonts, bold, italic, underline, strike, super/subscript, font size,
+// text and highlight colour, HYPERLINK fields as links, tables as <table>,
+// bulleted and numbered paragraphs as <ul>/<ol> lists (the marker text the RTF
+// carries is left to the list), attachment placeholders as the options say, and
+// pictures as parts: PNG and JPEG shown where they stand by Content-ID, other
+// formats only listed. Picture data in total never exceeds the input's size.
 // Errors: kBadRtf when the input does not start with "{\rtf"; kLimitExceeded when
 // the input is above limits::kMaxRtfBytes or the HTML would exceed
 // limits::kMaxRtfHtmlBytes.
-Result<std::string> RtfToHtml(std::string_view rtf);
+Result<RenderedRtf> RtfToHtml(std::string_view rtf, const RtfRenderOptions& options = {});
 
 // Renders plain text (UTF-8) as a mail client shows it: a complete small HTML
 // document whose body is one <pre> block with white-space: pre-wrap, so line

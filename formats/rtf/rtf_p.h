@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,6 +94,18 @@ class TextDecoder {
 // Appends text with & < > " replaced by character references.
 void AppendEscapedHtml(std::string& out, std::string_view utf8);
 
+// The frame of every HTML document the renderers write.
+inline constexpr std::string_view kHtmlDocumentStart =
+    "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n</head>\r\n<body>\r\n";
+inline constexpr std::string_view kHtmlDocumentEnd = "</body>\r\n</html>\r\n";
+
+// Whether a reader may follow the link from a mail body (no script or data: URLs).
+bool IsSafeHref(std::string_view href);
+
+// Target of a HYPERLINK field instruction (HYPERLINK "url" [\l "anchor"] ...),
+// with the anchor after '#'; nullopt for other fields.
+std::optional<std::string> HyperlinkTarget(std::string_view instruction);
+
 enum class Destination : uint8_t {
   kBody,       // document text
   kSkip,       // ignored, with everything nested in it
@@ -125,6 +138,16 @@ struct GroupState {
   // Paragraph formatting (reset by \pard; Word keeps it in groups too).
   bool in_table = false;
   char align = 0;  // 'c', 'r', 'j' or 0
+  int32_t left_indent = 0;   // \li, twips
+  int32_t right_indent = 0;  // \ri
+  int32_t first_indent = 0;  // \fi, relative to left_indent
+  int32_t list_level = 0;    // \ilvl, 0..8
+};
+
+// What the font table says of one font.
+struct FontInfo {
+  std::string name;  // ASCII letters, digits, inner blanks and - only; may be empty
+  const char* generic = nullptr;  // "serif", "sans-serif", "monospace" or null
 };
 
 struct Color {
@@ -165,6 +188,8 @@ class Interpreter {
   // Code page of the current font, else of the document.
   uint32_t CurrentCodepage() const;
   uint32_t ansi_codepage() const { return ansi_codepage_; }
+  // The font in force (the group's, else \deff); null when the table lacks it.
+  const FontInfo* CurrentFont();
   const std::vector<Color>& colors() const { return colors_; }
   size_t depth() const { return stack_.size(); }
 
@@ -173,10 +198,13 @@ class Interpreter {
  private:
   void HandleControlWord(const Token& token);
   void HandleFontTableWord(const Token& token);
+  void AddFontNameChar(char ch);
 
   struct Font {
     uint32_t charset_codepage = 0;
     uint32_t cpg = 0;  // \cpgN overrides the charset
+    FontInfo info;
+    bool name_done = false;  // the ';' that ends the name was seen
   };
 
   std::string_view rtf_;
@@ -188,6 +216,9 @@ class Interpreter {
   int32_t default_font_ = -1;
   int32_t defining_font_ = -1;
   std::map<int32_t, Font> fonts_;
+  int32_t cached_font_ = -2;
+  size_t cached_font_count_ = 0;
+  const FontInfo* cached_font_info_ = nullptr;
   std::vector<Color> colors_;
   Color pending_color_;
 };

@@ -1,10 +1,10 @@
-// Rendering ordinary RTF as HTML, and plain text as HTML the way mail clients
-// show it.
+// Rendering ordinary RTF as HTML.
 //
 // RtfToHtml is a single pass: text is written as it comes, character formatting
-// opens tags lazily before the next text that needs them, and paragraphs, table
-// cells and rows close what is open. Nothing is kept per paragraph, so memory is
-// the output plus the group stack.
+// opens tags lazily before the next text that needs them, and paragraphs, list
+// items, table cells and rows close what is open. What is kept besides the
+// output is the group stack, the open lists (at most nine levels) and the
+// picture being read.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -20,96 +20,55 @@ namespace formats::rtf {
 
 namespace {
 
-constexpr std::string_view kDocumentStart =
-    "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n</head>\r\n<body>\r\n";
-constexpr std::string_view kDocumentEnd = "</body>\r\n</html>\r\n";
-
-// Pictures above this many bytes of image data are dropped rather than inlined:
-// a data: URL of that size is more than mail viewers display comfortably.
-constexpr size_t kMaxInlinePictureBytes = 8u << 20;
-
-// Links a reader must not follow from a mail body.
-bool IsSafeHref(std::string_view href) {
-  while (!href.empty() && static_cast<unsigned char>(href.front()) <= ' ') href.remove_prefix(1);
-  return !href.empty() && !StartsWithLowered(href, "javascript:") && !StartsWithLowered(href, "vbscript:") &&
-         !StartsWithLowered(href, "data:");
+// Twips (1/20 pt) as CSS points, clamped to a page's width.
+std::string Points(int32_t twips) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%.2f", std::clamp(twips, -31680, 31680) / 20.0);
+  std::string out = buf;
+  while (out.back() == '0') out.pop_back();
+  if (out.back() == '.') out.pop_back();
+  out += "pt";
+  return out;
 }
 
-// Reads one argument of a field instruction: a quoted string (where "\\" stands
-// for one backslash and \" for a quote) or a run up to the next space.
-std::string ReadFieldArgument(std::string_view& s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  std::string arg;
-  if (!s.empty() && s.front() == '"') {
-    s.remove_prefix(1);
-    while (!s.empty() && s.front() != '"') {
-      if (s.front() == '\\' && s.size() > 1 && (s[1] == '\\' || s[1] == '"')) s.remove_prefix(1);
-      arg.push_back(s.front());
-      s.remove_prefix(1);
-    }
-    if (!s.empty()) s.remove_prefix(1);
-    return arg;
+// What a list marker ({\listtext}, {\pntext}) says of its list: "1." and "b)"
+// number it (value 2 for "b"), anything else is a bullet.
+struct ListMarker {
+  bool numbered = false;
+  char type = '1';  // '1', 'a' or 'A'
+  uint32_t value = 1;
+};
+
+ListMarker ClassifyMarker(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+  while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.' ||
+                           text.back() == ')')) {
+    text.remove_suffix(1);
   }
-  while (!s.empty() && s.front() != ' ' && s.front() != '\t') {
-    arg.push_back(s.front());
-    s.remove_prefix(1);
+  if (!text.empty() && text.front() == '(') text.remove_prefix(1);
+  ListMarker m;
+  if (text.empty()) return m;
+  if (std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) && text.size() <= 6) {
+    m.numbered = true;
+    m.value = static_cast<uint32_t>(std::stoul(std::string(text)));
+  } else if (text.size() == 1 && std::isalpha(static_cast<unsigned char>(text[0]))) {
+    m.numbered = true;
+    m.type = std::islower(static_cast<unsigned char>(text[0])) ? 'a' : 'A';
+    m.value = static_cast<uint32_t>(AsciiLower(text[0]) - 'a' + 1);
   }
-  return arg;
+  return m;
 }
 
-// Target of a HYPERLINK field instruction: HYPERLINK "url" [\l "anchor"]
-// [\o "tooltip"] ...; nullopt for other fields.
-std::optional<std::string> HyperlinkTarget(std::string_view inst) {
-  while (!inst.empty() && (inst.front() == ' ' || inst.front() == '\t')) inst.remove_prefix(1);
-  if (!StartsWithLowered(inst, "hyperlink")) return std::nullopt;
-  inst.remove_prefix(9);
-  std::string url, anchor;
-  while (true) {
-    while (!inst.empty() && (inst.front() == ' ' || inst.front() == '\t')) inst.remove_prefix(1);
-    if (inst.empty()) break;
-    if (inst.front() == '\\' && inst.size() > 1) {
-      const char sw = AsciiLower(inst[1]);
-      inst.remove_prefix(2);
-      // \l, \o and \t take an argument; \m, \n and \h do not.
-      if (sw == 'l') {
-        anchor = ReadFieldArgument(inst);
-      } else if (sw == 'o' || sw == 't') {
-        ReadFieldArgument(inst);
-      }
-      continue;
-    }
-    std::string arg = ReadFieldArgument(inst);
-    if (url.empty()) url = std::move(arg);
-  }
-  if (!anchor.empty()) url += "#" + anchor;
-  if (url.empty()) return std::nullopt;
-  return url;
-}
-
-void AppendBase64(std::string& out, std::string_view data) {
-  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  size_t i = 0;
-  for (; i + 3 <= data.size(); i += 3) {
-    const uint32_t v = (static_cast<uint8_t>(data[i]) << 16) | (static_cast<uint8_t>(data[i + 1]) << 8) |
-                       static_cast<uint8_t>(data[i + 2]);
-    out.push_back(kAlphabet[v >> 18]);
-    out.push_back(kAlphabet[(v >> 12) & 63]);
-    out.push_back(kAlphabet[(v >> 6) & 63]);
-    out.push_back(kAlphabet[v & 63]);
-  }
-  if (i + 1 == data.size()) {
-    const uint32_t v = static_cast<uint8_t>(data[i]) << 16;
-    out.push_back(kAlphabet[v >> 18]);
-    out.push_back(kAlphabet[(v >> 12) & 63]);
-    out += "==";
-  } else if (i + 2 == data.size()) {
-    const uint32_t v = (static_cast<uint8_t>(data[i]) << 16) | (static_cast<uint8_t>(data[i + 1]) << 8);
-    out.push_back(kAlphabet[v >> 18]);
-    out.push_back(kAlphabet[(v >> 12) & 63]);
-    out.push_back(kAlphabet[(v >> 6) & 63]);
-    out.push_back('=');
-  }
-}
+// A picture's format as its control word names it.
+struct PictureFormat {
+  std::string_view word, media_type, extension;
+};
+constexpr PictureFormat kPictureFormats[] = {
+    {"pngblip", "image/png", "png"},           {"jpegblip", "image/jpeg", "jpg"},
+    {"emfblip", "image/emf", "emf"},           {"wmetafile", "image/wmf", "wmf"},
+    {"dibitmap", "application/octet-stream", "dib"}, {"wbitmap", "application/octet-stream", "bmp"},
+    {"macpict", "image/x-pict", "pct"},        {"pmmetafile", "application/octet-stream", "met"},
+};
 
 std::string HexColor(const Color& c) {
   char buf[8];
@@ -128,6 +87,9 @@ struct Format {
   int32_t color = 0;
   int32_t highlight = 0;
   int32_t link = -1;
+  // The font by what it says, so that two table entries alike write one span.
+  std::string_view font_name;
+  const char* font_generic = nullptr;
   bool operator==(const Format&) const = default;
 };
 
@@ -136,21 +98,21 @@ struct Field {
   std::optional<std::string> href;  // set once the instruction is complete
 };
 
-enum class PictureType { kNone, kPng, kJpeg, kOther };
-
 class HtmlRenderer : public Interpreter {
  public:
-  explicit HtmlRenderer(std::string_view rtf) : Interpreter(rtf), text_(&html_, true), inst_(&inst_text_, false) {}
+  HtmlRenderer(std::string_view rtf, const RtfRenderOptions& options)
+      : Interpreter(rtf), options_(options), text_(&html_, true), inst_(&inst_text_, false), marker_(&marker_text_, false) {}
 
-  Result<std::string> Render() {
-    html_ = kDocumentStart;
+  Result<RenderedRtf> Render() {
+    html_ = kHtmlDocumentStart;
     Run();
     if (too_large_) return MakeError(ErrorCode::kLimitExceeded, 0, "HTML rendered from RTF is larger than the limit");
     CloseFormat();
     CloseParagraph();
+    CloseLists();
     CloseTable();
-    html_ += kDocumentEnd;
-    return std::move(html_);
+    html_ += kHtmlDocumentEnd;
+    return RenderedRtf{std::move(html_), std::move(pictures_)};
   }
 
  private:
@@ -173,6 +135,10 @@ class HtmlRenderer : public Interpreter {
     f.font_size = s.font_size;
     f.color = s.color;
     f.highlight = s.highlight;
+    if (const FontInfo* font = CurrentFont()) {
+      f.font_name = font->name;
+      f.font_generic = font->generic;
+    }
     f.link = s.link >= 0 && s.link < static_cast<int32_t>(fields_.size()) && fields_[s.link].href ? s.link : -1;
     return f;
   }
@@ -196,6 +162,16 @@ class HtmlRenderer : public Interpreter {
     if (f.vertical > 0) html_ += "<sup>";
     if (f.vertical < 0) html_ += "<sub>";
     std::string style;
+    if (!f.font_name.empty() || f.font_generic != nullptr) {
+      style += "font-family:";
+      if (!f.font_name.empty()) {
+        style += '\'';
+        style += f.font_name;
+        style += f.font_generic != nullptr ? "'," : "'";
+      }
+      if (f.font_generic != nullptr) style += f.font_generic;
+      style += ";";
+    }
     if (f.font_size != 24) {
       style += "font-size:" + std::to_string(f.font_size / 2) + (f.font_size % 2 ? ".5pt;" : "pt;");
     }
@@ -223,8 +199,63 @@ class HtmlRenderer : public Interpreter {
 
   void CloseParagraph() {
     if (!paragraph_open_) return;
-    html_ += "</div>\r\n";
-    paragraph_open_ = false;
+    // A list item stays open for the lists nested in it.
+    if (!item_paragraph_) html_ += "</div>\r\n";
+    paragraph_open_ = item_paragraph_ = false;
+  }
+
+  void CloseList() {
+    html_ += lists_.back().item_open ? "</li>\r\n" : "";
+    html_ += lists_.back().numbered ? "</ol>\r\n" : "</ul>\r\n";
+    lists_.pop_back();
+  }
+
+  void CloseLists() {
+    while (!lists_.empty()) CloseList();
+  }
+
+  // Opens the <li> of a paragraph that carried a marker, in a list of its kind
+  // at its level, opening and closing lists as the levels change.
+  void OpenListItem() {
+    const ListMarker marker = ClassifyMarker(marker_text_);
+    const size_t level = static_cast<size_t>(std::clamp(state().list_level, 0, 8));
+    while (lists_.size() > level + 1) CloseList();
+    if (lists_.size() == level + 1 && lists_.back().numbered != marker.numbered) CloseList();
+    while (lists_.size() < level + 1) {
+      if (!lists_.empty() && !lists_.back().item_open) {
+        html_ += "<li style=\"list-style-type:none\">";
+        lists_.back().item_open = true;
+      }
+      if (marker.numbered) {
+        html_ += marker.type == '1' ? "<ol>" : std::string("<ol type=\"") + marker.type + "\">";
+      } else {
+        html_ += "<ul>";
+      }
+      lists_.push_back({marker.numbered, false});
+    }
+    if (lists_.back().item_open) html_ += "</li>\r\n";
+    html_ += marker.numbered ? "<li value=\"" + std::to_string(marker.value) + "\"" : std::string("<li");
+    html_ += ParagraphStyle(false) + ">";
+    lists_.back().item_open = true;
+    item_paragraph_ = true;
+  }
+
+  // The style attribute of a paragraph: its alignment and, outside lists, indents.
+  std::string ParagraphStyle(bool indents) {
+    const GroupState& s = state();
+    std::string style;
+    switch (s.align) {
+      case 'c': style += "text-align:center;"; break;
+      case 'r': style += "text-align:right;"; break;
+      case 'j': style += "text-align:justify;"; break;
+      default: break;
+    }
+    if (indents && s.left_indent > 0) style += "margin-left:" + Points(s.left_indent) + ";";
+    if (indents && s.right_indent > 0) style += "margin-right:" + Points(s.right_indent) + ";";
+    if (indents && s.first_indent != 0 && s.left_indent + s.first_indent >= 0) {
+      style += "text-indent:" + Points(s.first_indent) + ";";
+    }
+    return style.empty() ? "" : " style=\"" + style + "\"";
   }
 
   void CloseTable() {
@@ -242,6 +273,7 @@ class HtmlRenderer : public Interpreter {
         CloseFormat();
         CloseParagraph();
       }
+      if (!lists_.empty()) CloseLists();
       OpenRow();
       if (!cell_open_) {
         html_ += "<td>";
@@ -254,6 +286,13 @@ class HtmlRenderer : public Interpreter {
         cell_break_pending_ = false;
         after_space_ = true;
       }
+      // A table cell holds no list: its marker stays as text.
+      if (has_marker_) {
+        marker_.Flush();
+        AppendEscapedHtml(html_, marker_text_);
+        html_ += ' ';
+        ClearMarker();
+      }
       return;
     }
     if (table_open_) {
@@ -261,15 +300,29 @@ class HtmlRenderer : public Interpreter {
       CloseTable();
     }
     if (!paragraph_open_) {
-      switch (state().align) {
-        case 'c': html_ += "<div style=\"text-align:center\">"; break;
-        case 'r': html_ += "<div style=\"text-align:right\">"; break;
-        case 'j': html_ += "<div style=\"text-align:justify\">"; break;
-        default: html_ += "<div>";
+      if (has_marker_) {
+        marker_.Flush();
+        OpenListItem();
+        ClearMarker();
+      } else {
+        CloseLists();
+        html_ += "<div" + ParagraphStyle(true) + ">";
       }
       paragraph_open_ = true;
       after_space_ = true;
     }
+  }
+
+  void ClearMarker() {
+    marker_text_.clear();
+    has_marker_ = false;
+  }
+
+  // Text of {\listtext} or {\pntext}: the marker of the paragraph's list item.
+  bool InMarker() {
+    if (!state().list_text || state().dest != Destination::kBody) return false;
+    has_marker_ = true;
+    return true;
   }
 
   // Called before any visible content: opens the block and the tags it needs.
@@ -305,6 +358,10 @@ class HtmlRenderer : public Interpreter {
       AddPictureHex(byte);
       return;
     }
+    if (InMarker()) {
+      marker_.AddByte(byte, CurrentCodepage());
+      return;
+    }
     if (!Visible() || !PrepareText()) return;
     if (byte == '\t') {
       WriteTab();
@@ -330,6 +387,10 @@ class HtmlRenderer : public Interpreter {
       inst_.AddCodepoint(cp);
       return;
     }
+    if (InMarker()) {
+      marker_.AddCodepoint(cp);
+      return;
+    }
     if (!Visible() || !PrepareText()) return;
     if (cp == U'\t') {
       WriteTab();
@@ -339,12 +400,15 @@ class HtmlRenderer : public Interpreter {
     text_.AddCodepoint(cp);
   }
 
+  // Picture data in total is bounded by the input: each byte costs at least
+  // one byte of RTF. The check keeps that true whatever the tokenizer does.
+  bool RoomForPicture(size_t more) {
+    if (picture_bytes_ + picture_.size() + more > limits::kMaxRtfBytes) picture_too_large_ = true;
+    return !picture_too_large_;
+  }
+
   void OnBinary(std::string_view data) override {
-    if (state().dest != Destination::kPicture || picture_too_large_) return;
-    if (picture_.size() + data.size() > kMaxInlinePictureBytes) {
-      picture_too_large_ = true;
-      return;
-    }
+    if (state().dest != Destination::kPicture || !RoomForPicture(data.size())) return;
     picture_.append(data);
   }
 
@@ -353,31 +417,33 @@ class HtmlRenderer : public Interpreter {
     if (byte >= '0' && byte <= '9') v = byte - '0';
     if (byte >= 'a' && byte <= 'f') v = byte - 'a' + 10;
     if (byte >= 'A' && byte <= 'F') v = byte - 'A' + 10;
-    if (v < 0 || picture_too_large_) return;
+    if (v < 0) return;
     if (half_byte_ < 0) {
       half_byte_ = v;
       return;
     }
-    if (picture_.size() >= kMaxInlinePictureBytes) {
-      picture_too_large_ = true;
-      return;
-    }
-    picture_.push_back(static_cast<char>(half_byte_ * 16 + v));
+    if (RoomForPicture(1)) picture_.push_back(static_cast<char>(half_byte_ * 16 + v));
     half_byte_ = -1;
   }
 
-  void EmitPicture() {
-    const char* mime = picture_type_ == PictureType::kPng    ? "image/png"
-                       : picture_type_ == PictureType::kJpeg ? "image/jpeg"
-                                                             : nullptr;
-    if (mime != nullptr && !picture_.empty() && !picture_too_large_ && state().dest == Destination::kBody &&
-        !state().hidden && PrepareText()) {
+  // A picture whose group `closed` ended: PNG and JPEG are shown where they
+  // stand, other formats go along as parts, so no picture is lost. Pictures in
+  // hidden text or in a list marker (picture bullets) are not content.
+  void EmitPicture(const GroupState& closed) {
+    if (picture_.empty() || picture_too_large_ || closed.hidden || closed.list_text ||
+        state().dest != Destination::kBody) {
+      ResetPicture();
+      return;
+    }
+    const PictureFormat format =
+        picture_format_ != nullptr ? *picture_format_ : PictureFormat{"", "application/octet-stream", "bin"};
+    const std::string n = std::to_string(pictures_.size() + 1);
+    RtfPicture picture{std::string(format.media_type), "picture" + n + "." + std::string(format.extension),
+                       "image" + n + "." + options_.cid_suffix, std::move(picture_), false};
+    const bool shown_format = format.word == "pngblip" || format.word == "jpegblip";
+    if (shown_format && PrepareText()) {
       text_.Flush();
-      html_ += "<img src=\"data:";
-      html_ += mime;
-      html_ += ";base64,";
-      AppendBase64(html_, picture_);
-      html_ += "\"";
+      html_ += "<img src=\"cid:" + picture.content_id + "\"";
       // Goal sizes are in twips (1/1440 inch); CSS pixels are 1/96 inch.
       if (picture_width_ > 0 && picture_height_ > 0) {
         html_ += " width=\"" + std::to_string(picture_width_ / 15) + "\" height=\"" +
@@ -385,21 +451,19 @@ class HtmlRenderer : public Interpreter {
       }
       html_ += " alt=\"\">";
       after_space_ = false;
-      CheckSize();
+      picture.shown = true;
     }
+    picture_bytes_ += picture.data.size();
+    pictures_.push_back(std::move(picture));
     ResetPicture();
   }
 
   void OnPictureWord(const Token& t) {
     const std::string_view w = t.word;
-    if (w == "pngblip") {
-      picture_type_ = PictureType::kPng;
-    } else if (w == "jpegblip") {
-      picture_type_ = PictureType::kJpeg;
-    } else if (w == "emfblip" || w == "wmetafile" || w == "macpict" || w == "dibitmap" || w == "wbitmap" ||
-               w == "pmmetafile") {
-      picture_type_ = PictureType::kOther;
-    } else if (w == "picwgoal") {
+    for (const PictureFormat& format : kPictureFormats) {
+      if (w == format.word) picture_format_ = &format;
+    }
+    if (w == "picwgoal") {
       picture_width_ = std::clamp(t.param, 0, 1 << 20);
     } else if (w == "pichgoal") {
       picture_height_ = std::clamp(t.param, 0, 1 << 20);
@@ -410,6 +474,18 @@ class HtmlRenderer : public Interpreter {
     }
   }
 
+  // An attachment placeholder: what the caller gave for it, if anything.
+  void EmitPlaceholder() {
+    const size_t index = placeholder_count_++;
+    if (index >= options_.placeholders.size() || options_.placeholders[index].empty() || !Visible() ||
+        !PrepareText()) {
+      return;
+    }
+    text_.Flush();
+    html_ += options_.placeholders[index];
+    after_space_ = false;
+  }
+
   void EndParagraph() {
     CloseFormat();
     if (state().in_table) {
@@ -417,9 +493,11 @@ class HtmlRenderer : public Interpreter {
       return;
     }
     if (table_open_) CloseTable();
+    if (!paragraph_open_ && has_marker_ && PrepareText()) CloseFormat();  // an empty list item
     if (paragraph_open_) {
       CloseParagraph();
     } else {
+      CloseLists();
       html_ += "<div><br></div>\r\n";  // an empty paragraph is a blank line
     }
   }
@@ -502,6 +580,19 @@ class HtmlRenderer : public Interpreter {
     } else if (w == "pard") {
       s.in_table = false;
       s.align = 0;
+      s.left_indent = s.right_indent = s.first_indent = s.list_level = 0;
+    } else if (w == "li" || w == "lin") {
+      s.left_indent = std::clamp(t.param, -31680, 31680);
+    } else if (w == "ri" || w == "rin") {
+      s.right_indent = std::clamp(t.param, -31680, 31680);
+    } else if (w == "fi") {
+      s.first_indent = std::clamp(t.param, -31680, 31680);
+    } else if (w == "ilvl") {
+      s.list_level = std::clamp(t.param, 0, 8);
+    } else if (w == "pntext" || w == "listtext") {
+      s.list_text = true;  // the marker; the list draws its own
+    } else if (w == "objattph") {
+      EmitPlaceholder();
     } else if (w == "intbl") {
       s.in_table = true;
     } else if (w == "qc" || w == "qr" || w == "qj" || w == "ql") {
@@ -536,7 +627,7 @@ class HtmlRenderer : public Interpreter {
 
   void ResetPicture() {
     picture_.clear();
-    picture_type_ = PictureType::kNone;
+    picture_format_ = nullptr;
     picture_too_large_ = false;
     half_byte_ = -1;
     picture_width_ = picture_height_ = 0;
@@ -547,6 +638,7 @@ class HtmlRenderer : public Interpreter {
     if (word == "fldinst") return state().field >= 0 ? Destination::kFieldInst : Destination::kSkip;
     // The picture Word means readers to show; its \nonshppict twin is skipped.
     if (word == "shppict") return state().dest;
+    if (word == "objattph") EmitPlaceholder();
     return Destination::kSkip;
   }
 
@@ -567,14 +659,17 @@ class HtmlRenderer : public Interpreter {
         picture_width_ = picture_width_ * picture_scale_x_ / 100;
         picture_height_ = picture_height_ * picture_scale_y_ / 100;
       }
-      EmitPicture();
+      EmitPicture(closed);
     }
   }
 
+  const RtfRenderOptions& options_;
   std::string html_;
   TextDecoder text_;
   std::string inst_text_;
   TextDecoder inst_;
+  std::string marker_text_;
+  TextDecoder marker_;
   std::vector<Field> fields_;
   Format open_;
   bool open_style_ = false;
@@ -587,8 +682,18 @@ class HtmlRenderer : public Interpreter {
   bool after_space_ = true;
   bool too_large_ = false;
   std::string picture_;
-  PictureType picture_type_ = PictureType::kNone;
+  const PictureFormat* picture_format_ = nullptr;
   bool picture_too_large_ = false;
+  size_t picture_bytes_ = 0;  // data of the pictures kept so far
+  std::vector<RtfPicture> pictures_;
+  size_t placeholder_count_ = 0;
+  bool has_marker_ = false;
+  bool item_paragraph_ = false;  // the open paragraph is a list item's
+  struct OpenList {
+    bool numbered = false;
+    bool item_open = false;
+  };
+  std::vector<OpenList> lists_;
   int half_byte_ = -1;
   int32_t picture_width_ = 0;
   int32_t picture_height_ = 0;
@@ -596,102 +701,15 @@ class HtmlRenderer : public Interpreter {
   int32_t picture_scale_y_ = 100;
 };
 
-// Length of the valid UTF-8 sequence at text[i], or 0 when there is none.
-size_t Utf8SequenceLength(std::string_view text, size_t i) {
-  const auto c = static_cast<unsigned char>(text[i]);
-  if (c < 0x80) return 1;
-  size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-  if (len == 0 || text.size() - i < len) return 0;
-  return IsValidUtf8(text.substr(i, len)) ? len : 0;
-}
-
-// Length of a URL starting at text[i] ("http://", "https://", "mailto:", "www."
-// at a word start), or 0.
-size_t UrlLength(std::string_view text, size_t i) {
-  if (i > 0) {
-    const auto prev = static_cast<unsigned char>(text[i - 1]);
-    if (std::isalnum(prev) || prev == '/' || prev == '.' || prev == '@' || prev == '-') return 0;
-  }
-  const std::string_view rest = text.substr(i);
-  size_t scheme = 0;
-  for (std::string_view prefix : {"https://", "http://", "mailto:", "www."}) {
-    if (StartsWithLowered(rest, prefix)) {
-      scheme = prefix.size();
-      break;
-    }
-  }
-  if (scheme == 0) return 0;
-  size_t end = 0;
-  while (end < rest.size()) {
-    const auto c = static_cast<unsigned char>(rest[end]);
-    if (c <= ' ' || c == '<' || c == '>' || c == '"' || c == '\'' || c >= 0x7F) break;
-    ++end;
-  }
-  // Punctuation that ends a sentence is not part of the address.
-  // A closing parenthesis stays when the address opened one (wiki-style links).
-  while (end > scheme && std::string_view(".,;:!?)]").find(rest[end - 1]) != std::string_view::npos) {
-    if (rest[end - 1] == ')') {
-      const std::string_view url = rest.substr(0, end);
-      if (std::count(url.begin(), url.end(), '(') >= std::count(url.begin(), url.end(), ')')) break;
-    }
-    --end;
-  }
-  return end > scheme ? end : 0;
-}
-
 }  // namespace
 
-Result<std::string> RtfToHtml(std::string_view rtf) {
+Result<RenderedRtf> RtfToHtml(std::string_view rtf, const RtfRenderOptions& options) {
   if (rtf.size() > limits::kMaxRtfBytes) return MakeError(ErrorCode::kLimitExceeded, 0, "RTF is larger than the limit");
   size_t start = 0;
   while (start < rtf.size() && std::isspace(static_cast<unsigned char>(rtf[start]))) ++start;
   if (rtf.substr(start, 5) != "{\\rtf") return MakeError(ErrorCode::kBadRtf, start, "not RTF: no {\\rtf at the start");
-  HtmlRenderer renderer(rtf.substr(start));
+  HtmlRenderer renderer(rtf.substr(start), options);
   return renderer.Render();
-}
-
-std::string PlainTextToHtml(std::string_view text) {
-  std::string out(kDocumentStart);
-  // A <pre> keeps line breaks and spaces even where a viewer strips styles; the
-  // style lets long lines wrap where styles are honoured. The line break after
-  // the tag is dropped by HTML parsers, so a leading blank line of the text stays.
-  out += "<pre style=\"white-space: pre-wrap; word-wrap: break-word\">\r\n";
-  size_t i = 0;
-  while (i < text.size()) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      out += "\r\n";
-      i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-      continue;
-    }
-    if (const size_t url = UrlLength(text, i)) {
-      const std::string_view address = text.substr(i, url);
-      out += "<a href=\"";
-      if (StartsWithLowered(address, "www.")) out += "http://";
-      AppendEscapedHtml(out, address);
-      out += "\">";
-      AppendEscapedHtml(out, address);
-      out += "</a>";
-      i += url;
-      continue;
-    }
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 && c != '\t') {
-      ++i;  // other control characters have no place in HTML text
-      continue;
-    }
-    const size_t len = Utf8SequenceLength(text, i);
-    if (len == 0) {
-      AppendUtf8(out, 0xFFFD);
-      ++i;
-      continue;
-    }
-    AppendEscapedHtml(out, text.substr(i, len));
-    i += len;
-  }
-  out += "</pre>\r\n";
-  out += kDocumentEnd;
-  return out;
 }
 
 }  // namespace formats::rtf

@@ -15,6 +15,8 @@ embedded message in turn:
   calendar   the method of the meeting's text/calendar alternative, which
              invite.ics repeats (absent: the message has no calendar part)
   content_ids  the Content-IDs the item's attachments carry
+The pictures of an RTF body rendered as HTML (pictureN.ext, Content-ID
+imageN.<hex>@mailvane.invalid) are parts beside the attachments.
   attachments  list of {"name", "file"} (bytes to compare) or {"name"} (name
                only) or {"name", "message": {...}} (an embedded message)
   report     for a report: {"type": report-type, "recipients": [...]}, the
@@ -193,6 +195,16 @@ def check_message(msg, exp, where):
             got = part.get_payload(decode=True) or b""
             if got != want:
                 problem(where, f"{name!r}: {len(got)} bytes differ from the {len(want)} the reader gave")
+    # The pictures of a rendered RTF body: parts of their own, not attachments
+    # of the item. Those the HTML shows are referred to by their Content-ID.
+    html_refs = {urllib.parse.unquote(r).lower() for r in re.findall(r"(?i)cid:([^\"'()<>\s]+)", body.get_content())}
+    for extra in list(parts):
+        cid = urllib.parse.unquote(str(extra.get("Content-ID", "")).strip().strip("<>")).lower()
+        if re.fullmatch(r"image\d+\.[0-9a-f]+@mailvane\.invalid", cid) and \
+                re.fullmatch(r"picture\d+\.\w+", extra.get_filename() or ""):
+            if extra.get_content_disposition() == "inline" and cid not in html_refs:
+                problem(where, f"picture {extra.get_filename()!r} is inline but the HTML does not show it")
+            parts.remove(extra)
     for extra in parts:
         problem(where, f"unexpected part {extra.get_content_type()} {extra.get_filename()!r}")
 

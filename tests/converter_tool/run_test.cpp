@@ -154,10 +154,52 @@ FixtureMessage From(std::string_view subject, std::string_view message_class, st
   return m;
 }
 
-// Reports, Outlook's own states and names end to end: each converts, both
-// readers agree on it, the email package finds the report with its machine part's
-// recipients (check_eml.py), and the file holds these lines in this order.
-TEST(ToolTest, ReportsAndOutlookStatesKeepTheirInternetForms) {
+// A rich-text item: its RTF (stored uncompressed) and the plain text Outlook
+// keeps beside it; `in_sync` sets PidTagRtfInSync, and a false one goes with a
+// sync tag the plain text does not start with.
+FixtureMessage RichTextMail(bool in_sync) {
+  static constexpr std::string_view kPng =
+      "89504e470d0a1a0a0000000d49484452000000180000001808020000006f15aaaf000000294944415478da6338a1718220922302"
+      "318c1a346ad0a841040cb22188e48840a3068d1a346a105e0400a8bb815f224641160000000049454e44ae426082";
+  const std::string rtf =
+      "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New Roman;}"
+      "{\\f2\\fcharset2 Symbol;}}{\\colortbl;\\red192\\green0\\blue0;}\\fs20\r\n"
+      "\\pard{\\fs36\\b Quarterly figures}\\par\r\n"
+      "Words in {\\i italic}, {\\ul underline}, {\\strike struck}, {\\cf1 red} and {\\f1 Times}.\\par\r\n"
+      "{\\pntext\\f2\\'b7\\tab}{\\*\\pn\\pnlvlblt\\pnf2{\\pntxtb\\'b7}}\\fi-360\\li720 First bullet\\par\r\n"
+      "{\\pntext\\f2\\'b7\\tab}Second bullet\\par\r\n"
+      "\\pard{\\listtext 1.\\tab}\\ls1\\fi-360\\li720 Step one\\par{\\listtext 2.\\tab}Step two\\par\r\n"
+      "\\pard\\trowd\\cellx2000\\cellx4000\\intbl Region\\cell Total\\cell\\row"
+      "\\trowd\\cellx2000\\cellx4000\\intbl North\\cell 42\\cell\\row\r\n"
+      "\\pard See {\\field{\\*\\fldinst HYPERLINK \"https://example.com/report\"}{\\fldrslt\\ul report}} online."
+      "\\line Next line.\\par\r\n"
+      "{\\*\\shppict{\\pict\\pngblip\\picwgoal720\\pichgoal720 " + std::string(kPng) +
+      "}}{\\nonshppict{\\pict\\wmetafile8 0102}}{\\pict\\emfblip 0102030405}\\par\r\n"
+      "Chart {\\*\\objattph} here and notes {\\*\\objattph} there.\\par\\page After the break.\\par}";
+  FixtureMessage m = Mail(in_sync ? "Rich text" : "Stale rich text");
+  m.props.Unicode(0x1000,
+                  "Quarterly figures\r\nWords in italic, underline, struck, red and Times.\r\nFirst bullet\r\n"
+                  "Second bullet\r\n1.\tStep one\r\n2.\tStep two\r\nRegion\tTotal\r\nNorth\t42\r\n"
+                  "See report online.\r\nNext line.\r\n\r\nChart  here and notes  there.\r\nAfter the break.\r\n");
+  m.props.Binary(0x1009, msg_fixture::StoredRtf(rtf)).Bool(0x0E1F, in_sync);
+  if (!in_sync) m.props.Unicode(0x1008, "OLDERTEXTTHAN");
+  m.recipients.push_back(msg_fixture::SmtpRecipient(1, "Marek", "marek@example.org"));
+  std::vector<uint8_t> png;
+  for (size_t i = 0; i + 1 < kPng.size(); i += 2) png.push_back(static_cast<uint8_t>(std::stoi(std::string(kPng.substr(i, 2)), nullptr, 16)));
+  m.attachments.push_back(msg_fixture::FileAttachment("notes.txt", "text/plain", Bytes("notes")));
+  m.attachments.back().props.Long(0x370B, 40);
+  m.attachments.push_back(msg_fixture::FileAttachment("chart.png", "image/png", png));
+  m.attachments.back().props.Long(0x370B, 6);
+  m.attachments.push_back(msg_fixture::FileAttachment("unplaced.png", "image/png", png));
+  m.attachments.back().props.Long(0x370B, 0xFFFFFFFF);
+  return m;
+}
+
+// Reports, Outlook's own states, names and rich-text bodies end to end: each
+// converts, both readers agree on it, the email package finds the report with
+// its machine part's recipients (check_eml.py), and the file holds these lines
+// in this order.
+TEST(ToolTest, ItemsKeepTheirInternetForms) {
   // A non-delivery report, in the original sender's mailbox, about two recipients.
   FixtureMessage ndr = From("Undeliverable: Budget", "REPORT.IPM.Note.NDR", "Mail Delivery System", "postmaster@example.com");
   ndr.props.Unicode(0x1000, "Delivery has failed to these recipients or groups.\r\n");
@@ -235,6 +277,18 @@ TEST(ToolTest, ReportsAndOutlookStatesKeepTheirInternetForms) {
       {"unsent.msg", unsent, {"X-Unsent: 1\r\n"}},
       {"thread.msg", thread, {"Thread-Index: AUFCQ0RFRkdISUpLTE1OT1BRUlNUVQ==\r\nThread-Topic: Budget\r\n"}},
       {"flagged.msg", flagged, {"X-Message-Flag: Call back\r\n"}},
+      {"rich-text.msg", RichTextMail(true),
+       {"multipart/mixed", "multipart/related", "multipart/alternative", "Content-Type: text/plain",
+        "<b><span style=\"font-family:'Arial',sans-serif;font-size:18pt;\">Quarterly", "italic</span></i>",
+        "color:#c00000;", "font-family:'Times New Roman',serif;", "<ul><li", "First bullet</span></li>",
+        "Second bullet</span></li>\r\n</ul>", "<ol><li value=\"1\">", "Step one", "<li value=\"2\">", "Step two",
+        "</ol>", "<table", "<td><span", "Region", "<td><span", "42</span></td></tr>", "</table>",
+        "<a href=\"https://example.com/report\">", "<br>", "<img src=\"cid:image1.",
+        "Chart <img src=\"cid:attachment2.", "alt=\"chart.png\">", "After the break",
+        "name=picture1.png\r\n", "Content-ID: <image1.", "Content-Disposition: inline; filename=picture1.png",
+        "name=chart.png\r\n", "Content-ID: <attachment2.", "Content-Disposition: inline; filename=chart.png",
+        "filename=notes.txt", "filename=unplaced.png", "Content-Type: image/emf; name=picture2.emf"}},
+      {"stale-rich-text.msg", RichTextMail(false), {"<pre", "Quarterly figures\r\nWords in italic"}},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.name);
@@ -242,8 +296,16 @@ TEST(ToolTest, ReportsAndOutlookStatesKeepTheirInternetForms) {
     ExpectConverts(WriteFixture(in, r.name, r.message), out.path(), out.path());
     ASSERT_EQ(ListDir(out.path()).size(), 1u);
     std::ifstream f(out.path() + "/" + *ListDir(out.path()).begin(), std::ios::binary);
-    const std::string eml((std::istreambuf_iterator<char>(f)), {});
+    std::string eml((std::istreambuf_iterator<char>(f)), {});
+    // A rendered HTML is quoted-printable: soft breaks and "=3D" undone, lines match.
+    for (const std::string_view code : {"=\r\n", "=3D"}) {
+      if (std::string_view(r.name).find("rich-text") == std::string_view::npos) break;
+      for (size_t at = 0; (at = eml.find(code, at)) != std::string::npos;) eml.replace(at, code.size(), code == "=3D" ? "=" : "");
+    }
     size_t pos = 0;
+    if (std::string_view(r.name) == "stale-rich-text.msg") {
+      EXPECT_EQ(eml.find("<ul>"), std::string::npos);
+    }
     for (const std::string& line : r.in_order) {
       const size_t at = eml.find(line, pos);
       EXPECT_NE(at, std::string::npos) << "missing or out of order: " << line << "\n" << eml;

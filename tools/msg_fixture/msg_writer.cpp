@@ -213,6 +213,17 @@ FixtureAttachment FileAttachment(std::string_view filename,
   return a;
 }
 
+std::vector<uint8_t> StoredRtf(std::string_view rtf) {
+  const auto raw = static_cast<uint32_t>(rtf.size());
+  const uint32_t compressed = raw + 12;  // the size counts from after its own field
+  std::vector<uint8_t> out;
+  for (uint32_t v : {compressed, raw, 0x414C454Du /* "MELA" */, 0u}) {
+    for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(v >> (8 * k)));
+  }
+  out.insert(out.end(), rtf.begin(), rtf.end());
+  return out;
+}
+
 uint64_t FileTime(int year, int month, int day, int hour, int minute, int second) {
   // Days from civil (proleptic Gregorian), then the 1601 epoch.
   const int y = year - (month <= 2);

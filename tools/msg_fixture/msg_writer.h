@@ -109,6 +109,9 @@ FixtureAttachment FileAttachment(std::string_view filename,
                                  std::vector<uint8_t> data,
                                  std::string_view content_id = {});
 
+// A PidTagRtfCompressed value holding `rtf` in the stored, uncompressed form ("MELA").
+std::vector<uint8_t> StoredRtf(std::string_view rtf);
+
 // FILETIME ticks of a UTC calendar time.
 uint64_t FileTime(int year, int month, int day, int hour, int minute, int second);
 

@@ -93,6 +93,40 @@ TEST(ConvertBytesTest, BrokenInputIsAnErrorNotACrash) {
   }
 }
 
+// Which body becomes the HTML of a rich-text item: its RTF when the RTF is its
+// own body, else the plain text Outlook keeps beside it.
+TEST(ConvertBytesTest, RichTextBodyRendersOnlyWhenTheRtfIsItsOwn) {
+  struct Row {
+    const char* fault;
+    int in_sync;  // -1: no PidTagRtfInSync
+    uint32_t native_body;  // 0: none
+    const char* sync_tag;
+    const char* plain;  // null: none
+    bool rendered;
+  } rows[] = {
+      {"in sync", 1, 0, "", "Hello there\r\n", true},
+      {"written in RTF", -1, 2, "", "Hello there\r\n", true},
+      {"sync tag agrees with the plain text (blanks and case aside)", 0, 0, "HELLOTHER", " hello\tthere\r\n", true},
+      {"out of sync: the stale RTF loses", 0, 0, "GOODBYE", "Hello there\r\n", false},
+      {"nothing says so: the plain text stays", -1, 0, "", "Hello there\r\n", false},
+      {"RTF alone", -1, 0, "", nullptr, true},
+  };
+  for (const Row& r : rows) {
+    FixtureMessage m;
+    m.props.Unicode(0x001A, "IPM.Note").Unicode(0x0037, "Rich").Time(0x0039, msg_fixture::FileTime(2026, 3, 1, 8, 0, 0));
+    msg_fixture::SetSmtpSender(m.props, "Sam", "sam@example.com");
+    m.props.Binary(0x1009, msg_fixture::StoredRtf("{\\rtf1\\ansi {\\b Hello} there\\par}"));
+    if (r.in_sync >= 0) m.props.Bool(0x0E1F, r.in_sync == 1);
+    if (r.native_body != 0) m.props.Long(0x1016, r.native_body);
+    if (*r.sync_tag != 0) m.props.Unicode(0x1008, r.sync_tag);
+    if (r.plain != nullptr) m.props.Unicode(0x1000, r.plain);
+    formats::mime::StringSink sink;
+    ASSERT_TRUE(formats::eml::ConvertBytes(msg_fixture::WriteMsg(m).bytes, sink, FixedCompose(), FixedBoundaries()).ok());
+    EXPECT_EQ(sink.str().find("<div><b>Hello</b> there</div>") != std::string::npos, r.rendered) << r.fault;
+    EXPECT_EQ(sink.str().find("<pre") != std::string::npos, !r.rendered) << r.fault;
+  }
+}
+
 // Who the parties are, by the rule that finds each one's Internet address. The
 // sender of every row is known by Exchange DN only unless the row says more.
 constexpr char kJaneDn[] = "/O=ORG/OU=EXCHANGE ADMINISTRATIVE GROUP (FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=JDOE";

@@ -72,7 +72,7 @@ void CheckMessage(const msg::Message& message, const std::string& where, Tally& 
     }
     auto rendered = RtfToHtml(*rtf);
     ASSERT_TRUE(rendered.ok()) << where;
-    EXPECT_TRUE(IsValidUtf8(*rendered)) << where;
+    EXPECT_TRUE(IsValidUtf8(rendered->html)) << where;
   }
   for (const msg::Attachment& attachment : message.attachments) {
     if (attachment.embedded) CheckMessage(*attachment.embedded, where + " > embedded", tally);

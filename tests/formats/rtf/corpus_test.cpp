@@ -63,14 +63,14 @@ TEST_P(CorpusTest, DecompressesAndConverts) {
   } else {
     auto html = RtfToHtml(rtf);
     ASSERT_TRUE(html.ok());
-    result = *html;
+    result = html->html;
   }
   EXPECT_TRUE(IsValidUtf8(result));
   for (const std::string& piece : c.expected) EXPECT_NE(result.find(piece), std::string::npos) << piece;
   // Every RTF body also renders as HTML, encapsulating or not.
   auto rendered = RtfToHtml(rtf);
   ASSERT_TRUE(rendered.ok());
-  EXPECT_TRUE(IsValidUtf8(*rendered));
+  EXPECT_TRUE(IsValidUtf8(rendered->html));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -85,8 +85,9 @@ INSTANTIATE_TEST_SUITE_P(
                    {"申請が最終承認されました。確認をお願いいたします。\r\n\r\nhttp://localhost:5257/\r\n"}},
         // RTF written by the rich edit control: two fonts, \par.
         CorpusCase{"perl_rtf_unsent.lzfu", Encapsulation::kNone,
-                   {"<div><span style=\"font-size:10pt;\">This is a test</span></div>\r\n"
-                    "<div><span style=\"font-size:10pt;\">The body is in rich text</span></div>\r\n<div><br></div>"}},
+                   {"<div><span style=\"font-family:'Arial',sans-serif;font-size:10pt;\">This is a test</span></div>\r\n"
+                    "<div><span style=\"font-family:'Arial',sans-serif;font-size:10pt;\">The body is in rich text</span>"
+                    "</div>\r\n<div><br></div>"}},
         // Word RTF with curly quotes and dashes as \'hh in 1252.
         CorpusCase{"net_rtf_sample.lzfu", Encapsulation::kNone,
                    {"BOOK ONE: 1805", "CHAPTER I",

@@ -13,16 +13,22 @@ constexpr std::string_view kHead =
     "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n</head>\r\n<body>\r\n";
 constexpr std::string_view kTail = "</body>\r\n</html>\r\n";
 
-// The body of the rendered document, with the fixed head and tail checked.
-std::string Body(std::string_view rtf) {
-  auto html = RtfToHtml(rtf);
+// The body of the rendered document, with the fixed head and tail checked, and
+// a line per picture part: "#type name content-id shown|attached bytes".
+std::string Body(std::string_view rtf, const RtfRenderOptions& options = {}) {
+  auto html = RtfToHtml(rtf, options);
   if (!html.ok()) return "error: " + html.error().detail;
-  const std::string& doc = *html;
+  const std::string& doc = html->html;
   EXPECT_TRUE(IsValidUtf8(doc));
   if (doc.size() < kHead.size() + kTail.size() || doc.compare(0, kHead.size(), kHead) != 0 ||
       doc.compare(doc.size() - kTail.size(), kTail.size(), kTail) != 0)
     return "bad frame: " + doc;
-  return doc.substr(kHead.size(), doc.size() - kHead.size() - kTail.size());
+  std::string out = doc.substr(kHead.size(), doc.size() - kHead.size() - kTail.size());
+  for (const RtfPicture& p : html->pictures) {
+    out += "#" + p.media_type + " " + p.name + " " + p.content_id + (p.shown ? " shown " : " attached ") +
+           std::to_string(p.data.size());
+  }
+  return out;
 }
 
 struct Case {
@@ -59,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"RunsOfSpacesKept", "{\\rtf1\\ansi  a   b}", "<div>&nbsp;a &nbsp;&nbsp;b</div>\r\n"},
         Case{"Tab", "{\\rtf1\\ansi a\\tab b}", "<div>a<span style=\"white-space:pre\">\t</span>b</div>\r\n"},
         Case{"Alignment", "{\\rtf1\\ansi\\qc c\\par\\pard\\qr r\\par\\pard l}",
-             "<div style=\"text-align:center\">c</div>\r\n<div style=\"text-align:right\">r</div>\r\n"
+             "<div style=\"text-align:center;\">c</div>\r\n<div style=\"text-align:right;\">r</div>\r\n"
              "<div>l</div>\r\n"},
         Case{"HiddenTextDropped", "{\\rtf1\\ansi a{\\v secret}b}", "<div>ab</div>\r\n"},
         Case{"Hyperlink",
@@ -81,18 +87,32 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"EmptyCells", "{\\rtf1\\ansi\\trowd\\pard\\intbl\\cell x\\cell\\row}",
              "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\" style=\"border-collapse:collapse\">\r\n"
              "<tr><td></td><td>x</td></tr>\r\n</table>\r\n"},
-        Case{"ListBulletKept",
+        Case{"BulletedListWithoutItsMarkerText",
              "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}}{\\*\\listtable{\\list x}}"
              "{\\listtext\\f1 \\'b7\\tab}\\f0 item\\par}",
-             "<div>\xE2\x80\xA2<span style=\"white-space:pre\">\t</span>item</div>\r\n"},
-        Case{"NumberedListKept", "{\\rtf1\\ansi{\\pntext 1.\\tab}{\\*\\pn\\pnlvlbody{\\pntxta .}}one\\par}",
-             "<div>1.<span style=\"white-space:pre\">\t</span>one</div>\r\n"},
+             "<ul><li><span style=\"font-family:'Arial';\">item</span></li>\r\n</ul>\r\n"},
+        Case{"NumberedListKeepsItsNumbers",
+             "{\\rtf1\\ansi{\\pntext 3.\\tab}{\\*\\pn\\pnlvlbody{\\pntxta .}}one\\par{\\pntext 4.\\tab}two\\par"
+             "\\pard after\\par}",
+             "<ol><li value=\"3\">one</li>\r\n<li value=\"4\">two</li>\r\n</ol>\r\n<div>after</div>\r\n"},
+        Case{"NestedListsAndLetters",
+             "{\\rtf1\\ansi{\\listtext \\'95\\tab}a\\par\\ilvl1{\\listtext b)\\tab}b\\par\\pard{\\listtext \\'95\\tab}c\\par"
+             "{\\listtext \\'95\\tab}\\par}",
+             "<ul><li>a<ol type=\"a\"><li value=\"2\">b</li>\r\n</ol>\r\n</li>\r\n<li>c</li>\r\n<li></li>\r\n</ul>\r\n"},
+        Case{"FontsWithTheirFamilies",
+             "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Times New Roman;}{\\f1\\fswiss Arial{\\*\\falt Helv};}"
+             "{\\f2\\fnil\\fcharset128 \\'82\\'6c\\'82\\'72;}}a\\f1 b\\f2 c}",
+             "<div><span style=\"font-family:'Times New Roman',serif;\">a</span>"
+             "<span style=\"font-family:'Arial',sans-serif;\">b</span>c</div>\r\n"},
+        Case{"Indents", "{\\rtf1\\ansi\\li720\\fi-360\\ri350 x\\par\\pard y}",
+             "<div style=\"margin-left:36pt;margin-right:17.5pt;text-indent:-18pt;\">x</div>\r\n<div>y</div>\r\n"},
         Case{"Cyrillic", "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset204 Arial Cyr;}}\\f1 "
                          "\\'cf\\'f0\\'e8\\'e2\\'e5\\'f2\\f0  caf\\'e9}",
-             "<div>\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 caf\xC3\xA9</div>\r\n"},
+             "<div><span style=\"font-family:'Arial Cyr';\">\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82</span>"
+             "<span style=\"font-family:'Arial';\"> caf\xC3\xA9</span></div>\r\n"},
         Case{"JapaneseDbcs", "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f1\\fcharset128 MS Mincho;}}\\f1 "
                              "\\'93\\'fa\\'96\\'7b\\'8c\\'ea}",
-             "<div>\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E</div>\r\n"},
+             "<div><span style=\"font-family:'MS Mincho';\">\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E</span></div>\r\n"},
         Case{"UnicodeUc1AndUc0", "{\\rtf1\\ansi\\uc1\\u1055?\\u1088?{\\uc0\\u1080\\u1074}}",
              "<div>\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2</div>\r\n"},
         Case{"SymbolWordsAndEscapes", "{\\rtf1\\ansi \\ldblquote x\\rdblquote\\~\\emdash\\{\\}\\\\}",
@@ -104,13 +124,24 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"PngPictureInlined",
              "{\\rtf1\\ansi{\\*\\shppict{\\pict\\pngblip\\picwgoal300\\pichgoal150 89504e47}}"
              "{\\nonshppict{\\pict\\wmetafile8 0102}}}",
-             "<div><img src=\"data:image/png;base64,iVBORw==\" width=\"20\" height=\"10\" alt=\"\"></div>\r\n"},
-        Case{"MetafileDropped", "{\\rtf1\\ansi a{\\pict\\wmetafile8 0102}b}", "<div>ab</div>\r\n"},
+             "<div><img src=\"cid:image1.rtf.invalid\" width=\"20\" height=\"10\" alt=\"\"></div>\r\n"
+             "#image/png picture1.png image1.rtf.invalid shown 4"},
+        Case{"MetafileAttached", "{\\rtf1\\ansi a{\\pict\\wmetafile8 0102}b{\\v{\\pict\\pngblip 01}}}",
+             "<div>ab</div>\r\n#image/wmf picture1.wmf image1.rtf.invalid attached 2"},
         Case{"BinaryPictureData", "{\\rtf1\\ansi{\\pict\\jpegblip\\bin3 \xFF\xD8}}",
-             "<div><img src=\"data:image/jpeg;base64,/9h9\" alt=\"\"></div>\r\n"},
+             "<div><img src=\"cid:image1.rtf.invalid\" alt=\"\"></div>\r\n#image/jpeg picture1.jpg image1.rtf.invalid shown 3"},
         Case{"EmptyDocument", "{\\rtf1\\ansi}", ""},
         Case{"LeadingWhitespaceAccepted", "\r\n {\\rtf1 x}", "<div>x</div>\r\n"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST(RtfToHtmlTest, AttachmentPlaceholdersTakeWhatTheCallerGives) {
+  RtfRenderOptions options;
+  options.placeholders = {"<img src=\"cid:x\">", ""};
+  options.cid_suffix = "s@d";
+  EXPECT_EQ(Body("{\\rtf1\\ansi a{\\*\\objattph}b\\objattph c\\objattph d{\\pict\\pngblip 01}}", options),
+            "<div>a<img src=\"cid:x\">bcd<img src=\"cid:image1.s@d\" alt=\"\"></div>\r\n"
+            "#image/png picture1.png image1.s@d shown 1");
+}
 
 TEST(RtfToHtmlLimitsTest, RejectsWhatIsNotRtf) {
   auto html = RtfToHtml("hello");
