@@ -1,12 +1,20 @@
 // Everything modal that the window shows, the message loop and the random draw,
-// each behind an interface, so handlers can be driven from tests. QtDialogs (app)
-// uses Qt's real boxes, QtEventPump and QtRandomSource (platform/qt_seams.h) the
-// real loop and generator; ScriptedDialogs, ScriptedPump and FixedRandom
-// (tests/support) record what was shown and answer from queues.
+// each behind an interface, so handlers can be driven from tests. Each face of
+// the window implements them with its toolkit's real boxes, loop and generator;
+// ScriptedDialogs, ScriptedPump and FixedRandom (tests/support) record what was
+// shown and answer from queues.
+//
+// Text is UTF-8 throughout; paths are in the system's own form.
 #pragma once
 
-#include <QString>
-#include <QStringList>
+#include <string>
+#include <vector>
+
+// <windows.h> defines an empty Yield() macro (a 16-bit leftover), which would
+// swallow EventPump::Yield: on Windows include <windows.h> before this header.
+#ifdef Yield
+#undef Yield
+#endif
 
 namespace platform {
 
@@ -17,26 +25,27 @@ class Dialogs {
   virtual ~Dialogs() = default;
 
   // The title every box and prompt shows when it is given none.
-  virtual void SetAppTitle(const QString& title) = 0;
-  virtual QString AppTitle() const = 0;
+  virtual void SetAppTitle(const std::string& title) = 0;
+  virtual std::string AppTitle() const = 0;
 
   // Modal box with one OK button. An empty title means the application title.
-  virtual void ShowMessage(const QString& text, const QString& title = {},
+  virtual void ShowMessage(const std::string& text, const std::string& title = {},
                            MessageIcon icon = MessageIcon::kNone) = 0;
   // Modal box with Yes and No; true for Yes.
-  virtual bool AskYesNo(const QString& text, const QString& title = {}) = 0;
+  virtual bool AskYesNo(const std::string& text, const std::string& title = {}) = 0;
   // Input box with a preset answer; returns empty text on Cancel.
-  virtual QString InputBox(const QString& prompt, const QString& preset,
-                           const QString& title = {}) = 0;
+  virtual std::string InputBox(const std::string& prompt, const std::string& preset,
+                               const std::string& title = {}) = 0;
   // Folder chooser: only folders, start folder preselected. Returns the full path
   // without a trailing separator (except a root), or empty text on cancel.
-  virtual QString PickFolder(const QString& title, const QString& start_folder) = 0;
-  // File-open dialog, several files allowed. Returns the chosen full paths in the
-  // dialog's order; empty on cancel.
-  virtual QStringList PickOpenFiles(const QString& title, const QString& filter) = 0;
+  virtual std::string PickFolder(const std::string& title, const std::string& start_folder) = 0;
+  // File-open dialog, several files allowed. `filter` is "Name (*.ext)". Returns
+  // the chosen full paths in the dialog's order; empty on cancel.
+  virtual std::vector<std::string> PickOpenFiles(const std::string& title,
+                                                 const std::string& filter) = 0;
   // Opens a folder in the desktop's file browser / an address in the browser.
-  virtual void OpenFolder(const QString& path) = 0;
-  virtual void OpenUrl(const QString& url) = 0;
+  virtual void OpenFolder(const std::string& path) = 0;
+  virtual void OpenUrl(const std::string& url) = 0;
 };
 
 // "Yield to the message loop" in long work.

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds Quorvex.exe for 64-bit Windows and tests it under Wine: the converter's
-# unit tests, the command line as the window uses it, and every corpus file and
-# sample against the Linux build's quorvex (built by the default preset first).
+# Builds Quorvex.exe and the window's core for 64-bit Windows and tests them
+# under Wine: the converter's unit tests, the command line as the window uses it,
+# the core's tests (the batch run with the real Quorvex.exe, folder scanning, the
+# registry store, the window's handlers against a scripted face), and every
+# corpus file and sample against the Linux build's quorvex (built by the default
+# preset first).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
