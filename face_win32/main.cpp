@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "face_win32/form1_events.h"
 #include "face_win32/wide_text.h"
 #include "face_win32/win32_dialogs.h"
 #include "face_win32/win32_face.h"
@@ -46,7 +47,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                       .random = random,
                       .settings = settings,
                       .app_folder = ApplicationFolder()});
-  face.Attach(&form);
+  face_win32::Form1Events events(form);
+  face.Attach(&events);
   // Start-up runs before the window is shown; its reports come first.
   form.Form_Load();
   ShowWindow(face.Window(), show);

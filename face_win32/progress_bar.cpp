@@ -47,9 +47,13 @@ void Paint(HWND bar) {
 
 LRESULT CALLBACK BarProc(HWND bar, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_NCCREATE:
-      SetWindowLongPtrW(bar, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new ProgressState));
+    case WM_NCCREATE: {
+      auto* state = new ProgressState;
+      const wchar_t* text = reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpszName;
+      if (text) state->text = text;
+      SetWindowLongPtrW(bar, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
       break;
+    }
     case WM_NCDESTROY:
       delete reinterpret_cast<ProgressState*>(GetWindowLongPtrW(bar, GWLP_USERDATA));
       SetWindowLongPtrW(bar, GWLP_USERDATA, 0);

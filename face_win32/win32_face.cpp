@@ -9,11 +9,11 @@
 #include <array>
 #include <exception>
 
+#include "face_win32/form_events.h"
 #include "face_win32/progress_bar.h"
 #include "face_win32/skin_colours.h"
 #include "face_win32/wide_text.h"
 #include "platform/error_report.h"
-#include "window/form1.h"
 
 namespace face_win32 {
 namespace {
@@ -268,7 +268,7 @@ LRESULT Win32Face::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       break;
     case WM_CLOSE:
       if (form_) {
-        Forward([](window::Form1& form) { form.Form_Unload(); });
+        Forward([](FormEvents& form) { form.Unload(); });
       } else {
         DestroyWindow(window_);
       }
@@ -284,20 +284,26 @@ LRESULT Win32Face::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 
 void Win32Face::OnCommand(int id, int code) {
   if (id == kText1) {
-    if (code == EN_CHANGE) Forward([](window::Form1& form) { form.Text1_Change(); });
+    if (code == EN_CHANGE) Forward([](FormEvents& form) { form.Text1Change(); });
     return;
   }
   if (code != BN_CLICKED) return;
   switch (id) {
-    case kPushButton1: Forward([](window::Form1& form) { form.PushButton1_Click(); }); break;
-    case kPushButton2: Forward([](window::Form1& form) { form.PushButton2_Click(); }); break;
-    case kPushButton3: Forward([](window::Form1& form) { form.PushButton3_Click(); }); break;
-    case kPushButton4: Forward([](window::Form1& form) { form.PushButton4_Click(); }); break;
-    case kPushButton6: Forward([](window::Form1& form) { form.PushButton6_Click(); }); break;
-    case kPushButton7: Forward([](window::Form1& form) { form.PushButton7_Click(); }); break;
-    case kPushButton9: Forward([](window::Form1& form) { form.PushButton9_Click(); }); break;
+    case kPushButton1:
+    case kPushButton2:
+    case kPushButton3:
+    case kPushButton4:
+    case kPushButton6:
+    case kPushButton7:
+    case kPushButton9: {
+      const int number = id - kPushButton1 + 1;
+      Forward([&](FormEvents& form) { form.PushButtonClick(number); });
+      break;
+    }
     case kOption1:
-    case kOption2: SelectOption(static_cast<ControlId>(id)); break;
+    case kOption2:
+      SelectOption(static_cast<ControlId>(id));
+      break;
     default: break;
   }
 }
@@ -308,9 +314,9 @@ void Win32Face::SelectOption(ControlId clicked) {
   SetOption1Value(first);
   SetOption2Value(!first);
   if (first) {
-    Forward([](window::Form1& form) { form.Option1_Click(); });
+    Forward([](FormEvents& form) { form.OptionClick(1); });
   } else {
-    Forward([](window::Form1& form) { form.Option2_Click(); });
+    Forward([](FormEvents& form) { form.OptionClick(2); });
   }
 }
 
@@ -318,17 +324,17 @@ LRESULT Win32Face::OnNotify(const NMHDR& header) {
   if (header.idFrom != kListView1) return 0;
   switch (header.code) {
     case NM_DBLCLK:
-      Forward([](window::Form1& form) { form.ListView1_DblClick(); });
+      Forward([](FormEvents& form) { form.ListDblClick(); });
       break;
     case NM_CLICK:
       if (reinterpret_cast<const NMITEMACTIVATE&>(header).iItem >= 0) {
-        Forward([](window::Form1& form) { form.ListView1_ItemClick(); });
+        Forward([](FormEvents& form) { form.ListItemClick(); });
       }
       break;
     case LVN_KEYDOWN: {
       const int key = reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey;
       const int shift = ShiftState();
-      Forward([&](window::Form1& form) { form.ListView1_KeyDown(key, shift); });
+      Forward([&](FormEvents& form) { form.ListKeyDown(key, shift); });
       break;
     }
     default:
@@ -345,11 +351,11 @@ void Win32Face::OnMouseMoveOverWindow(POINT point) {
     return PtInRect(&rect, point) != FALSE;
   };
   if (inside(kFrame4)) {
-    Forward([](window::Form1& form) { form.Frame4_MouseMove(); });
+    Forward([](FormEvents& form) { form.Frame4MouseMove(); });
   } else if (inside(kFrame1)) {
-    Forward([](window::Form1& form) { form.Frame1_MouseMove(); });
+    Forward([](FormEvents& form) { form.Frame1MouseMove(); });
   } else {
-    Forward([](window::Form1& form) { form.Form_MouseMove(); });
+    Forward([](FormEvents& form) { form.FormMouseMove(); });
   }
 }
 
@@ -368,7 +374,7 @@ LRESULT CALLBACK Win32Face::ControlProc(HWND control, UINT message, WPARAM wpara
 
 LRESULT Win32Face::OnControlMessage(HWND control, int id, UINT message, WPARAM wparam, LPARAM lparam) {
   if (id != kListView1) {
-    if (message == WM_MOUSEMOVE) Forward([](window::Form1& form) { form.PushButton_MouseMove(); });
+    if (message == WM_MOUSEMOVE) Forward([](FormEvents& form) { form.PushButtonMouseMove(); });
     return DefSubclassProc(control, message, wparam, lparam);
   }
   const int x = GET_X_LPARAM(lparam);
@@ -380,19 +386,19 @@ LRESULT Win32Face::OnControlMessage(HWND control, int id, UINT message, WPARAM w
       const int button = message == WM_LBUTTONDOWN   ? window::kLeftButton
                          : message == WM_RBUTTONDOWN ? window::kRightButton
                                                      : window::kMiddleButton;
-      Forward([&](window::Form1& form) { form.ListView1_MouseDown(button, x, y); });
+      Forward([&](FormEvents& form) { form.ListMouseDown(button, x, y); });
       const LRESULT result = DefSubclassProc(control, message, wparam, lparam);
       // The list waits for a drag inside the press and swallows the release
       // of a plain click; report it here.
       const int key = button == window::kLeftButton ? VK_LBUTTON : button == window::kRightButton ? VK_RBUTTON
                                                                                                   : VK_MBUTTON;
       if (GetAsyncKeyState(key) >= 0) {
-        Forward([&](window::Form1& form) { form.ListView1_MouseUp(button, x, y); });
+        Forward([&](FormEvents& form) { form.ListMouseUp(button, x, y); });
       }
       return result;
     }
     case WM_MOUSEMOVE:
-      Forward([&](window::Form1& form) { form.ListView1_MouseMove(ButtonsOf(wparam), x, y); });
+      Forward([&](FormEvents& form) { form.ListMouseMove(ButtonsOf(wparam), x, y); });
       break;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
@@ -400,7 +406,7 @@ LRESULT Win32Face::OnControlMessage(HWND control, int id, UINT message, WPARAM w
       const int button = message == WM_LBUTTONUP   ? window::kLeftButton
                          : message == WM_RBUTTONUP ? window::kRightButton
                                                    : window::kMiddleButton;
-      Forward([&](window::Form1& form) { form.ListView1_MouseUp(button, x, y); });
+      Forward([&](FormEvents& form) { form.ListMouseUp(button, x, y); });
       break;
     }
     case WM_SETCURSOR:
@@ -425,8 +431,8 @@ LRESULT Win32Face::OnControlMessage(HWND control, int id, UINT message, WPARAM w
 void Win32Face::DropFiles(const std::vector<std::string>& paths) {
   // Explorer's drop offers no refusal while dragging; the files are taken
   // only when the list would have accepted them.
-  Forward([&](window::Form1& form) {
-    if (form.ListView1_OLEDragOver(paths)) form.ListView1_OLEDragDrop(paths);
+  Forward([&](FormEvents& form) {
+    if (form.ListDragOver(paths)) form.ListDragDrop(paths);
   });
 }
 
@@ -535,7 +541,7 @@ void Win32Face::SetListHeader(const std::string& text) {
     SendMessageW(list, LVM_SETCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
   } else {
     column.mask |= LVCF_WIDTH;
-    column.cx = TwipsToPixels(window::Form1::kColumnTwips, dpi_);
+    column.cx = TwipsToPixels(kColumnTwips, dpi_);
     SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
   }
 }

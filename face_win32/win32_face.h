@@ -1,6 +1,6 @@
 // The window on Windows: Form1's controls made of Win32 common controls, placed
 // in twips and scaled with the system's DPI, forwarding their events to
-// window::Form1 and answering window::Face for it.
+// FormEvents (window::Form1's handlers) and answering window::Face for it.
 //
 // Every control is a child of the main window itself (the two frames are group
 // boxes drawn around their controls), so each control's notifications reach
@@ -18,11 +18,9 @@
 
 #include "window/face.h"
 
-namespace window {
-class Form1;
-}
-
 namespace face_win32 {
+
+class FormEvents;
 
 enum ControlId : int {
   kPushButton1 = 101,
@@ -58,6 +56,8 @@ std::span<const ControlPlace> Controls();
 // The window's client area, in twips.
 inline constexpr int kClientTwipsWide = 8040;
 inline constexpr int kClientTwipsHigh = 7245;
+// The list's one column as SetListHeader first makes it, in twips.
+inline constexpr int kColumnTwips = 7000;
 
 // Twips to pixels at `dpi` dots per inch, rounded.
 int TwipsToPixels(int twips, int dpi);
@@ -75,8 +75,8 @@ class Win32Face : public window::Face {
   Win32Face(const Win32Face&) = delete;
   Win32Face& operator=(const Win32Face&) = delete;
 
-  // The handlers that events go to; none until attached.
-  void Attach(window::Form1* form) { form_ = form; }
+  // Where events go; none until attached.
+  void Attach(FormEvents* events) { form_ = events; }
 
   HWND Window() const { return window_; }
   HWND Control(ControlId id) const { return GetDlgItem(window_, id); }
@@ -153,7 +153,7 @@ class Win32Face : public window::Face {
   HICON icon_ = nullptr;
   HICON small_icon_ = nullptr;
   HWND tooltip_ = nullptr;
-  window::Form1* form_ = nullptr;
+  FormEvents* form_ = nullptr;
 
   window::Pointer form_pointer_ = window::Pointer::kDefault;
   HCURSOR hand_cursor_ = nullptr;
