@@ -10,13 +10,14 @@
 // the run goes on with the next step.
 #pragma once
 
-#include <QByteArray>
-#include <QSet>
-#include <QString>
-#include <QStringList>
 #include <chrono>
+#include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "conversion/tool_runner.h"
+#include "conversion/result_files.h"
 #include "platform/dialogs.h"
 
 namespace conversion {
@@ -27,9 +28,9 @@ class BatchHost {
   virtual ~BatchHost() = default;
   virtual int ItemCount() = 0;
   // Text of item `index1` (1-based).
-  virtual QString ItemText(int index1) = 0;
+  virtual std::string ItemText(int index1) = 0;
   // The output folder as typed (Text1).
-  virtual QString WorkingFolder() = 0;
+  virtual std::string WorkingFolder() = 0;
   virtual bool Option1Selected() = 0;
   virtual bool Option2Selected() = 0;
   virtual ProgressSink& Bar() = 0;
@@ -37,16 +38,17 @@ class BatchHost {
   virtual void SetDefaultPointer() = 0;
   virtual platform::Dialogs& Dialogs() = 0;
   virtual platform::EventPump& Pump() = 0;
-  // The carried tool's executable image; throws when it cannot be loaded.
-  virtual QByteArray ToolImage() = 0;
+  // The carried tool's executable image, valid until the run ends; throws when
+  // it cannot be loaded.
+  virtual std::span<const std::byte> ToolImage() = 0;
 };
 
 // Starts the tool once and waits for it (RunAndWait's contract).
 class ToolRunner {
  public:
   virtual ~ToolRunner() = default;
-  virtual int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
-                         const QString& text, int start_value, int total) = 0;
+  virtual int RunAndWait(const std::string& program, const std::vector<std::string>& arguments,
+                         ProgressSink* bar, const std::string& text, int start_value, int total) = 0;
 };
 
 // The real runner: a process per call, waited for in cycles of `cycle`, and
@@ -57,8 +59,8 @@ class ProcessToolRunner : public ToolRunner {
                              std::chrono::milliseconds cycle = kWaitCycle,
                              RunningTool* running = nullptr)
       : pump_(pump), cycle_(cycle), running_(running) {}
-  int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
-                 const QString& text, int start_value, int total) override;
+  int RunAndWait(const std::string& program, const std::vector<std::string>& arguments,
+                 ProgressSink* bar, const std::string& text, int start_value, int total) override;
 
  private:
   platform::EventPump& pump_;
@@ -68,7 +70,7 @@ class ProcessToolRunner : public ToolRunner {
 
 struct BatchOptions {
   // The folder the tool is written to; empty means PrivateToolFolder().
-  QString tool_folder;
+  std::string tool_folder;
 };
 
 // The run. `conversion_busy` is the window's ConversionBusy flag: a call while it
@@ -82,27 +84,10 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
 // The target of a result: the folder (output folder under Option1, the source's
 // folder under Option2) joined with the source's base name and ".eml", with the
 // joined separators collapsed (native path style).
-QString TargetPathFor(const QString& source_path, const QString& folder);
+std::string TargetPathFor(const std::string& source_path, const std::string& folder);
 
 // The working folder as the run uses it: a separator is added when it has none
 // at its end (text typed into the box may lack it).
-QString WithTrailingSeparator(const QString& folder);
-
-// The raw names of every entry of a folder: what was there before the tool ran.
-// Empty when the folder cannot be read.
-QSet<QByteArray> FolderEntries(const QString& folder);
-
-// The .eml files (by the wildcard "*.eml", letter case ignored, hidden ones
-// included, folders never) that are in `folder` now and were not among
-// `before`. Only the new names are examined, so a folder that fills up with
-// results costs one directory read per look, not one file test per result.
-QStringList NewResultNames(const QString& folder, const QSet<QByteArray>& before);
-
-// Moves the result `from` to `to`, replacing a file at `to` in one step, so the
-// old file stays until the new one is in place. Across file systems it copies
-// to a temporary name in the target's folder, flushes, renames over the target
-// and then removes `from`. Throws platform::Failure when it cannot; both files are
-// then where they were.
-void MoveResultInPlace(const QString& from, const QString& to);
+std::string WithTrailingSeparator(const std::string& folder);
 
 }  // namespace conversion

@@ -1,42 +1,18 @@
 #include "conversion/tool_runner.h"
 
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-
-#include <cerrno>
 #include <cfenv>
 #include <cmath>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include "conversion/child_process.h"
 
 namespace conversion {
 
 namespace {
 
-// QProcess tells that a start failed but not the system's error number, so the
-// number is found again by looking at the program the way exec would.
-int StartErrorNumber(const QString& program) {
-  if (program.isEmpty()) return ENOENT;
-  QString path = program;
-  if (!program.contains(u'/')) {
-    path = QStandardPaths::findExecutable(program);
-    if (path.isEmpty()) return ENOENT;
-  }
-  const QByteArray native = QFile::encodeName(path);
-  if (native.contains('\0')) return ENOENT;
-  struct stat info;
-  if (::stat(native.constData(), &info) != 0) return errno;
-  if (!S_ISREG(info.st_mode)) return EACCES;
-  if (::access(native.constData(), X_OK) != 0) return errno;
-  return ENOEXEC;
-}
-
 // Watches a process for the length of one wait, however the wait is left.
 class WatchScope {
  public:
-  WatchScope(RunningTool* running, QProcess* process) : running_(running) {
+  WatchScope(RunningTool* running, ChildProcess* process) : running_(running) {
     if (running_ != nullptr) running_->Watch(process);
   }
   ~WatchScope() {
@@ -52,11 +28,12 @@ class WatchScope {
 }  // namespace
 
 void RunningTool::End(std::chrono::milliseconds grace) {
-  if (process_ == nullptr || process_->state() == QProcess::NotRunning) return;
-  process_->terminate();
-  if (process_->waitForFinished(static_cast<int>(grace.count()))) return;
-  process_->kill();
-  process_->waitForFinished(-1);
+  if (process_ == nullptr || !process_->Running()) return;
+  process_->Terminate();
+  process_->WaitFor(grace);
+  if (!process_->Running()) return;
+  process_->Kill();
+  while (process_->Running()) process_->WaitFor(std::chrono::milliseconds(100));
 }
 
 int RoundHalfToEven(double value) {
@@ -76,38 +53,31 @@ BarSteps BarStepsFor(int start_value, int total) {
   return steps;
 }
 
-QString PleaseWaitText(const QString& text, long long tick) {
-  QString out = text;
-  if (!out.isEmpty()) out += QStringLiteral(", ");
-  return out + QStringLiteral("Please wait.. ") + QString::number(tick - kFirstCountedCycle);
+std::string PleaseWaitText(const std::string& text, long long tick) {
+  std::string out = text;
+  if (!out.empty()) out += ", ";
+  return out + "Please wait.. " + std::to_string(tick - kFirstCountedCycle);
 }
 
-int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
-               const QString& text_in, int start_value, int total, platform::EventPump& pump,
+int RunAndWait(const std::string& program, const std::vector<std::string>& arguments,
+               ProgressSink* bar, const std::string& text_in, int start_value, int total, platform::EventPump& pump,
                std::chrono::milliseconds cycle, RunningTool* running) {
   // A copy: callers may pass the bar's own text, which the wait overwrites.
-  const QString text = text_in;
-  QProcess process;
-  process.setProgram(program);
-  process.setArguments(arguments);
-  // Nobody reads the tool's console; a pipe nobody drains could stall it.
-  process.setStandardInputFile(QProcess::nullDevice());
-  process.setStandardOutputFile(QProcess::nullDevice());
-  process.setStandardErrorFile(QProcess::nullDevice());
-  process.start(QIODevice::NotOpen);
-  if (!process.waitForStarted(-1)) return kStartFailureBase + StartErrorNumber(program);
+  const std::string text = text_in;
+  ChildProcess process;
+  const int error = process.Start(program, arguments);
+  if (error != 0) return kStartFailureBase + error;
   const WatchScope watch(running, &process);
 
-  const int cycle_ms = static_cast<int>(cycle.count());
   int exit_code = 0;
   long long tick = 0;
   for (;;) {
-    const bool running = process.state() != QProcess::NotRunning;
-    if (!running) exit_code = process.exitCode();
+    const bool running = process.Running();
+    if (!running) exit_code = process.ExitCode();
     pump.Yield();
     // Where the original slept for the whole cycle, this wait ends as soon as
     // the process does; every visible step of the cycle stays the same.
-    if (running) process.waitForFinished(cycle_ms);
+    if (running) process.WaitFor(cycle);
     if (bar != nullptr) {
       pump.Yield();
       ++tick;
@@ -128,7 +98,7 @@ int RunAndWait(const QString& program, const QStringList& arguments, ProgressSin
     if (!running) break;
   }
 
-  if (bar != nullptr) bar->SetText(text.isEmpty() ? QStringLiteral("Progress Bar") : text);
+  if (bar != nullptr) bar->SetText(text.empty() ? "Progress Bar" : text);
   return exit_code;
 }
 

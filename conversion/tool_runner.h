@@ -10,23 +10,23 @@
 // below the next item's start. There is no time limit.
 #pragma once
 
-#include <QString>
-#include <QStringList>
 #include <chrono>
+#include <string>
+#include <vector>
 
 #include "platform/dialogs.h"
 
-class QProcess;
-
 namespace conversion {
+
+class ChildProcess;
 
 // The progress bar as the runner and the batch run use it: a text and a real
 // value (a percentage, which may be set above 100).
 class ProgressSink {
  public:
   virtual ~ProgressSink() = default;
-  virtual QString Text() const = 0;
-  virtual void SetText(const QString& text) = 0;
+  virtual std::string Text() const = 0;
+  virtual void SetText(const std::string& text) = 0;
   virtual double Value() const = 0;
   virtual void SetValue(double value) = 0;
 };
@@ -56,7 +56,7 @@ BarSteps BarStepsFor(int start_value, int total);
 
 // The bar's text in counted cycle `tick` (>= 50): `text` + ", " (when `text` is
 // not empty) + "Please wait.. " + (tick - 50).
-QString PleaseWaitText(const QString& text, long long tick);
+std::string PleaseWaitText(const std::string& text, long long tick);
 
 // How long a program asked to stop may take before it is killed.
 inline constexpr std::chrono::milliseconds kStopGrace{3000};
@@ -68,14 +68,15 @@ class RunningTool {
  public:
   // Ends the program being waited for, if any, and returns when it has ended:
   // it is asked to stop (SIGTERM, on which the converter removes its temporary
-  // file) and killed when it is still running after `grace`.
+  // file; on Windows it is ended at once) and killed when it is still running
+  // after `grace`.
   void End(std::chrono::milliseconds grace = kStopGrace);
 
   // For RunAndWait: the process it waits for, or nullptr.
-  void Watch(QProcess* process) { process_ = process; }
+  void Watch(ChildProcess* process) { process_ = process; }
 
  private:
-  QProcess* process_ = nullptr;
+  ChildProcess* process_ = nullptr;
 };
 
 // Starts `program` with `arguments` (no shell; the tool's console output is
@@ -86,8 +87,8 @@ class RunningTool {
 // nothing is waited for and the bar is not touched. Failures of the bar or the
 // pump pass to the caller. `cycle` is the length of one wait cycle (tests
 // shorten it). While the process runs, `running` (when given) watches it.
-int RunAndWait(const QString& program, const QStringList& arguments, ProgressSink* bar,
-               const QString& text, int start_value, int total, platform::EventPump& pump,
+int RunAndWait(const std::string& program, const std::vector<std::string>& arguments,
+               ProgressSink* bar, const std::string& text, int start_value, int total, platform::EventPump& pump,
                std::chrono::milliseconds cycle = kWaitCycle, RunningTool* running = nullptr);
 
 }  // namespace conversion

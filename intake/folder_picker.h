@@ -1,17 +1,16 @@
 // The folder picker of the two folder buttons.
 #pragma once
 
-#include <QString>
+#include <string>
 
 #include "platform/dialogs.h"
 
 namespace intake {
 
 // Shows the modal folder chooser with `title`, `start_folder` preselected, and
-// returns the chosen folder's full path without a trailing separator (the root
-// keeps its own: "/"), or empty text when the user cancelled. The result never
+// returns the chosen folder's full path without a trailing separator (a root keeps its own: "/", "C:\\"), or empty text when the user cancelled. The result never
 // holds a NUL: it is cut before the first one.
-QString BrowseForFolder(platform::Dialogs& dialogs, const QString& title,
-                        const QString& start_folder);
+std::string BrowseForFolder(platform::Dialogs& dialogs, const std::string& title,
+                        const std::string& start_folder);
 
 }  // namespace intake

@@ -1,8 +1,8 @@
 // Collecting every folder below a set of start folders, level by level.
 #pragma once
 
-#include <QString>
-#include <QStringList>
+#include <string>
+#include <vector>
 
 #include "platform/dialogs.h"
 
@@ -14,8 +14,8 @@ namespace intake {
 // (22 + archive) qualifies.
 bool FolderQualifies(int attributes, bool is_root);
 
-// Extends `folders` in place. Every entry is a folder path ending with '/'; the
-// caller seeds it with the chosen folder + '/'. On return the set holds its
+// Extends `folders` in place. Every entry is a folder path ending with the
+// system's separator; the caller seeds it with the chosen folder + separator. On return the set holds its
 // former entries, less those whose listing failed for want of permission or for
 // a missing path, followed by the folders below them, breadth first: all first
 // level subfolders grouped by parent in the order of the parents, then the second
@@ -35,7 +35,7 @@ bool FolderQualifies(int attributes, bool is_root);
 // per subfolder met and once per new entry appended. Unexpected failures of the
 // lookup and appending steps are shown through the error report on `dialogs`,
 // and the walk goes on; a folder that cannot be listed is handled silently.
-void GetSubDirectories2016(QStringList& folders, bool recurse, platform::Dialogs& dialogs,
+void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, platform::Dialogs& dialogs,
                            platform::EventPump& pump);
 
 }  // namespace intake

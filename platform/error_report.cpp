@@ -5,36 +5,28 @@
 
 namespace platform {
 
-namespace {
-
-QString DescriptionOf(const std::exception& e) { return QString::fromUtf8(e.what()); }
-
-}  // namespace
-
-void FailWithErrno(const QString& what, int error) {
-  const QString system = QString::fromLocal8Bit(std::strerror(error));
-  throw Failure((what.isEmpty() ? system : what + QStringLiteral(": ") + system).toStdString());
+void FailWithErrno(const std::string& what, int error) {
+  const std::string system = std::strerror(error);
+  throw Failure(what.empty() ? system : what + ": " + system);
 }
 
-QString ProcedureLocation(const char* project, const char* module, const char* procedure) {
-  return QStringLiteral("in ") + QLatin1String(project) + QStringLiteral("2021/08/31.") +
-         QLatin1String(module) + u'.' + QLatin1String(procedure) + u' ';
+std::string ProcedureLocation(const char* project, const char* module, const char* procedure) {
+  return std::string("in ") + project + "2021/08/31." + module + '.' + procedure + ' ';
 }
 
-QString ErrorReportText(const QString& description, const QString& location, int step) {
-  return description + QStringLiteral("\r\n") + location + QStringLiteral("at line ") +
-         QString::number(step) + QStringLiteral("\r\r") +
-         QStringLiteral("Please email screenshot of this message to ") +
-         QString::fromLatin1(kSupportAddress);
+std::string ErrorReportText(const std::string& description, const std::string& location,
+                            int step) {
+  return description + "\r\n" + location + "at line " + std::to_string(step) + "\r\r" +
+         "Please email screenshot of this message to " + kSupportAddress;
 }
 
-void ShowErrorReport(Dialogs& dialogs, const QString& location, const QString& description,
+void ShowErrorReport(Dialogs& dialogs, const std::string& location, const std::string& description,
                      int step) {
-  dialogs.ShowMessage(ErrorReportText(description, location, step),
-                      QStringLiteral("Application Error"), MessageIcon::kWarning);
+  dialogs.ShowMessage(ErrorReportText(description, location, step), "Application Error",
+                      MessageIcon::kWarning);
 }
 
-void Guard::Report(int number, const QString& description) {
+void Guard::Report(int number, const std::string& description) {
   ShowErrorReport(dialogs_, location_, description, number);
 }
 
@@ -43,9 +35,9 @@ bool Guard::Step(int number, const std::function<void()>& body) {
     body();
     return true;
   } catch (const std::exception& e) {
-    Report(number, DescriptionOf(e));
+    Report(number, e.what());
   } catch (...) {
-    Report(number, QStringLiteral("Unknown error"));
+    Report(number, "Unknown error");
   }
   return false;
 }

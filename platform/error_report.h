@@ -6,15 +6,15 @@
 // statement:
 //   guard.Step(104, [&] { ... });                       // plain statement
 //   if (guard.If(142, [&] { return option1; })) ...     // failing test counts as met
-//   if (guard.ExitIf(102, [&] { return answer.isEmpty(); })) return;  // failing exit test does not leave
+//   if (guard.ExitIf(102, [&] { return answer.empty(); })) return;  // failing exit test does not leave
 // Failures are exceptions derived from std::exception; their what() is the
 // description. The step number is the guarded procedure's, however deep the
 // failure happened.
 #pragma once
 
-#include <QString>
 #include <functional>
 #include <stdexcept>
+#include <string>
 
 #include "platform/dialogs.h"
 
@@ -28,26 +28,26 @@ class Failure : public std::runtime_error {
 
 // Throws Failure with the system's description of `error` (an errno value),
 // preceded by `what` and ": " when `what` is not empty.
-[[noreturn]] void FailWithErrno(const QString& what, int error);
+[[noreturn]] void FailWithErrno(const std::string& what, int error);
 
 // The location string of a guarded procedure: "in " + project + "2021/08/31." +
 // module + "." + procedure + " ". Quorvex, Form1, Form_Load gives
 // "in Quorvex2021/08/31.Form1.Form_Load ".
-QString ProcedureLocation(const char* project, const char* module, const char* procedure);
+std::string ProcedureLocation(const char* project, const char* module, const char* procedure);
 
 // The support address the report names.
 inline constexpr char kSupportAddress[] = "support@velmora.example";
 
 // Text of the report: description CRLF location "at line " step CR CR request.
-QString ErrorReportText(const QString& description, const QString& location, int step);
+std::string ErrorReportText(const std::string& description, const std::string& location, int step);
 
 // Shows the report: title "Application Error", OK, warning icon.
-void ShowErrorReport(Dialogs& dialogs, const QString& location, const QString& description,
+void ShowErrorReport(Dialogs& dialogs, const std::string& location, const std::string& description,
                      int step);
 
 class Guard {
  public:
-  Guard(Dialogs& dialogs, QString location) : dialogs_(dialogs), location_(std::move(location)) {}
+  Guard(Dialogs& dialogs, std::string location) : dialogs_(dialogs), location_(std::move(location)) {}
 
   // Runs one step. Returns false when it failed (after the report).
   bool Step(int number, const std::function<void()>& body);
@@ -57,10 +57,10 @@ class Guard {
   bool ExitIf(int number, const std::function<bool()>& test);
 
  private:
-  void Report(int number, const QString& description);
+  void Report(int number, const std::string& description);
 
   Dialogs& dialogs_;
-  QString location_;
+  std::string location_;
 };
 
 }  // namespace platform

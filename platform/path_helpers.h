@@ -16,7 +16,7 @@
 // work on native paths. None of them keeps state.
 #pragma once
 
-#include <QString>
+#include <string>
 
 #include "platform/dialogs.h"
 
@@ -24,52 +24,52 @@ namespace platform {
 
 enum class PathStyle { kWindows, kPosix };
 
-#ifdef Q_OS_WIN
+#ifdef _WIN32
 inline constexpr PathStyle kNativePathStyle = PathStyle::kWindows;
 #else
 inline constexpr PathStyle kNativePathStyle = PathStyle::kPosix;
 #endif
 
 // The separator of a style: '\' or '/'.
-QChar SeparatorOf(PathStyle style);
+char SeparatorOf(PathStyle style);
 
 // True when the path names something whose status can be read (a file or a
 // folder; a link counts when its target exists). Never fails: a missing path,
 // an empty or invalid name or no access all give false.
-bool PathExists(const QString& path);
+bool PathExists(const std::string& path);
 
 // True when the path names a folder (with or without its trailing separator).
 // False for a file, a missing path or a status that cannot be read.
-bool IsFolder(const QString& path);
+bool IsFolder(const std::string& path);
 
 // The text after the last separator; the whole path when it has none; empty
 // text when the path ends with a separator. C:\Mail\a.msg gives a.msg.
-QString FileNameOf(const QString& path, PathStyle style = kNativePathStyle);
+std::string FileNameOf(const std::string& path, PathStyle style = kNativePathStyle);
 
 // The text up to and including the last separator; empty text when the path has
 // none. C:\Mail\a.msg gives C:\Mail\. FolderOf(p) + FileNameOf(p) == p.
-QString FolderOf(const QString& path, PathStyle style = kNativePathStyle);
+std::string FolderOf(const std::string& path, PathStyle style = kNativePathStyle);
 
 // The name without its extension: the text before the last '.', when that dot is
 // not the first character. Report.final.msg gives Report.final; .msg and abc stay
 // whole.
-QString StripExtension(const QString& name);
+std::string StripExtension(const std::string& name);
 
 // One left-to-right pass that turns each non-overlapping pair of separators into
 // one (a run of three becomes two, of four becomes two). A leading run of any
 // length becomes exactly two backslashes in the Windows style (a network prefix,
 // also made from a single leading backslash) and one '/' in the POSIX style.
 // Empty text stays empty.
-QString CollapseBackslashes(const QString& path, PathStyle style = kNativePathStyle);
+std::string CollapseBackslashes(const std::string& path, PathStyle style = kNativePathStyle);
 
 // Yields to the message loop, then deletes the file, falling back to
 // ForceDeleteFile. Never fails and reports nothing: a missing, read-only or
 // undeletable file, or a folder, is left as it is. A link is removed, never its
 // target.
-void RemoveFile(const QString& path, EventPump& pump);
+void RemoveFile(const std::string& path, EventPump& pump);
 
 // Deletes the file even when it is read-only (it is made writable first).
 // Throws Failure with the system's description when it cannot.
-void ForceDeleteFile(const QString& path);
+void ForceDeleteFile(const std::string& path);
 
 }  // namespace platform

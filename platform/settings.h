@@ -3,8 +3,8 @@
 //
 // Each system has its home for them: an INI file (Velmora.ini in the user's
 // config folder, section [Mailvane]) kept by the Qt face, and on Windows the
-// registry key HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Velmora\
-// Mailvane, one string value per key (platform/settings_registry.h).
+// current user's registry area for program settings, one string value per key
+// (platform/settings_registry.h).
 #pragma once
 
 #include <string>

@@ -1,243 +1,216 @@
+// Listing a folder by wildcard, the file and name tests, and the attributes.
 #include "intake/folder_scan.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QtTest>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/temp_dir.h"
+
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/support/unprivileged.h"
+#endif
+
+namespace fs = std::filesystem;
+using testing_support::TempDir;
+using testing_support::U8Path;
+using Names = std::vector<std::string>;
 
 namespace {
 
-void Touch(const QString& path) {
-  QFile file(path);
-  QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-  file.write("x");
+#ifdef _WIN32
+constexpr char kSep = '\\';
+#else
+constexpr char kSep = '/';
+#endif
+
+void Touch(const std::string& path) { ASSERT_TRUE(testing_support::WriteFile(U8Path(path), "x")) << path; }
+
+TEST(FolderScan, MatchesWildcard) {
+  struct Case { std::string name, pattern; bool matches; };
+  const Case cases[] = {
+      {"A.EML", "*.eml", true},
+      {"a.msg", "*.MSG", true},
+      {"\xc3\x84rger.MSG", "\xc3\xa4*.msg", true},  // non-ASCII letters fold
+      {"\xd0\x9f\xd0\x98\xd0\xa1\xd0\xac\xd0\x9c\xd0\x9e.msg", "\xd0\xbf\xd0\xb8*", true},  // Cyrillic
+      {"\xe6\x96\x87\xe4\xbb\xb6.MSG", "\xe6\x96\x87*.msg", true},                        // CJK
+      {"README", "*.*", true},
+      {".hidden", "*.*", true},
+      {"a", "a.*", true},
+      {"a.msgx", "*.msg", false},
+      {"a.msg.txt", "*.msg", false},
+      {"a.b.msg", "*.msg", true},
+      {"msg", "*.msg", false},
+      {"ab", "a?", true},
+      {"a\xc3\xa9", "a?", true},  // '?' is one character, not one byte
+      {"a", "a?", false},
+      {"a..msg", "*..msg", true},
+      {"a.msg", "*..msg", false},
+      {"aXbXc.msg", "a*b*c.msg", true},
+      {"anything", "*", true},
+      {"bad\xff.msg", "*", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(intake::MatchesWildcard(c.name, c.pattern), c.matches) << c.name << " " << c.pattern;
+  }
 }
 
-}  // namespace
-
-class FolderScanTest : public QObject {
-  Q_OBJECT
-
- private slots:
-  void matchesWildcard_data();
-  void matchesWildcard();
-  void listsMatchingFilesOnly();
-  void listingSkipsNamesTheCodePageCannotWrite();
-  void listingWithAndWithoutTrailingSlashAgree();
-  void listingOfMissingFolderIsEmpty();
-  void listingKeepsEveryNameOfALargeFolder();
-  void isExistingFile_data();
-  void isExistingFile();
-  void hasBadNameChars_data();
-  void hasBadNameChars();
-  void fileAttributes_data();
-  void fileAttributes();
-  void readOnlyAttributeFollowsTheUser();
-};
-
-void FolderScanTest::matchesWildcard_data() {
-  QTest::addColumn<QString>("name");
-  QTest::addColumn<QString>("pattern");
-  QTest::addColumn<bool>("matches");
-  QTest::newRow("extension ignores case") << "A.EML" << "*.eml" << true;
-  QTest::newRow("pattern case ignored") << "a.msg" << "*.MSG" << true;
-  QTest::newRow("non-ascii case folded") << QString::fromUtf8("Ärger.MSG") << QString::fromUtf8("ä*.msg") << true;
-  QTest::newRow("star-dot-star takes names without dot") << "README" << "*.*" << true;
-  QTest::newRow("star-dot-star takes dot-files") << ".hidden" << "*.*" << true;
-  QTest::newRow("prefix dot-star takes bare name") << "a" << "a.*" << true;
-  QTest::newRow("longer extension is not the extension") << "a.msgx" << "*.msg" << false;
-  QTest::newRow("extension is the last one") << "a.msg.txt" << "*.msg" << false;
-  QTest::newRow("several dots") << "a.b.msg" << "*.msg" << true;
-  QTest::newRow("bare name against extension") << "msg" << "*.msg" << false;
-  QTest::newRow("question mark is one character") << "ab" << "a?" << true;
-  QTest::newRow("question mark needs a character") << "a" << "a?" << false;
-  QTest::newRow("typed leading dot gives two dots") << "a..msg" << "*..msg" << true;
-  QTest::newRow("two dots not matched by one") << "a.msg" << "*..msg" << false;
-  QTest::newRow("backtracking star") << "aXbXc.msg" << "a*b*c.msg" << true;
-  QTest::newRow("star alone") << "anything" << "*" << true;
-}
-
-void FolderScanTest::matchesWildcard() {
-  QFETCH(QString, name);
-  QFETCH(QString, pattern);
-  QFETCH(bool, matches);
-  QCOMPARE(intake::MatchesWildcard(name, pattern), matches);
-}
-
-void FolderScanTest::listsMatchingFilesOnly() {
-  QTemporaryDir dir;
-  QVERIFY(dir.isValid());
-  const QString base = dir.path() + u'/';
+TEST(FolderScan, ListsMatchingFilesOnly) {
+  TempDir dir;
+  const std::string base = dir.Path() + kSep;
   Touch(base + "b.msg");
   Touch(base + "A.MSG");
   Touch(base + ".hidden.msg");
   Touch(base + "~tmp.msg");
   Touch(base + "notes.txt");
-  QVERIFY(QDir(base).mkdir("folder.msg"));
-  QVERIFY(QFile::link(base + "b.msg", base + "link.msg"));
-  QVERIFY(QFile::link(base + "nowhere", base + "dangling.msg"));
-  QVERIFY(QFile::link(base + "folder.msg", base + "dirlink.msg"));
-  QVERIFY(::mkfifo(QFile::encodeName(base + "pipe.msg").constData(), 0600) == 0);
-
-  // Folders, links to folders, dangling links and pipes never appear; hidden files
-  // and "~" files do (callers filter those); sorted case-insensitively.
-  const QStringList expected{".hidden.msg", "A.MSG", "b.msg", "link.msg", "~tmp.msg"};
-  QCOMPARE(intake::ListFolderFiles(dir.path(), "*.msg"), expected);
-  QCOMPARE(intake::ListFolderFiles(dir.path(), "*.*").size(), expected.size() + 1);
-  QCOMPARE(intake::ListFolderFiles(dir.path(), "*.eml"), QStringList());
+  fs::create_directory(U8Path(base + "folder.msg"));
+  // Folders never appear; hidden files and "~" files do (callers filter those);
+  // sorted case-insensitively.
+  Names expected{".hidden.msg", "A.MSG", "b.msg", "~tmp.msg"};
+#ifndef _WIN32
+  ASSERT_EQ(::symlink((base + "b.msg").c_str(), (base + "link.msg").c_str()), 0);
+  ASSERT_EQ(::symlink((base + "nowhere").c_str(), (base + "dangling.msg").c_str()), 0);
+  ASSERT_EQ(::symlink((base + "folder.msg").c_str(), (base + "dirlink.msg").c_str()), 0);
+  ASSERT_EQ(::mkfifo((base + "pipe.msg").c_str(), 0600), 0);
+  // Links to folders, dangling links and pipes never appear either.
+  expected.insert(expected.begin() + 3, "link.msg");
+#endif
+  EXPECT_EQ(intake::ListFolderFiles(dir.Path(), "*.msg"), expected);
+  EXPECT_EQ(intake::ListFolderFiles(dir.Path(), "*.*").size(), expected.size() + 1);
+  EXPECT_EQ(intake::ListFolderFiles(dir.Path(), "*.eml"), Names());
 }
 
-void FolderScanTest::listingSkipsNamesTheCodePageCannotWrite() {
-  QTemporaryDir dir;
-  QVERIFY(dir.isValid());
-  const QByteArray base = QFile::encodeName(dir.path()) + '/';
-  for (const QByteArray& name : {QByteArray("bad\xff.msg"), QByteArray("good.msg"),
-                                QByteArray("caf\xc3\xa9.msg")}) {
-    const int fd = ::open((base + name).constData(), O_CREAT | O_WRONLY, 0644);
-    QVERIFY(fd >= 0);
-    ::close(fd);
-  }
-  const QStringList names = intake::ListFolderFiles(dir.path(), "*.msg");
-  // QTemporaryDir cannot name the undecodable file, so it goes here.
-  ::unlink((base + "bad\xff.msg").constData());
-  QCOMPARE(names, (QStringList{QString::fromUtf8("café.msg"), "good.msg"}));
+// Cyrillic, CJK and accented names come back as their UTF-8 text, in the order
+// of their folded letters, and open again.
+TEST(FolderScan, ListsNamesInEveryScript) {
+  TempDir dir;
+  const std::string cyrillic_upper = "\xd0\x9f\xd0\xb8\xd1\x81\xd1\x8c\xd0\xbc\xd0\xbe.msg";  // Письмо
+  const std::string cyrillic_lower = "\xd0\xb0\xd0\xb4\xd1\x80\xd0\xb5\xd1\x81.msg";          // адрес
+  const std::string cjk = "\xe9\x83\xb5\xe4\xbb\xb6.msg";                                      // 邮件
+  const std::string accented = "caf\xc3\xa9.msg";
+  for (const std::string& name : {cjk, cyrillic_upper, accented, cyrillic_lower}) Touch(dir.File(name));
+  const Names names = intake::ListFolderFiles(dir.Path(), "*.MSG");
+  EXPECT_EQ(names, (Names{accented, cyrillic_lower, cyrillic_upper, cjk}));
+  for (const std::string& name : names) EXPECT_TRUE(intake::IsExistingFile(dir.Path() + kSep + name)) << name;
+  EXPECT_EQ(intake::ListFolderFiles(dir.Path(), "\xd0\xbf*"), (Names{cyrillic_upper}));
 }
 
-void FolderScanTest::listingWithAndWithoutTrailingSlashAgree() {
-  QTemporaryDir dir;
-  QVERIFY(dir.isValid());
-  Touch(dir.path() + "/x.msg");
-  Touch(dir.path() + "/y.msg");
-  const QStringList without = intake::ListFolderFiles(dir.path(), "*.msg");
-  QCOMPARE(without, (QStringList{"x.msg", "y.msg"}));
-  QCOMPARE(intake::ListFolderFiles(dir.path() + u'/', "*.msg"), without);
+TEST(FolderScan, ListingWithAndWithoutTrailingSeparatorAgree) {
+  TempDir dir;
+  Touch(dir.File("x.msg"));
+  Touch(dir.File("y.msg"));
+  const Names without = intake::ListFolderFiles(dir.Path(), "*.msg");
+  EXPECT_EQ(without, (Names{"x.msg", "y.msg"}));
+  EXPECT_EQ(intake::ListFolderFiles(dir.Path() + kSep, "*.msg"), without);
 }
 
-void FolderScanTest::listingOfMissingFolderIsEmpty() {
-  QTemporaryDir dir;
-  QVERIFY(dir.isValid());
-  QVERIFY(intake::ListFolderFiles(dir.path() + "/missing", "*.*").isEmpty());
-  Touch(dir.path() + "/plain");
-  QVERIFY(intake::ListFolderFiles(dir.path() + "/plain", "*.*").isEmpty());
+TEST(FolderScan, ListingOfMissingFolderOrFileIsEmpty) {
+  TempDir dir;
+  EXPECT_TRUE(intake::ListFolderFiles(dir.File("missing"), "*.*").empty());
+  Touch(dir.File("plain"));
+  EXPECT_TRUE(intake::ListFolderFiles(dir.File("plain"), "*.*").empty());
 }
 
-void FolderScanTest::listingKeepsEveryNameOfALargeFolder() {
-  QTemporaryDir dir;
-  QVERIFY(dir.isValid());
-  QStringList expected;
+TEST(FolderScan, ListingKeepsEveryNameOfALargeFolder) {
+  TempDir dir;
+  Names expected;
   for (int i = 0; i < 101; ++i) {
-    const QString name = QStringLiteral("m%1.msg").arg(i, 3, 10, QChar(u'0'));
-    Touch(dir.path() + u'/' + name);
+    char name[16];
+    std::snprintf(name, sizeof name, "m%03d.msg", i);
+    Touch(dir.File(name));
     expected.push_back(name);
   }
-  QCOMPARE(intake::ListFolderFiles(dir.path(), "*.msg"), expected);
+  EXPECT_EQ(intake::ListFolderFiles(dir.Path(), "*.msg"), expected);
 }
 
-void FolderScanTest::isExistingFile_data() {
-  QTest::addColumn<QString>("relative");
-  QTest::addColumn<bool>("exists");
-  QTest::newRow("plain file") << "file.msg" << true;
-  QTest::newRow("hidden file") << ".dot" << true;
-  QTest::newRow("link to file") << "link" << true;
-  QTest::newRow("folder") << "sub" << false;
-  QTest::newRow("folder with slash") << "sub/" << false;
-  QTest::newRow("missing") << "missing.msg" << false;
-  QTest::newRow("dangling link") << "dangling" << false;
-  QTest::newRow("pipe") << "pipe" << false;
-  QTest::newRow("embedded nul") << QStringLiteral("file.msg") + QChar(u'\0') + "x" << false;
-  QTest::newRow("unpaired surrogate") << QStringLiteral("file") + QChar(0xD800) << false;
-  QTest::newRow("longer than the path limit") << QString(intake::kMaxPathLength, u'a') << false;
-}
-
-void FolderScanTest::isExistingFile() {
-  QFETCH(QString, relative);
-  QFETCH(bool, exists);
-  QTemporaryDir dir;
-  QVERIFY(dir.isValid());
-  const QString base = dir.path() + u'/';
+TEST(FolderScan, IsExistingFile) {
+  TempDir dir;
+  const std::string base = dir.Path() + kSep;
   Touch(base + "file.msg");
   Touch(base + ".dot");
-  QVERIFY(QDir(base).mkdir("sub"));
-  QVERIFY(QFile::link(base + "file.msg", base + "link"));
-  QVERIFY(QFile::link(base + "gone", base + "dangling"));
-  QVERIFY(::mkfifo(QFile::encodeName(base + "pipe").constData(), 0600) == 0);
-  QCOMPARE(intake::IsExistingFile(base + relative), exists);
+  fs::create_directory(U8Path(base + "sub"));
+  struct Case { std::string relative; bool exists; };
+  std::vector<Case> cases = {
+      {"file.msg", true}, {".dot", true}, {"sub", false}, {std::string("sub") + kSep, false},
+      {"missing.msg", false}, {std::string("file.msg\0x", 10), false},
+      {std::string(intake::kMaxPathLength, 'a'), false},
+  };
+#ifndef _WIN32
+  ASSERT_EQ(::symlink((base + "file.msg").c_str(), (base + "link").c_str()), 0);
+  ASSERT_EQ(::symlink((base + "gone").c_str(), (base + "dangling").c_str()), 0);
+  ASSERT_EQ(::mkfifo((base + "pipe").c_str(), 0600), 0);
+  cases.insert(cases.end(), {{"link", true}, {"dangling", false}, {"pipe", false}});
+#endif
+  for (const Case& c : cases) EXPECT_EQ(intake::IsExistingFile(base + c.relative), c.exists) << c.relative;
 }
 
-void FolderScanTest::hasBadNameChars_data() {
-  QTest::addColumn<QString>("name");
-  QTest::addColumn<bool>("bad");
-  QTest::newRow("empty") << "" << false;
-  QTest::newRow("plain") << "Inbox 2021" << false;
-  QTest::newRow("accented") << QString::fromUtf8("Réunions") << false;
-  QTest::newRow("outside BMP") << QString::fromUtf8("mail \xF0\x9F\x93\xA7") << false;
-  QTest::newRow("euro sign") << QString::fromUtf8("€ invoices") << false;
-  QTest::newRow("question mark") << "why?" << true;
-  QTest::newRow("tab") << "a\tb" << true;
-  QTest::newRow("newline") << "a\nb" << true;
-  QTest::newRow("DEL") << QStringLiteral("a") + QChar(127) << true;
-  QTest::newRow("C1 control") << QStringLiteral("a") + QChar(0x85) << true;
-  QTest::newRow("last C1 control") << QStringLiteral("a") + QChar(159) << true;
-  QTest::newRow("first after C1") << QStringLiteral("a") + QChar(160) << false;
-  QTest::newRow("unpaired high surrogate") << QStringLiteral("a") + QChar(0xD83D) << true;
-  QTest::newRow("unpaired low surrogate") << QChar(0xDC00) + QStringLiteral("a") << true;
+TEST(FolderScan, HasBadNameChars) {
+  struct Case { std::string name; bool bad; };
+  const Case cases[] = {
+      {"", false}, {"Inbox 2021", false}, {"R\xc3\xa9unions", false},
+      {"mail \xF0\x9F\x93\xA7", false}, {"\xe2\x82\xac invoices", false},
+      {"\xd0\x9f\xd0\xb0\xd0\xbf\xd0\xba\xd0\xb0 \xe6\x96\x87", false},
+      {"why?", true}, {"a\tb", true}, {"a\nb", true}, {"a\x7f", true},
+      {"a\xc2\x85", true},  // C1 control
+      {"a\xc2\x9f", true},  // the last C1 control
+      {"a\xc2\xa0", false},
+      {"a\xff", true},                // not UTF-8
+      {"a\xed\xa0\xbd", true},        // an encoded surrogate
+  };
+  for (const Case& c : cases) EXPECT_EQ(intake::HasBadNameChars(c.name), c.bad) << c.name;
 }
 
-void FolderScanTest::hasBadNameChars() {
-  QFETCH(QString, name);
-  QFETCH(bool, bad);
-  QCOMPARE(intake::HasBadNameChars(name), bad);
+#ifndef _WIN32
+TEST(FolderScan, ListingSkipsNamesTheCodePageCannotWrite) {
+  TempDir dir;
+  for (const char* name : {"bad\xff.msg", "good.msg", "caf\xc3\xa9.msg"}) Touch(dir.File(name));
+  EXPECT_EQ(intake::ListFolderFiles(dir.Path(), "*.msg"), (Names{"caf\xc3\xa9.msg", "good.msg"}));
 }
 
-void FolderScanTest::fileAttributes_data() {
-  QTest::addColumn<QString>("relative");
-  QTest::addColumn<int>("attributes");  // -1: cannot be examined
-  QTest::newRow("regular file is archive") << "file.msg" << 32;
-  QTest::newRow("dot-file is hidden + archive") << ".dot.msg" << 34;
-  QTest::newRow("folder") << "sub" << 16;
-  QTest::newRow("dot-folder") << ".cache" << 18;
-  QTest::newRow("link to file") << "flink" << 1024 + 32;
-  QTest::newRow("link to folder") << "dlink" << 1024 + 16;
-  QTest::newRow("hidden link to file") << ".hlink" << 1024 + 32 + 2;
-  QTest::newRow("dangling link") << "dangling" << -1;
-  QTest::newRow("missing") << "missing" << -1;
-}
-
-void FolderScanTest::fileAttributes() {
-  QFETCH(QString, relative);
-  QFETCH(int, attributes);
-  QTemporaryDir dir;
-  QVERIFY(dir.isValid());
-  const QString base = dir.path() + u'/';
+TEST(FolderScan, FileAttributes) {
+  TempDir dir;
+  const std::string base = dir.Path() + '/';
   Touch(base + "file.msg");
   Touch(base + ".dot.msg");
-  QVERIFY(QDir(base).mkdir("sub"));
-  QVERIFY(QDir(base).mkdir(".cache"));
-  QVERIFY(QFile::link(base + "file.msg", base + "flink"));
-  QVERIFY(QFile::link(base + "file.msg", base + ".hlink"));
-  QVERIFY(QFile::link(base + "sub", base + "dlink"));
-  QVERIFY(QFile::link(base + "gone", base + "dangling"));
-  QCOMPARE(intake::FileAttributes(base + relative).value_or(-1), attributes);
+  fs::create_directory(base + "sub");
+  fs::create_directory(base + ".cache");
+  ASSERT_EQ(::symlink((base + "file.msg").c_str(), (base + "flink").c_str()), 0);
+  ASSERT_EQ(::symlink((base + "file.msg").c_str(), (base + ".hlink").c_str()), 0);
+  ASSERT_EQ(::symlink((base + "sub").c_str(), (base + "dlink").c_str()), 0);
+  ASSERT_EQ(::symlink((base + "gone").c_str(), (base + "dangling").c_str()), 0);
+  const std::pair<std::string, int> cases[] = {
+      {"file.msg", 32}, {".dot.msg", 34}, {"sub", 16}, {".cache", 18}, {"flink", 1024 + 32},
+      {"dlink", 1024 + 16}, {".hlink", 1024 + 32 + 2}, {"dangling", -1}, {"missing", -1},
+  };
+  for (const auto& [relative, attributes] : cases) {
+    EXPECT_EQ(intake::FileAttributes(base + relative).value_or(-1), attributes) << relative;
+  }
 }
 
-void FolderScanTest::readOnlyAttributeFollowsTheUser() {
+TEST(FolderScan, ReadOnlyAttributeFollowsTheUser) {
   RUN_AS_UNPRIVILEGED_USER();
-  QTemporaryDir dir;
-  QVERIFY(dir.isValid());
-  const QString base = dir.path() + u'/';
-  Touch(base + "locked.msg");
-  Touch(base + ".locked");
-  QVERIFY(QFile::setPermissions(base + "locked.msg", QFile::ReadOwner));
-  QVERIFY(QFile::setPermissions(base + ".locked", QFile::ReadOwner));
-  QCOMPARE(intake::FileAttributes(base + "locked.msg").value_or(-1), 33);
+  TempDir dir;
+  Touch(dir.File("locked.msg"));
+  Touch(dir.File(".locked"));
+  fs::permissions(dir.File("locked.msg"), fs::perms::owner_read);
+  fs::permissions(dir.File(".locked"), fs::perms::owner_read);
+  EXPECT_EQ(intake::FileAttributes(dir.File("locked.msg")).value_or(-1), 33);
   // A read-only dot-file is 35, not 34: the list handlers take it.
-  QCOMPARE(intake::FileAttributes(base + ".locked").value_or(-1), 35);
+  EXPECT_EQ(intake::FileAttributes(dir.File(".locked")).value_or(-1), 35);
 }
+#else
+TEST(FolderScan, FileAttributesAreTheSystemsOwn) {
+  TempDir dir;
+  Touch(dir.File("file.msg"));
+  fs::create_directory(dir.path / "sub");
+  EXPECT_EQ(intake::FileAttributes(dir.File("file.msg")).value_or(-1) & ~1, 32);
+  EXPECT_EQ(intake::FileAttributes(dir.File("sub")).value_or(-1) & 16, 16);
+  EXPECT_EQ(intake::FileAttributes(dir.File("missing")).value_or(-1), -1);
+}
+#endif
 
-QTEST_GUILESS_MAIN(FolderScanTest)
-#include "folder_scan_test.moc"
+}  // namespace

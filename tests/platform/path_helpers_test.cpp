@@ -1,228 +1,193 @@
+// Path helpers: the text procedures in both styles (drive letters, network
+// prefixes, trailing separators) and the file-system procedures on this system.
 #include "platform/path_helpers.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
+#include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
 
 #include "platform/error_report.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/temp_dir.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
 using platform::PathStyle;
-Q_DECLARE_METATYPE(platform::PathStyle)
 
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return "<unreadable>";
-  return file.readAll();
+constexpr auto w = PathStyle::kWindows;
+constexpr auto p = PathStyle::kPosix;
+
+using testing_support::TempDir;
+using testing_support::U8Path;
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  return testing_support::WriteFile(U8Path(path), bytes);
 }
 
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+TEST(PathHelpers, CollapseBackslashes) {
+  struct Case { PathStyle style; std::string path, expected; };
+  const Case cases[] = {
+      {w, R"(\\srv\share\\a.eml)", R"(\\srv\share\a.eml)"},
+      {w, R"(\\\srv\a)", R"(\\srv\a)"},
+      {w, R"(\srv\a)", R"(\\srv\a)"},  // one leading becomes a network prefix
+      {w, R"(\\\\srv\x)", R"(\\srv\x)"},
+      {w, R"(\a)", R"(\\a)"},
+      {w, R"(C:\Out\\a.eml)", R"(C:\Out\a.eml)"},
+      {w, R"(C:\Out\a.eml)", R"(C:\Out\a.eml)"},
+      {w, R"(C:\a\\\b)", R"(C:\a\\b)"},  // a run of three is one pass
+      {w, R"(C:\a\\\\b)", R"(C:\a\\b)"},
+      {w, R"(C:\a\\)", R"(C:\a\)"},  // trailing pair
+      {w, R"(C:\)", R"(C:\)"},
+      {w, "", ""},
+      {w, R"(\)", R"(\\)"},
+      {w, R"(\\\\\)", R"(\\)"},
+      {w, "a//b", "a//b"},
+      {w, R"(D:\Out\\Report.final.eml)", R"(D:\Out\Report.final.eml)"},
+      {w, "C:\\\xd0\x9f\xd0\xb0\xd0\xbf\xd0\xba\xd0\xb0\\\\\xe6\x96\x87.eml",
+       "C:\\\xd0\x9f\xd0\xb0\xd0\xbf\xd0\xba\xd0\xb0\\\xe6\x96\x87.eml"},
+      {p, "/a//b", "/a/b"},
+      {p, "///a", "/a"},
+      {p, "//a//b", "/a/b"},
+      {p, "a///b", "a//b"},
+      {p, "a////b", "a//b"},
+      {p, "/", "/"},
+      {p, "////", "/"},
+      {p, "", ""},
+      {p, "out/x.eml", "out/x.eml"},
+      {p, R"(/a\\b)", R"(/a\\b)"},
+      {p, "/out//x.eml", "/out/x.eml"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::CollapseBackslashes(c.path, c.style), c.expected) << c.path;
+  }
 }
 
-mode_t ModeOf(const QString& path) {
-  struct stat info;
-  if (::lstat(QFile::encodeName(path).constData(), &info) != 0) return 0;
-  return info.st_mode & 07777;
+TEST(PathHelpers, SplitPath) {
+  struct Case { PathStyle style; std::string path, folder, name; };
+  const Case cases[] = {
+      {w, R"(C:\Mail\a.msg)", R"(C:\Mail\)", "a.msg"},
+      {w, R"(C:\a.msg)", R"(C:\)", "a.msg"},
+      {w, R"(C:a.msg)", "", "C:a.msg"},
+      {w, R"(\\srv\share\a.msg)", R"(\\srv\share\)", "a.msg"},
+      {w, R"(\\srv\share)", R"(\\srv\)", "share"},
+      {w, "a.msg", "", "a.msg"},
+      {w, R"(C:\Mail\)", R"(C:\Mail\)", ""},
+      {w, "C:/Mail/a.msg", "", "C:/Mail/a.msg"},
+      {w, "", "", ""},
+      {p, "/home/u/a.msg", "/home/u/", "a.msg"},
+      {p, "/a.msg", "/", "a.msg"},
+      {p, "a.msg", "", "a.msg"},
+      {p, "/home/u/", "/home/u/", ""},
+      {p, R"(/m/a\b.msg)", "/m/", R"(a\b.msg)"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::FolderOf(c.path, c.style), c.folder) << c.path;
+    EXPECT_EQ(platform::FileNameOf(c.path, c.style), c.name) << c.path;
+  }
 }
 
-}  // namespace
+TEST(PathHelpers, StripExtension) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Report.final.msg", "Report.final"}, {"a.msg", "a"}, {"a.b.c", "a.b"}, {"abc", "abc"},
+      {".msg", ".msg"}, {"a.", "a"}, {".a.b", ".a"}, {"", ""}, {".", "."},
+  };
+  for (const auto& [name, expected] : cases) EXPECT_EQ(platform::StripExtension(name), expected);
+}
 
-class PathHelpersTest : public QObject {
-  Q_OBJECT
+TEST(PathHelpers, ExistsAndFolderTests) {
+  TempDir dir;
+  const std::string file = dir.File("a.msg");
+  ASSERT_TRUE(WriteFile(file, "x"));
+  const std::string cyrillic_cjk = dir.File("\xd0\x9f\xd0\xb8\xd1\x81\xd1\x8c\xd0\xbc\xd0\xb0 \xe6\x96\x87");
+  fs::create_directory(U8Path(cyrillic_cjk));
+  const char sep = platform::SeparatorOf(platform::kNativePathStyle);
+  struct Case { std::string path; bool exists, folder; };
+  const Case cases[] = {
+      {file, true, false},
+      {dir.Path(), true, true},
+      {dir.Path() + sep, true, true},
+      {cyrillic_cjk, true, true},
+      {dir.File("missing"), false, false},
+      {"", false, false},
+      {std::string("a\0b", 3), false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::PathExists(c.path), c.exists) << c.path;
+    EXPECT_EQ(platform::IsFolder(c.path), c.folder) << c.path;
+  }
+}
 
- private slots:
-  void CollapseBackslashes_data() {
-    QTest::addColumn<PathStyle>("style");
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("expected");
-    const auto w = PathStyle::kWindows;
-    const auto p = PathStyle::kPosix;
-    QTest::newRow("win doubled inside share") << w << R"(\\srv\share\\a.eml)" << R"(\\srv\share\a.eml)";
-    QTest::newRow("win three leading") << w << R"(\\\srv\a)" << R"(\\srv\a)";
-    QTest::newRow("win one leading becomes prefix") << w << R"(\srv\a)" << R"(\\srv\a)";
-    QTest::newRow("win four leading") << w << R"(\\\\srv\x)" << R"(\\srv\x)";
-    QTest::newRow("win short leading") << w << R"(\a)" << R"(\\a)";
-    QTest::newRow("win drive doubled") << w << R"(C:\Out\\a.eml)" << R"(C:\Out\a.eml)";
-    QTest::newRow("win clean") << w << R"(C:\Out\a.eml)" << R"(C:\Out\a.eml)";
-    QTest::newRow("win run of three is one pass") << w << R"(C:\a\\\b)" << R"(C:\a\\b)";
-    QTest::newRow("win run of four") << w << R"(C:\a\\\\b)" << R"(C:\a\\b)";
-    QTest::newRow("win trailing pair") << w << R"(C:\a\\)" << R"(C:\a\)";
-    QTest::newRow("win empty") << w << "" << "";
-    QTest::newRow("win single separator") << w << R"(\)" << R"(\\)";
-    QTest::newRow("win only separators") << w << R"(\\\\\)" << R"(\\)";
-    QTest::newRow("win slash untouched") << w << "a//b" << "a//b";
-    QTest::newRow("win joined output folder") << w << R"(D:\Out\\Report.final.eml)" << R"(D:\Out\Report.final.eml)";
-    QTest::newRow("win joined source folder") << w << R"(C:\Mail\\Report.final.eml)" << R"(C:\Mail\Report.final.eml)";
-    QTest::newRow("posix doubled") << p << "/a//b" << "/a/b";
-    QTest::newRow("posix leading run is root") << p << "///a" << "/a";
-    QTest::newRow("posix two leading") << p << "//a//b" << "/a/b";
-    QTest::newRow("posix run of three") << p << "a///b" << "a//b";
-    QTest::newRow("posix run of four") << p << "a////b" << "a//b";
-    QTest::newRow("posix root") << p << "/" << "/";
-    QTest::newRow("posix only separators") << p << "////" << "/";
-    QTest::newRow("posix empty") << p << "" << "";
-    QTest::newRow("posix relative clean") << p << "out/x.eml" << "out/x.eml";
-    QTest::newRow("posix backslash untouched") << p << R"(/a\\b)" << R"(/a\\b)";
-    QTest::newRow("posix joined output folder") << p << "/out//x.eml" << "/out/x.eml";
-  }
-  void CollapseBackslashes() {
-    QFETCH(PathStyle, style);
-    QFETCH(QString, path);
-    QFETCH(QString, expected);
-    QCOMPARE(platform::CollapseBackslashes(path, style), expected);
-  }
-
-  void SplitPath_data() {
-    QTest::addColumn<PathStyle>("style");
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("name");
-    const auto w = PathStyle::kWindows;
-    const auto p = PathStyle::kPosix;
-    QTest::newRow("win drive") << w << R"(C:\Mail\a.msg)" << R"(C:\Mail\)" << "a.msg";
-    QTest::newRow("win share") << w << R"(\\srv\share\a.msg)" << R"(\\srv\share\)" << "a.msg";
-    QTest::newRow("win bare name") << w << "a.msg" << "" << "a.msg";
-    QTest::newRow("win trailing separator") << w << R"(C:\Mail\)" << R"(C:\Mail\)" << "";
-    QTest::newRow("win slash is no separator") << w << "C:/Mail/a.msg" << "" << "C:/Mail/a.msg";
-    QTest::newRow("win empty") << w << "" << "" << "";
-    QTest::newRow("posix absolute") << p << "/home/u/a.msg" << "/home/u/" << "a.msg";
-    QTest::newRow("posix root file") << p << "/a.msg" << "/" << "a.msg";
-    QTest::newRow("posix bare name") << p << "a.msg" << "" << "a.msg";
-    QTest::newRow("posix trailing separator") << p << "/home/u/" << "/home/u/" << "";
-    QTest::newRow("posix backslash is no separator") << p << R"(/m/a\b.msg)" << "/m/" << R"(a\b.msg)";
-  }
-  void SplitPath() {
-    QFETCH(PathStyle, style);
-    QFETCH(QString, path);
-    QFETCH(QString, folder);
-    QFETCH(QString, name);
-    QCOMPARE(platform::FolderOf(path, style), folder);
-    QCOMPARE(platform::FileNameOf(path, style), name);
-    QCOMPARE(platform::FolderOf(path, style) + platform::FileNameOf(path, style), path);
-  }
-
-  void StripExtension_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("two dots") << "Report.final.msg" << "Report.final";
-    QTest::newRow("one dot") << "a.msg" << "a";
-    QTest::newRow("three parts") << "a.b.c" << "a.b";
-    QTest::newRow("no dot") << "abc" << "abc";
-    QTest::newRow("only leading dot") << ".msg" << ".msg";
-    QTest::newRow("dot in second place") << "a." << "a";
-    QTest::newRow("leading and inner dot") << ".a.b" << ".a";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("single dot") << "." << ".";
-  }
-  void StripExtension() {
-    QFETCH(QString, name);
-    QFETCH(QString, expected);
-    QCOMPARE(platform::StripExtension(name), expected);
-  }
-
-  void ExistsAndFolderTests() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString file = dir.filePath("a.msg");
-    QVERIFY(WriteFile(file, "x"));
-    const QString dangling = dir.filePath("dangling");
-    QVERIFY(QFile::link(dir.filePath("nowhere"), dangling));
-
-    struct Case { QString path; bool exists; bool folder; };
-    const Case cases[] = {
-        {file, true, false},
-        {dir.path(), true, true},
-        {dir.path() + "/", true, true},
-        {"/", true, true},
-        {dir.filePath("missing"), false, false},
-        {file + "/", false, false},
-        {dangling, false, false},
-        {"", false, false},
-        {QString("a") + QChar(0) + "b", false, false},
-    };
-    for (const Case& c : cases) {
-      QCOMPARE(platform::PathExists(c.path), c.exists);
-      QCOMPARE(platform::IsFolder(c.path), c.folder);
-    }
-  }
-
-  void RemoveFileDeletesPlainAndReadOnlyFiles_data() {
-    QTest::addColumn<int>("mode");
-    QTest::newRow("writable") << 0644;
-    QTest::newRow("read-only") << 0444;
-    QTest::newRow("no access") << 0000;
-  }
-  void RemoveFileDeletesPlainAndReadOnlyFiles() {
-    QFETCH(int, mode);
-    QTemporaryDir dir;
-    const QString file = dir.filePath("t.eml");
-    QVERIFY(WriteFile(file, "old"));
-    QVERIFY(::chmod(QFile::encodeName(file).constData(), mode) == 0);
+TEST(PathHelpers, RemoveFileDeletesPlainAndReadOnlyFiles) {
+  TempDir dir;
+  for (const fs::perms mode : {fs::perms::owner_read | fs::perms::owner_write, fs::perms::owner_read}) {
+    const std::string file = dir.File("t.eml");
+    ASSERT_TRUE(WriteFile(file, "old"));
+    fs::permissions(U8Path(file), mode);
     testing_support::ScriptedPump pump;
     platform::RemoveFile(file, pump);
-    QVERIFY(!QFileInfo::exists(file));
-    QCOMPARE(pump.yields, 1);
+    EXPECT_FALSE(fs::exists(U8Path(file)));
+    EXPECT_EQ(pump.yields, 1);
   }
+}
 
-  void RemoveFileIsQuietAboutWhatItCannotDelete() {
-    QTemporaryDir dir;
-    testing_support::ScriptedPump pump;
-    platform::RemoveFile(dir.filePath("missing"), pump);
-    platform::RemoveFile("", pump);
-    const QString folder = dir.filePath("sub");
-    QVERIFY(QDir().mkdir(folder));
-    platform::RemoveFile(folder, pump);
-    QVERIFY(QFileInfo(folder).isDir());
-    QCOMPARE(pump.yields, 3);
+TEST(PathHelpers, RemoveFileIsQuietAboutWhatItCannotDelete) {
+  TempDir dir;
+  testing_support::ScriptedPump pump;
+  platform::RemoveFile(dir.File("missing"), pump);
+  platform::RemoveFile("", pump);
+  const std::string folder = dir.File("sub");
+  fs::create_directory(folder);
+  platform::RemoveFile(folder, pump);
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_EQ(pump.yields, 3);
+}
+
+TEST(PathHelpers, ForceDeleteFileFailsWithDescription) {
+  TempDir dir;
+  try {
+    platform::ForceDeleteFile(dir.File("missing"));
+    ADD_FAILURE() << "no failure for a missing file";
+  } catch (const platform::Failure& failure) {
+    EXPECT_FALSE(std::string(failure.what()).empty());
   }
+}
 
-  void RemoveFileRemovesLinkNotTarget() {
-    QTemporaryDir dir;
-    const QString target = dir.filePath("target");
-    QVERIFY(WriteFile(target, "keep"));
-    QVERIFY(::chmod(QFile::encodeName(target).constData(), 0444) == 0);
-    const QString link = dir.filePath("link.eml");
-    QVERIFY(QFile::link(target, link));
-    testing_support::ScriptedPump pump;
-    platform::RemoveFile(link, pump);
-    QVERIFY(!QFileInfo(link).isSymLink());
-    QCOMPARE(ReadAll(target), QByteArray("keep"));
-    QCOMPARE(ModeOf(target), mode_t(0444));
-  }
+#ifndef _WIN32
+TEST(PathHelpers, RemoveFileRemovesLinkNotTarget) {
+  TempDir dir;
+  const std::string target = dir.File("target");
+  ASSERT_TRUE(WriteFile(target, "keep"));
+  ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+  const std::string link = dir.File("link.eml");
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  testing_support::ScriptedPump pump;
+  platform::RemoveFile(link, pump);
+  EXPECT_FALSE(fs::is_symlink(link));
+  struct stat info;
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0444u);
+}
 
-  void ForceDeleteFileFailsWithDescription() {
-    QTemporaryDir dir;
-    try {
-      platform::ForceDeleteFile(dir.filePath("missing"));
-      QFAIL("no failure for a missing file");
-    } catch (const platform::Failure& failure) {
-      QVERIFY(QString::fromUtf8(failure.what()).contains("No such file"));
-    }
-  }
+TEST(PathHelpers, ForceDeleteFileFailsInReadOnlyFolder) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
+  TempDir dir;
+  const std::string folder = dir.File("locked");
+  fs::create_directory(folder);
+  const std::string file = folder + "/a";
+  ASSERT_TRUE(WriteFile(file, "x"));
+  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+  EXPECT_THROW(platform::ForceDeleteFile(file), platform::Failure);
+  testing_support::ScriptedPump pump;
+  platform::RemoveFile(file, pump);  // quiet
+  EXPECT_TRUE(fs::exists(file));
+  ::chmod(folder.c_str(), 0755);
+}
+#endif
 
-  void ForceDeleteFileFailsInReadOnlyFolder() {
-    if (::geteuid() == 0) QSKIP("root ignores folder permissions");
-    QTemporaryDir dir;
-    const QString folder = dir.filePath("locked");
-    QVERIFY(QDir().mkdir(folder));
-    const QString file = folder + "/a";
-    QVERIFY(WriteFile(file, "x"));
-    QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0555) == 0);
-    QVERIFY_THROWS_EXCEPTION(platform::Failure, platform::ForceDeleteFile(file));
-    testing_support::ScriptedPump pump;
-    platform::RemoveFile(file, pump);  // quiet
-    QVERIFY(QFileInfo::exists(file));
-    ::chmod(QFile::encodeName(folder).constData(), 0755);
-  }
-};
-
-QTEST_GUILESS_MAIN(PathHelpersTest)
-#include "path_helpers_test.moc"
+}  // namespace

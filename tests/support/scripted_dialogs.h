@@ -1,10 +1,9 @@
 // Test doubles for the window's seams: records every box and answers from queues.
 #pragma once
 
-#include <QQueue>
-#include <QString>
-#include <QStringList>
+#include <deque>
 #include <functional>
+#include <string>
 #include <map>
 #include <vector>
 
@@ -13,58 +12,64 @@
 namespace testing_support {
 
 struct ShownMessage {
-  QString text;
-  QString title;  // resolved: the application title when none was given
+  std::string text;
+  std::string title;  // resolved: the application title when none was given
   platform::MessageIcon icon = platform::MessageIcon::kNone;
   bool yes_no = false;
 };
 
 class ScriptedDialogs : public platform::Dialogs {
  public:
-  void SetAppTitle(const QString& title) override { app_title_ = title; }
-  QString AppTitle() const override { return app_title_; }
+  void SetAppTitle(const std::string& title) override { app_title_ = title; }
+  std::string AppTitle() const override { return app_title_; }
 
-  void ShowMessage(const QString& text, const QString& title, platform::MessageIcon icon) override {
-    messages.push_back({text, title.isEmpty() ? app_title_ : title, icon, false});
+  void ShowMessage(const std::string& text, const std::string& title, platform::MessageIcon icon) override {
+    messages.push_back({text, title.empty() ? app_title_ : title, icon, false});
     if (on_message) on_message(messages.back());
   }
-  bool AskYesNo(const QString& text, const QString& title) override {
-    messages.push_back({text, title.isEmpty() ? app_title_ : title, platform::MessageIcon::kNone, true});
-    return yes_no_answers.isEmpty() ? false : yes_no_answers.dequeue();
+  bool AskYesNo(const std::string& text, const std::string& title) override {
+    messages.push_back({text, title.empty() ? app_title_ : title, platform::MessageIcon::kNone, true});
+    return yes_no_answers.empty() ? false : Take(yes_no_answers);
   }
-  QString InputBox(const QString& prompt, const QString& preset, const QString& title) override {
-    input_prompts.push_back({prompt, preset, title.isEmpty() ? app_title_ : title});
-    return input_answers.isEmpty() ? QString() : input_answers.dequeue();
+  std::string InputBox(const std::string& prompt, const std::string& preset, const std::string& title) override {
+    input_prompts.push_back({prompt, preset, title.empty() ? app_title_ : title});
+    return input_answers.empty() ? std::string() : Take(input_answers);
   }
-  QString PickFolder(const QString& title, const QString& start_folder) override {
+  std::string PickFolder(const std::string& title, const std::string& start_folder) override {
     folder_requests.push_back({title, start_folder});
-    return folder_answers.isEmpty() ? QString() : folder_answers.dequeue();
+    return folder_answers.empty() ? std::string() : Take(folder_answers);
   }
-  QStringList PickOpenFiles(const QString& title, const QString& filter) override {
+  std::vector<std::string> PickOpenFiles(const std::string& title, const std::string& filter) override {
     file_requests.push_back({title, filter});
-    return file_answers.isEmpty() ? QStringList() : file_answers.dequeue();
+    return file_answers.empty() ? std::vector<std::string>() : Take(file_answers);
   }
-  void OpenFolder(const QString& path) override { opened_folders.push_back(path); }
-  void OpenUrl(const QString& url) override { opened_urls.push_back(url); }
+  void OpenFolder(const std::string& path) override { opened_folders.push_back(path); }
+  void OpenUrl(const std::string& url) override { opened_urls.push_back(url); }
 
-  struct InputRequest { QString prompt, preset, title; };
-  struct PickRequest { QString title, arg; };
+  struct InputRequest { std::string prompt, preset, title; };
+  struct PickRequest { std::string title, arg; };
 
   std::vector<ShownMessage> messages;
   std::function<void(const ShownMessage&)> on_message;
   std::vector<InputRequest> input_prompts;
   std::vector<PickRequest> folder_requests;
   std::vector<PickRequest> file_requests;
-  QStringList opened_folders;
-  QStringList opened_urls;
+  std::vector<std::string> opened_folders;
+  std::vector<std::string> opened_urls;
 
-  QQueue<bool> yes_no_answers;
-  QQueue<QString> input_answers;
-  QQueue<QString> folder_answers;
-  QQueue<QStringList> file_answers;
+  std::deque<bool> yes_no_answers;
+  std::deque<std::string> input_answers;
+  std::deque<std::string> folder_answers;
+  std::deque<std::vector<std::string>> file_answers;
 
  private:
-  QString app_title_;
+  template <typename T>
+  static T Take(std::deque<T>& queue) {
+    T front = std::move(queue.front());
+    queue.pop_front();
+    return front;
+  }
+  std::string app_title_;
 };
 
 // Counts yields and runs a scripted action on the n-th one (to test re-entrancy).

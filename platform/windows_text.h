@@ -1,0 +1,17 @@
+// Windows' UTF-16 and the UTF-8 the program works in, and the system's own
+// description of an error (Windows only).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+std::wstring WideFromUtf8(std::string_view text);
+std::string Utf8FromWide(std::wstring_view text);
+
+// Throws Failure with the system's one-line text for `error` (a GetLastError
+// value), preceded by `what` and ": " when `what` is not empty.
+[[noreturn]] void FailWithWindowsError(const std::string& what, unsigned long error);
+
+}  // namespace platform

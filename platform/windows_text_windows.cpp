@@ -1,0 +1,47 @@
+#include <windows.h>
+
+#include "platform/error_report.h"
+#include "platform/windows_text.h"
+
+namespace platform {
+
+std::wstring WideFromUtf8(std::string_view text) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  return out;
+}
+
+std::string Utf8FromWide(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                    nullptr, nullptr);
+  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                        nullptr);
+  }
+  return out;
+}
+
+void FailWithWindowsError(const std::string& what, unsigned long error) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring reason = n > 0 && text != nullptr ? std::wstring(text, n) : L"";
+  if (text != nullptr) LocalFree(text);
+  // One line: no line end, no closing full stop.
+  while (!reason.empty() && (reason.back() == L'\r' || reason.back() == L'\n' ||
+                             reason.back() == L' ' || reason.back() == L'.')) {
+    reason.pop_back();
+  }
+  for (wchar_t& c : reason) {
+    if (c == L'\r' || c == L'\n') c = L' ';
+  }
+  std::string system = reason.empty() ? "error " + std::to_string(error) : Utf8FromWide(reason);
+  throw Failure(what.empty() ? system : what + ": " + system);
+}
+
+}  // namespace platform

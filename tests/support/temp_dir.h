@@ -1,0 +1,63 @@
+// A fresh folder per test, removed afterwards, and UTF-8 text to and from
+// std::filesystem paths (on Windows a plain std::string would pass through the
+// ANSI code page).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace testing_support {
+
+inline std::filesystem::path U8Path(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+inline std::string U8Text(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+inline bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+  return static_cast<bool>(out);
+}
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "<unreadable>";
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct TempDir {
+  std::filesystem::path path;
+  TempDir() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    static int counter = 0;
+    path = std::filesystem::temp_directory_path() /
+           (std::string("mv-") + (info != nullptr ? info->name() : "test") + "-" +
+            std::to_string(++counter));
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(path, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add |
+                                       std::filesystem::perm_options::nofollow, ec);
+    }
+    std::filesystem::remove_all(path, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  // UTF-8 path of `name` inside the folder, in the system's own form.
+  std::string File(const std::string& name) const { return U8Text(path / U8Path(name)); }
+  std::string Path() const { return U8Text(path); }
+};
+
+}  // namespace testing_support
