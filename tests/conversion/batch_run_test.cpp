@@ -1,24 +1,41 @@
+// The batch run driven by a scripted host: a converter script on POSIX
+// systems, the real Quorvex.exe on corpus files on Windows.
 #include "conversion/batch_run.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
+#include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "tests/conversion/fake_batch_host.h"
+#include "tests/support/temp_dir.h"
+
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/conversion/fake_batch_host.h"
 #include "tests/support/unprivileged.h"
+#endif
 
+namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing_support::ReadFile;
+using testing_support::U8Path;
+using Texts = std::vector<std::string>;
 
 namespace {
 
+#ifdef _WIN32
+constexpr char kSep = '\\';
+#else
+constexpr char kSep = '/';
+#endif
+
 struct ToolCall {
-  QString program;
-  QStringList arguments;
-  QString text;
+  std::string program;
+  Texts arguments;
+  std::string text;
   int start_value;
   int total;
 };
@@ -27,9 +44,8 @@ struct ToolCall {
 class RecordingRunner : public conversion::ToolRunner {
  public:
   explicit RecordingRunner(platform::EventPump& pump) : real_(pump, 2ms) {}
-  int RunAndWait(const QString& program, const QStringList& arguments,
-                 conversion::ProgressSink* bar, const QString& text, int start_value,
-                 int total) override {
+  int RunAndWait(const std::string& program, const Texts& arguments, conversion::ProgressSink* bar,
+                 const std::string& text, int start_value, int total) override {
     calls.push_back({program, arguments, text, start_value, total});
     return real_.RunAndWait(program, arguments, bar, text, start_value, total);
   }
@@ -39,402 +55,429 @@ class RecordingRunner : public conversion::ToolRunner {
   conversion::ProcessToolRunner real_;
 };
 
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-QStringList Entries(const QString& folder) {
-  QStringList names =
-      QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-  names.sort();
+Texts Entries(const std::string& folder) {
+  Texts names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(U8Path(folder), ec)) {
+    names.push_back(testing_support::U8Text(entry.path().filename()));
+  }
+  std::sort(names.begin(), names.end());
   return names;
 }
 
 // Working folder, tool folder and a source folder for one test.
 struct Scene {
   Scene() {
-    out = dir.filePath("out") + "/";
-    tools = dir.filePath("tools");
-    src = dir.filePath("src") + "/";
-    QDir().mkpath(out);
-    QDir().mkpath(src);
-    QDir().mkpath(tools);
-    ::chmod(QFile::encodeName(tools).constData(), 0700);
+    out = dir.File("out") + kSep;
+    tools = dir.File("tools");
+    src = dir.File("src") + kSep;
+    fs::create_directories(U8Path(out));
+    fs::create_directories(U8Path(src));
+    fs::create_directories(U8Path(tools));
+#ifndef _WIN32
+    ::chmod(tools.c_str(), 0700);
+#endif
     host.working_folder = out;
     options.tool_folder = tools;
   }
   // Creates a source whose bytes name it, and lists it.
-  QString AddSource(const QString& name, const QString& folder = {}) {
-    const QString path = (folder.isEmpty() ? src : folder) + name;
-    QDir().mkpath(QFileInfo(path).path());
-    WriteFile(path, QFile::encodeName(path));
-    host.items.append(path);
+  std::string AddSource(const std::string& name, const std::string& folder = {}) {
+    const std::string path = (folder.empty() ? src : folder) + name;
+    fs::create_directories(U8Path(path).parent_path());
+    testing_support::WriteFile(U8Path(path), path);
+    host.items.push_back(path);
     return path;
   }
   void Run() { conversion::RunBatchConversion(host, runner, busy, options); }
 
-  QTemporaryDir dir;
-  QString out, tools, src;
+  testing_support::TempDir dir;
+  std::string out, tools, src;
   FakeBatchHost host;
   RecordingRunner runner{host.pump};
   bool busy = false;
   conversion::BatchOptions options;
 };
 
-QByteArray Converted(const QString& source) { return "converted:" + QFile::encodeName(source); }
+std::string Converted(const std::string& source) { return "converted:" + source; }
 
-}  // namespace
+TEST(BatchRun, TargetPath) {
+  struct Case { std::string source, folder, expected; };
+#ifdef _WIN32
+  const Case cases[] = {
+      {"C:\\mail\\Report.final.msg", "D:\\out\\", "D:\\out\\Report.final.eml"},
+      {"C:\\mail\\Report.final.msg", "C:\\mail\\", "C:\\mail\\Report.final.eml"},
+      {"\\\\srv\\share\\a.msg", "\\\\srv\\share\\", "\\\\srv\\share\\a.eml"},
+      {"C:\\a.msg", "C:\\", "C:\\a.eml"},
+  };
+#else
+  const Case cases[] = {
+      {"/mail/Report.final.msg", "/out/", "/out/Report.final.eml"},
+      {"/mail/Report.final.msg", "/mail/", "/mail/Report.final.eml"},
+      {"/mail/noext", "/out/", "/out/noext.eml"},
+      {"/mail/.msg", "/out/", "/out/.msg.eml"},
+      {"/a.msg", "/", "/a.eml"},
+  };
+#endif
+  for (const Case& c : cases) EXPECT_EQ(conversion::TargetPathFor(c.source, c.folder), c.expected);
+}
 
-class BatchRunTest : public QObject {
-  Q_OBJECT
-
- private slots:
-  void TargetPath_data() {
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("option1 keeps inner dots") << "/mail/Report.final.msg" << "/out/" << "/out/Report.final.eml";
-    QTest::newRow("option2 source folder") << "/mail/Report.final.msg" << "/mail/" << "/mail/Report.final.eml";
-    QTest::newRow("name without dot") << "/mail/noext" << "/out/" << "/out/noext.eml";
-    QTest::newRow("dot name stays whole") << "/mail/.msg" << "/out/" << "/out/.msg.eml";
-    QTest::newRow("root folder") << "/a.msg" << "/" << "/a.eml";
+TEST(BatchRun, NewResultNamesSinglesOutNewEmlFiles) {
+  testing_support::TempDir dir;
+  ASSERT_TRUE(testing_support::WriteFile(dir.path / "old.eml", "x"));
+  const auto before = conversion::FolderEntries(dir.Path());
+  EXPECT_TRUE(before.contains("old.eml"));
+  for (const char* name : {"old.eml", "New.EML", "\xd0\x9f\xd0\xb8\xd1\x81\xd1\x8c\xd0\xbc\xd0\xbe.eml",
+                           "notes.txt", "a.eml.part"}) {
+    ASSERT_TRUE(testing_support::WriteFile(U8Path(dir.File(name)), "x"));  // old.eml: not new
   }
-  void TargetPath() {
-    QFETCH(QString, source);
-    QFETCH(QString, folder);
-    QFETCH(QString, expected);
-    QCOMPARE(conversion::TargetPathFor(source, folder), expected);
-  }
+  fs::create_directory(dir.path / "folder.eml");
+  Texts fresh = conversion::NewResultNames(dir.Path(), before);
+  std::sort(fresh.begin(), fresh.end());
+  EXPECT_EQ(fresh, (Texts{"New.EML", "\xd0\x9f\xd0\xb8\xd1\x81\xd1\x8c\xd0\xbc\xd0\xbe.eml"}));
+  EXPECT_TRUE(conversion::NewResultNames(dir.File("missing"), {}).empty());
+}
 
-  void NewResultNamesSinglesOutNewEmlFiles() {
-    QTemporaryDir dir;
-    QVERIFY(WriteFile(dir.filePath("old.eml"), "x"));
-    const QSet<QByteArray> before = conversion::FolderEntries(dir.path());
-    QVERIFY(before.contains("old.eml"));
-    QVERIFY(WriteFile(dir.filePath("old.eml"), "rewritten"));  // not new
-    QVERIFY(WriteFile(dir.filePath("New.EML"), "x"));
-    QVERIFY(WriteFile(dir.filePath(".hidden.eml"), "x"));
-    QVERIFY(WriteFile(dir.filePath("notes.txt"), "x"));
-    QVERIFY(WriteFile(dir.filePath("a.eml.part"), "x"));
-    QVERIFY(QDir().mkdir(dir.filePath("folder.eml")));
-    QVERIFY(QFile::link(dir.filePath("missing"), dir.filePath("dangling.eml")));
-    QStringList fresh = conversion::NewResultNames(dir.path(), before);
-    fresh.sort();
-    QCOMPARE(fresh, (QStringList{".hidden.eml", "New.EML"}));
-    QVERIFY(conversion::NewResultNames(dir.filePath("missing"), {}).isEmpty());
-  }
+TEST(BatchRun, EmptyListWritesNothing) {
+  Scene scene;
+  scene.Run();
+  EXPECT_EQ(scene.host.Messages(), Texts{"No files added."});
+  EXPECT_TRUE(Entries(scene.tools).empty());
+  EXPECT_EQ(scene.host.hourglass_calls, 0);
+  EXPECT_EQ(scene.host.images_loaded, 0);
+  EXPECT_FALSE(scene.busy);
+}
 
-  void EmptyListWritesNothing() {
+TEST(BatchRun, MissingOutputFolderUnderOption1) {
+  Scene scene;
+  scene.AddSource("a.msg");
+  scene.host.working_folder = scene.dir.File("missing") + kSep;
+  scene.Run();
+  EXPECT_EQ(scene.host.Messages(), Texts{"Folder does not exist. Please select another folder."});
+  EXPECT_TRUE(scene.runner.calls.empty());
+  EXPECT_TRUE(Entries(scene.tools).empty());
+  EXPECT_FALSE(scene.busy);
+}
+
+TEST(BatchRun, MissingToolImageIsReported) {
+  Scene scene;
+  const std::string a = scene.AddSource("a.msg");
+  scene.host.image_fails = true;
+  scene.Run();
+  const Texts messages = scene.host.Messages();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0].rfind("Resource not found\r\n", 0), 0u);
+  EXPECT_NE(messages[0].find("at line 110"), std::string::npos);
+  EXPECT_EQ(messages[1], "Failed to convert: " + a);
+  EXPECT_EQ(messages[2], "Done.");
+  EXPECT_TRUE(Entries(scene.tools).empty());
+}
+
+#ifdef _WIN32
+// The real Quorvex.exe on corpus files: each result under its source's name,
+// in the output folder or beside the source, and a damaged file reported.
+TEST(BatchRun, ConvertsCorpusFilesWithTheRealTool) {
+  std::vector<fs::path> corpus;
+  for (const auto& entry : fs::directory_iterator(fs::path(CORPUS_DIR))) {
+    if (entry.path().extension() == ".msg") corpus.push_back(entry.path());
+  }
+  std::sort(corpus.begin(), corpus.end());
+  if (corpus.size() > 3) corpus.resize(3);
+  ASSERT_FALSE(corpus.empty());
+  for (const bool option2 : {false, true}) {
     Scene scene;
-    scene.Run();
-    QCOMPARE(scene.host.Messages(), QStringList{"No files added."});
-    QVERIFY(Entries(scene.tools).isEmpty());
-    QCOMPARE(scene.host.hourglass_calls, 0);
-    QCOMPARE(scene.host.images_loaded, 0);
-    QVERIFY(!scene.busy);
-  }
-
-  void MissingOutputFolderUnderOption1() {
-    Scene scene;
-    scene.AddSource("a.msg");
-    scene.host.working_folder = scene.dir.filePath("missing/");
-    scene.Run();
-    QCOMPARE(scene.host.Messages(),
-             QStringList{"Folder does not exist. Please select another folder."});
-    QVERIFY(scene.runner.calls.empty());
-    QVERIFY(Entries(scene.tools).isEmpty());
-    QVERIFY(!scene.busy);
-  }
-
-  void MissingWorkingFolderUnderOption2FailsEachItem() {
-    Scene scene;
-    const QString a = scene.AddSource("a.msg");
-    scene.host.working_folder = scene.dir.filePath("missing/");
-    scene.host.option1 = false;
-    scene.host.option2 = true;
-    scene.Run();
-    QCOMPARE(scene.host.Messages(), (QStringList{"Failed to convert: " + a, "Done."}));
-    QVERIFY(!QFileInfo::exists(scene.src + "a.eml"));
-  }
-
-  void ConvertsEachItemAndReportsFailures() {
-    Scene scene;
-    const QString a = scene.AddSource("a.msg");
-    const QString nothing = scene.AddSource("nothing.msg");
-    const QString dotted = scene.AddSource("Report.final.msg");
-    const QString crash = scene.AddSource("crash.msg");
-    const QString noext = scene.AddSource("noext");
-    const QString two = scene.AddSource("two.msg");
-    scene.Run();
-
-    QCOMPARE(scene.host.Messages(), (QStringList{"Failed to convert: " + nothing,
-                                                 "Failed to convert: " + crash,
-                                                 "Failed to convert: " + two, "Done."}));
-    QCOMPARE(ReadAll(scene.out + "a.eml"), Converted(a));
-    QCOMPARE(ReadAll(scene.out + "Report.final.eml"), Converted(dotted));
-    QCOMPARE(ReadAll(scene.out + "noext.eml"), Converted(noext));
-    // Two new files cannot be told apart: both stay where the tool left them.
-    QStringList left = Entries(scene.out);
-    left.removeAll("a.eml");
-    left.removeAll("Report.final.eml");
-    left.removeAll("noext.eml");
-    QCOMPARE(left.size(), 2);
-    QVERIFY(left[0].startsWith("r1-") && left[1].startsWith("r2-"));
-
-    // The tool ran once per item with source and working folder as arguments,
-    // from the private folder, which is empty again afterwards.
-    QCOMPARE(int(scene.runner.calls.size()), 6);
-    QCOMPARE(scene.runner.calls[0].program, scene.tools + "/quorvex");
-    QCOMPARE(scene.runner.calls[0].arguments, (QStringList{a, scene.out}));
-    QVERIFY(Entries(scene.tools).isEmpty());
-
-    // Tear-down: bar reset, default pointer, flag clear.
-    QCOMPARE(scene.host.bar.value, 0.0);
-    QCOMPARE(scene.host.bar.text, QString("Progress Bar"));
-    QVERIFY(!scene.host.hourglass);
-    QCOMPARE(scene.host.hourglass_calls, 1 + 6);
-    QVERIFY(!scene.busy);
-  }
-
-  void ProgressOfThreeItems() {
-    Scene scene;
-    scene.AddSource("a.msg");
-    scene.AddSource("b.msg");
-    scene.AddSource("c.msg");
-    scene.Run();
-    const std::vector<double> values = scene.host.bar.values;
-    QCOMPARE(int(values.size()), 4);
-    QCOMPARE(qRound(values[0]), 33);
-    QCOMPARE(qRound(values[1]), 67);
-    QCOMPARE(values[2], 100.0);
-    QCOMPARE(values[3], 0.0);
-    QCOMPARE(scene.runner.calls[0].start_value, 33);
-    QCOMPARE(scene.runner.calls[1].start_value, 67);
-    QCOMPARE(scene.runner.calls[2].start_value, 100);
-    QCOMPARE(scene.runner.calls[0].total, 3);
-    QCOMPARE(scene.runner.calls[1].text, QString("Processing: b.msg"));
-  }
-
-  void SameBaseNameLastWins() {
-    Scene scene;
-    scene.AddSource("x.msg", scene.dir.filePath("A/"));
-    const QString second = scene.AddSource("x.msg", scene.dir.filePath("B/"));
-    scene.Run();
-    QCOMPARE(scene.host.Messages(), QStringList{"Done."});
-    QCOMPARE(Entries(scene.out), QStringList{"x.eml"});
-    QCOMPARE(ReadAll(scene.out + "x.eml"), Converted(second));
-  }
-
-  void ExistingTargetsReplaced_data() {
-    QTest::addColumn<int>("mode");
-    QTest::newRow("writable") << 0644;
-    QTest::newRow("read-only") << 0444;
-  }
-  void ExistingTargetsReplaced() {
-    QFETCH(int, mode);
-    Scene scene;
-    const QString a = scene.AddSource("a.msg");
-    QVERIFY(WriteFile(scene.out + "a.eml", "old result"));
-    QVERIFY(WriteFile(scene.out + "other.eml", "not ours"));
-    ::chmod(QFile::encodeName(scene.out + "a.eml").constData(), mode_t(mode));
-    scene.Run();
-    QCOMPARE(scene.host.Messages(), QStringList{"Done."});
-    QCOMPARE(ReadAll(scene.out + "a.eml"), Converted(a));
-    QCOMPARE(ReadAll(scene.out + "other.eml"), QByteArray("not ours"));
-    QCOMPARE(Entries(scene.out), (QStringList{"a.eml", "other.eml"}));
-  }
-
-  // After a failed move no file stays under a generated name: the result is
-  // kept in the working folder under the target's name, never over a file
-  // there, or removed; the report says which. The source is never touched.
-  void FailedMove_data() {
-    QTest::addColumn<bool>("option2");
-    QTest::addColumn<QString>("blocker");  // "folder": a folder at the target; "read-only": the source's folder
-    QTest::addColumn<bool>("name_taken");  // a.eml already in the working folder
-    QTest::addColumn<QString>("says");     // the report's end; "~" stands for the working folder
-    QTest::addColumn<QStringList>("working_after");
-    QTest::newRow("folder at the target, option 1")
-        << false << "folder" << false << "The result was not kept: ~a.eml is already there."
-        << QStringList{"a.eml", "b.eml"};
-    QTest::newRow("read-only source folder, option 2")
-        << true << "read-only" << false << "The result is kept as ~a.eml." << QStringList{"a.eml"};
-    QTest::newRow("read-only source folder, name taken in the working folder")
-        << true << "read-only" << true << "The result was not kept: ~a.eml is already there."
-        << QStringList{"a.eml"};
-  }
-  void FailedMove() {
-    RUN_AS_UNPRIVILEGED_USER();
-    QFETCH(bool, option2);
-    QFETCH(QString, blocker);
-    QFETCH(bool, name_taken);
-    QFETCH(QString, says);
-    QFETCH(QStringList, working_after);
-    Scene scene;
+    scene.host.image = ReadFile(QUORVEX_PATH);
     scene.host.option1 = !option2;
     scene.host.option2 = option2;
-    const QString a = scene.AddSource("a.msg");
-    const QString b = scene.AddSource("b.msg", scene.dir.filePath("other/"));
-    if (name_taken) QVERIFY(WriteFile(scene.out + "a.eml", "not ours"));
-    if (blocker == "folder") QVERIFY(QDir().mkpath(scene.out + "a.eml/inside"));
-    if (blocker == "read-only") ::chmod(QFile::encodeName(scene.src).constData(), 0555);
-    scene.Run();
-    ::chmod(QFile::encodeName(scene.src).constData(), 0755);
-    const QStringList messages = scene.host.Messages();
-    QCOMPARE(messages.size(), 2);
-    QCOMPARE(scene.host.dialogs.messages[0].title, QString("Application Error"));
-    QVERIFY2(messages[0].contains("in Quorvex2021/08/31.Form1.PushButton2_Click at line 146"),
-             qPrintable(messages[0]));
-    const QString target = (option2 ? scene.src : scene.out) + "a.eml";
-    QVERIFY2(messages[0].startsWith("Cannot move the result to " + target + ": "),
-             qPrintable(messages[0]));
-    QVERIFY2(messages[0].contains(says.replace("~", scene.out) + "\r\n"), qPrintable(messages[0]));
-    QCOMPARE(messages[1], QString("Done."));
-    // The next item goes on as usual.
-    QCOMPARE(ReadAll(option2 ? scene.dir.filePath("other/b.eml") : scene.out + "b.eml"), Converted(b));
-    QCOMPARE(Entries(scene.out), working_after);
-    if (blocker == "folder") QVERIFY(QFileInfo(scene.out + "a.eml/inside").isDir());
-    if (name_taken) QCOMPARE(ReadAll(scene.out + "a.eml"), QByteArray("not ours"));
-    if (!name_taken && blocker == "read-only") QCOMPARE(ReadAll(scene.out + "a.eml"), Converted(a));
-    QCOMPARE(Entries(scene.src), QStringList{"a.msg"});
-  }
-
-  void Option2PutsResultsBesideSources() {
-    Scene scene;
-    const QString a = scene.AddSource("a.msg");
-    const QString b = scene.AddSource("b.msg", scene.dir.filePath("deep/er/"));
-    scene.host.option1 = false;
-    scene.host.option2 = true;
-    scene.Run();
-    QCOMPARE(scene.host.Messages(), QStringList{"Done."});
-    QCOMPARE(ReadAll(scene.src + "a.eml"), Converted(a));
-    QCOMPARE(ReadAll(scene.dir.filePath("deep/er/b.eml")), Converted(b));
-    QVERIFY(Entries(scene.out).isEmpty());
-  }
-
-  void Option2AcrossFileSystems() {
-    struct stat shm {}, tmp {};
-    if (::stat("/dev/shm", &shm) != 0 || ::access("/dev/shm", W_OK) != 0) QSKIP("no /dev/shm");
-    Scene scene;
-    if (::stat(QFile::encodeName(scene.dir.path()).constData(), &tmp) != 0 || tmp.st_dev == shm.st_dev) {
-      QSKIP("temporary folder is on the same file system as /dev/shm");
+    // Copies under Cyrillic and CJK names, in a folder with a blank in its name.
+    const std::string folder = scene.src + "\xd0\x9f\xd0\xb8\xd1\x81\xd1\x8c\xd0\xbc\xd0\xb0 \xe9\x82\xae\xe4\xbb\xb6" + kSep;
+    fs::create_directories(U8Path(folder));
+    Texts names;
+    for (size_t i = 0; i < corpus.size(); ++i) {
+      const std::string name = "\xd0\x9e\xd1\x82\xd1\x87\xd1\x91\xd1\x82 " + std::to_string(i) + " \xe6\x97\xa5.msg";
+      fs::copy_file(corpus[i], U8Path(folder + name));
+      scene.host.items.push_back(folder + name);
+      names.push_back(name.substr(0, name.size() - 4) + ".eml");
     }
-    QTemporaryDir working(QStringLiteral("/dev/shm/mailvane-test-XXXXXX"));
-    QVERIFY(working.isValid());
-    scene.host.working_folder = working.path() + "/";
-    scene.host.option1 = false;
-    scene.host.option2 = true;
-    const QString a = scene.AddSource("a.msg");
-    QVERIFY(WriteFile(scene.src + "a.eml", "old"));
+    const std::string damaged = folder + "damaged.msg";
+    testing_support::WriteFile(U8Path(damaged), ReadFile(corpus[0]).substr(0, 1000));
+    scene.host.items.push_back(damaged);
     scene.Run();
-    QCOMPARE(scene.host.Messages(), QStringList{"Done."});
-    QCOMPARE(ReadAll(scene.src + "a.eml"), Converted(a));
-    QVERIFY(Entries(working.path()).isEmpty());
-    // No temporary copy is left beside the result.
-    QCOMPARE(Entries(scene.src), (QStringList{"a.eml", "a.msg"}));
+    EXPECT_EQ(scene.host.Messages(), (Texts{"Failed to convert: " + damaged, "Done."}));
+    const std::string results = option2 ? folder : scene.out;
+    for (const std::string& name : names) {
+      const std::string eml = ReadFile(U8Path(results + name));
+      EXPECT_NE(eml.find("\r\nMIME-Version: 1.0\r\n"), std::string::npos) << name;
+    }
+    EXPECT_EQ(Entries(scene.out).size(), option2 ? 0u : names.size());
+    EXPECT_TRUE(Entries(scene.tools).empty());
+    ASSERT_FALSE(scene.runner.calls.empty());
+    EXPECT_EQ(scene.runner.calls[0].program, scene.tools + "\\Quorvex.exe");
   }
+}
+#else
+TEST(BatchRun, MissingWorkingFolderUnderOption2FailsEachItem) {
+  Scene scene;
+  const std::string a = scene.AddSource("a.msg");
+  scene.host.working_folder = scene.dir.File("missing/");
+  scene.host.option1 = false;
+  scene.host.option2 = true;
+  scene.Run();
+  EXPECT_EQ(scene.host.Messages(), (Texts{"Failed to convert: " + a, "Done."}));
+  EXPECT_FALSE(fs::exists(scene.src + "a.eml"));
+}
 
-  void NeitherOptionActsAsOption1() {
+TEST(BatchRun, ConvertsEachItemAndReportsFailures) {
+  Scene scene;
+  const std::string a = scene.AddSource("a.msg");
+  const std::string nothing = scene.AddSource("nothing.msg");
+  const std::string dotted = scene.AddSource("Report.final.msg");
+  const std::string crash = scene.AddSource("crash.msg");
+  const std::string noext = scene.AddSource("noext");
+  const std::string two = scene.AddSource("two.msg");
+  scene.Run();
+
+  EXPECT_EQ(scene.host.Messages(), (Texts{"Failed to convert: " + nothing, "Failed to convert: " + crash,
+                                          "Failed to convert: " + two, "Done."}));
+  EXPECT_EQ(ReadFile(scene.out + "a.eml"), Converted(a));
+  EXPECT_EQ(ReadFile(scene.out + "Report.final.eml"), Converted(dotted));
+  EXPECT_EQ(ReadFile(scene.out + "noext.eml"), Converted(noext));
+  // Two new files cannot be told apart: both stay where the tool left them.
+  Texts left = Entries(scene.out);
+  std::erase_if(left, [](const std::string& n) { return n == "a.eml" || n == "Report.final.eml" || n == "noext.eml"; });
+  ASSERT_EQ(left.size(), 2u);
+  EXPECT_TRUE(left[0].starts_with("r1-") && left[1].starts_with("r2-"));
+
+  // The tool ran once per item with source and working folder as arguments,
+  // from the private folder, which is empty again afterwards.
+  ASSERT_EQ(scene.runner.calls.size(), 6u);
+  EXPECT_EQ(scene.runner.calls[0].program, scene.tools + "/quorvex");
+  EXPECT_EQ(scene.runner.calls[0].arguments, (Texts{a, scene.out}));
+  EXPECT_TRUE(Entries(scene.tools).empty());
+
+  // Tear-down: bar reset, default pointer, flag clear.
+  EXPECT_EQ(scene.host.bar.value, 0.0);
+  EXPECT_EQ(scene.host.bar.text, "Progress Bar");
+  EXPECT_FALSE(scene.host.hourglass);
+  EXPECT_EQ(scene.host.hourglass_calls, 1 + 6);
+  EXPECT_FALSE(scene.busy);
+}
+
+TEST(BatchRun, ProgressOfThreeItems) {
+  Scene scene;
+  scene.AddSource("a.msg");
+  scene.AddSource("b.msg");
+  scene.AddSource("c.msg");
+  scene.Run();
+  const std::vector<double> values = scene.host.bar.values;
+  ASSERT_EQ(values.size(), 4u);
+  EXPECT_EQ(std::lround(values[0]), 33);
+  EXPECT_EQ(std::lround(values[1]), 67);
+  EXPECT_EQ(values[2], 100.0);
+  EXPECT_EQ(values[3], 0.0);
+  EXPECT_EQ(scene.runner.calls[0].start_value, 33);
+  EXPECT_EQ(scene.runner.calls[1].start_value, 67);
+  EXPECT_EQ(scene.runner.calls[2].start_value, 100);
+  EXPECT_EQ(scene.runner.calls[0].total, 3);
+  EXPECT_EQ(scene.runner.calls[1].text, "Processing: b.msg");
+}
+
+TEST(BatchRun, SameBaseNameLastWins) {
+  Scene scene;
+  scene.AddSource("x.msg", scene.dir.File("A/"));
+  const std::string second = scene.AddSource("x.msg", scene.dir.File("B/"));
+  scene.Run();
+  EXPECT_EQ(scene.host.Messages(), Texts{"Done."});
+  EXPECT_EQ(Entries(scene.out), Texts{"x.eml"});
+  EXPECT_EQ(ReadFile(scene.out + "x.eml"), Converted(second));
+}
+
+TEST(BatchRun, ExistingTargetsReplaced) {
+  for (const mode_t mode : {mode_t(0644), mode_t(0444)}) {
     Scene scene;
-    const QString a = scene.AddSource("a.msg");
-    scene.host.option1 = false;
-    scene.host.option2 = false;
+    const std::string a = scene.AddSource("a.msg");
+    ASSERT_TRUE(testing_support::WriteFile(scene.out + "a.eml", "old result"));
+    ASSERT_TRUE(testing_support::WriteFile(scene.out + "other.eml", "not ours"));
+    ::chmod((scene.out + "a.eml").c_str(), mode);
     scene.Run();
-    QCOMPARE(ReadAll(scene.out + "a.eml"), Converted(a));
+    EXPECT_EQ(scene.host.Messages(), Texts{"Done."});
+    EXPECT_EQ(ReadFile(scene.out + "a.eml"), Converted(a));
+    EXPECT_EQ(ReadFile(scene.out + "other.eml"), "not ours");
+    EXPECT_EQ(Entries(scene.out), (Texts{"a.eml", "other.eml"}));
   }
+}
 
-  void WorkingFolderWithoutTrailingSeparator() {
+// After a failed move no file stays under a generated name: the result is
+// kept in the working folder under the target's name, never over a file
+// there, or removed; the report says which. The source is never touched.
+TEST(BatchRun, FailedMove) {
+  RUN_AS_UNPRIVILEGED_USER();
+  struct Case {
+    bool option2;
+    std::string blocker;  // "folder": a folder at the target; "read-only": the source's folder
+    bool name_taken;      // a.eml already in the working folder
+    std::string says;     // the report's end; "~" stands for the working folder
+    Texts working_after;
+  };
+  const Case cases[] = {
+      {false, "folder", false, "The result was not kept: ~a.eml is already there.", {"a.eml", "b.eml"}},
+      {true, "read-only", false, "The result is kept as ~a.eml.", {"a.eml"}},
+      {true, "read-only", true, "The result was not kept: ~a.eml is already there.", {"a.eml"}},
+  };
+  for (const Case& c : cases) {
     Scene scene;
-    const QString a = scene.AddSource("a.msg");
-    scene.host.working_folder = scene.dir.filePath("out");
+    scene.host.option1 = !c.option2;
+    scene.host.option2 = c.option2;
+    const std::string a = scene.AddSource("a.msg");
+    const std::string b = scene.AddSource("b.msg", scene.dir.File("other/"));
+    if (c.name_taken) {
+      ASSERT_TRUE(testing_support::WriteFile(scene.out + "a.eml", "not ours"));
+    }
+    if (c.blocker == "folder") fs::create_directories(scene.out + "a.eml/inside");
+    if (c.blocker == "read-only") ::chmod(scene.src.c_str(), 0555);
     scene.Run();
-    QCOMPARE(scene.host.Messages(), QStringList{"Done."});
-    QCOMPARE(ReadAll(scene.out + "a.eml"), Converted(a));
-    QCOMPARE(scene.runner.calls[0].arguments[1], scene.out);
+    ::chmod(scene.src.c_str(), 0755);
+    const Texts messages = scene.host.Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(scene.host.dialogs.messages[0].title, "Application Error");
+    EXPECT_NE(messages[0].find("in Quorvex2021/08/31.Form1.PushButton2_Click at line 146"), std::string::npos);
+    const std::string target = (c.option2 ? scene.src : scene.out) + "a.eml";
+    EXPECT_EQ(messages[0].rfind("Cannot move the result to " + target + ": ", 0), 0u) << messages[0];
+    std::string says = c.says;
+    says.replace(says.find('~'), 1, scene.out);
+    EXPECT_NE(messages[0].find(says + "\r\n"), std::string::npos) << messages[0];
+    EXPECT_EQ(messages[1], "Done.");
+    // The next item goes on as usual.
+    EXPECT_EQ(ReadFile(c.option2 ? scene.dir.File("other/b.eml") : scene.out + "b.eml"), Converted(b));
+    EXPECT_EQ(Entries(scene.out), c.working_after);
+    if (c.blocker == "folder") {
+      EXPECT_TRUE(fs::is_directory(scene.out + "a.eml/inside"));
+    }
+    if (c.name_taken) {
+      EXPECT_EQ(ReadFile(scene.out + "a.eml"), "not ours");
+    }
+    if (!c.name_taken && c.blocker == "read-only") {
+      EXPECT_EQ(ReadFile(scene.out + "a.eml"), Converted(a));
+    }
+    EXPECT_EQ(Entries(scene.src), Texts{"a.msg"});
   }
+}
 
-  void ControlsAreReadAnewPerItem() {
+TEST(BatchRun, Option2PutsResultsBesideSources) {
+  Scene scene;
+  const std::string a = scene.AddSource("a.msg");
+  const std::string b = scene.AddSource("b.msg", scene.dir.File("deep/er/"));
+  scene.host.option1 = false;
+  scene.host.option2 = true;
+  scene.Run();
+  EXPECT_EQ(scene.host.Messages(), Texts{"Done."});
+  EXPECT_EQ(ReadFile(scene.src + "a.eml"), Converted(a));
+  EXPECT_EQ(ReadFile(scene.dir.File("deep/er/b.eml")), Converted(b));
+  EXPECT_TRUE(Entries(scene.out).empty());
+}
+
+TEST(BatchRun, Option2AcrossFileSystems) {
+  struct stat shm {}, tmp {};
+  if (::stat("/dev/shm", &shm) != 0 || ::access("/dev/shm", W_OK) != 0) GTEST_SKIP() << "no /dev/shm";
+  Scene scene;
+  if (::stat(scene.dir.Path().c_str(), &tmp) != 0 || tmp.st_dev == shm.st_dev) {
+    GTEST_SKIP() << "temporary folder is on the same file system as /dev/shm";
+  }
+  const std::string working = "/dev/shm/mailvane-test-" + std::to_string(::getpid());
+  fs::create_directories(working);
+  scene.host.working_folder = working + "/";
+  scene.host.option1 = false;
+  scene.host.option2 = true;
+  const std::string a = scene.AddSource("a.msg");
+  ASSERT_TRUE(testing_support::WriteFile(scene.src + "a.eml", "old"));
+  scene.Run();
+  EXPECT_EQ(scene.host.Messages(), Texts{"Done."});
+  EXPECT_EQ(ReadFile(scene.src + "a.eml"), Converted(a));
+  EXPECT_TRUE(Entries(working).empty());
+  fs::remove_all(working);
+  // No temporary copy is left beside the result.
+  EXPECT_EQ(Entries(scene.src), (Texts{"a.eml", "a.msg"}));
+}
+
+TEST(BatchRun, NeitherOptionActsAsOption1) {
+  Scene scene;
+  const std::string a = scene.AddSource("a.msg");
+  scene.host.option1 = false;
+  scene.host.option2 = false;
+  scene.Run();
+  EXPECT_EQ(ReadFile(scene.out + "a.eml"), Converted(a));
+}
+
+TEST(BatchRun, WorkingFolderWithoutTrailingSeparator) {
+  Scene scene;
+  const std::string a = scene.AddSource("a.msg");
+  scene.host.working_folder = scene.dir.File("out");
+  scene.Run();
+  EXPECT_EQ(scene.host.Messages(), Texts{"Done."});
+  EXPECT_EQ(ReadFile(scene.out + "a.eml"), Converted(a));
+  EXPECT_EQ(scene.runner.calls[0].arguments[1], scene.out);
+}
+
+TEST(BatchRun, ControlsAreReadAnewPerItem) {
+  Scene scene;
+  const std::string a = scene.AddSource("a.msg");
+  const std::string b = scene.AddSource("b.msg");
+  const std::string other = scene.dir.File("other/");
+  fs::create_directories(other);
+  scene.host.on_item_text = [&](int index) {
+    if (index == 2) scene.host.working_folder = other;
+    // Added during the run: not converted in it.
+    if (index == 1) scene.host.items.push_back(scene.src + "late.msg");
+  };
+  scene.Run();
+  EXPECT_EQ(ReadFile(scene.out + "a.eml"), Converted(a));
+  EXPECT_EQ(ReadFile(other + "b.eml"), Converted(b));
+  EXPECT_EQ(scene.runner.calls.size(), 2u);
+  // The share of items begun uses the count at each item.
+  EXPECT_EQ(std::lround(scene.host.bar.values[0]), 33);
+}
+
+TEST(BatchRun, PlantedOrLinkedToolIsNeverRun) {
+  for (const bool link : {false, true}) {
     Scene scene;
-    const QString a = scene.AddSource("a.msg");
-    const QString b = scene.AddSource("b.msg");
-    const QString other = scene.dir.filePath("other/");
-    QVERIFY(QDir().mkpath(other));
-    scene.host.on_item_text = [&](int index) {
-      if (index == 2) scene.host.working_folder = other;
-      // Added during the run: not converted in it.
-      if (index == 1) scene.host.items.append(scene.src + "late.msg");
-    };
+    const std::string a = scene.AddSource("a.msg");
+    const std::string marker = scene.dir.File("pwned");
+    const std::string evil = link ? scene.dir.File("evil.sh") : scene.tools + "/quorvex";
+    ASSERT_TRUE(testing_support::WriteFile(evil, "#!/bin/sh\ntouch '" + marker + "'\n"));
+    ::chmod(evil.c_str(), 0755);
+    if (link) {
+      ASSERT_EQ(::symlink(evil.c_str(), (scene.tools + "/quorvex").c_str()), 0);
+    }
     scene.Run();
-    QCOMPARE(ReadAll(scene.out + "a.eml"), Converted(a));
-    QCOMPARE(ReadAll(other + "b.eml"), Converted(b));
-    QCOMPARE(int(scene.runner.calls.size()), 2);
-    // The share of items begun uses the count at each item.
-    QCOMPARE(qRound(scene.host.bar.values[0]), 33);
+    EXPECT_FALSE(fs::exists(marker));
+    if (!link) {
+      // A planted file is replaced and the run goes on.
+      EXPECT_EQ(ReadFile(scene.out + "a.eml"), Converted(a));
+      continue;
+    }
+    // A link is refused; every item then fails.
+    const Texts messages = scene.host.Messages();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_NE(messages[0].find("at line 112"), std::string::npos);
+    EXPECT_EQ(messages[1], "Failed to convert: " + a);
+    EXPECT_EQ(messages[2], "Done.");
+    EXPECT_TRUE(fs::is_symlink(scene.tools + "/quorvex"));
   }
+}
 
-  void PlantedToolIsReplacedNeverRun() {
-    Scene scene;
-    const QString a = scene.AddSource("a.msg");
-    const QString marker = scene.dir.filePath("pwned");
-    QVERIFY(WriteFile(scene.tools + "/quorvex", "#!/bin/sh\ntouch '" + QFile::encodeName(marker) + "'\n"));
-    ::chmod(QFile::encodeName(scene.tools + "/quorvex").constData(), 0755);
-    scene.Run();
-    QVERIFY(!QFileInfo::exists(marker));
-    QCOMPARE(ReadAll(scene.out + "a.eml"), Converted(a));
-  }
+TEST(BatchRun, UnsafeToolFolderIsReported) {
+  Scene scene;
+  const std::string a = scene.AddSource("a.msg");
+  scene.options.tool_folder = scene.dir.File("open");
+  fs::create_directories(scene.options.tool_folder);
+  ::chmod(scene.options.tool_folder.c_str(), 0777);
+  scene.Run();
+  const Texts messages = scene.host.Messages();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_NE(messages[0].find("at line 112"), std::string::npos);
+  EXPECT_NE(messages[0].find("writable by others"), std::string::npos);
+  EXPECT_EQ(messages[1], "Failed to convert: " + a);
+  EXPECT_FALSE(scene.busy);
+}
+#endif
 
-  void LinkInPlaceOfToolIsRefused() {
-    Scene scene;
-    const QString a = scene.AddSource("a.msg");
-    const QString marker = scene.dir.filePath("pwned");
-    const QString evil = scene.dir.filePath("evil.sh");
-    QVERIFY(WriteFile(evil, "#!/bin/sh\ntouch '" + QFile::encodeName(marker) + "'\n"));
-    ::chmod(QFile::encodeName(evil).constData(), 0755);
-    QVERIFY(QFile::link(evil, scene.tools + "/quorvex"));
-    scene.Run();
-    const QStringList messages = scene.host.Messages();
-    QCOMPARE(messages.size(), 3);
-    QVERIFY(messages[0].contains("at line 112"));
-    QCOMPARE(messages[1], "Failed to convert: " + a);
-    QCOMPARE(messages[2], QString("Done."));
-    QVERIFY(!QFileInfo::exists(marker));
-    QVERIFY(QFileInfo(scene.tools + "/quorvex").isSymLink());
-  }
-
-  void MissingToolImageIsReported() {
-    Scene scene;
-    const QString a = scene.AddSource("a.msg");
-    scene.host.image_fails = true;
-    scene.Run();
-    const QStringList messages = scene.host.Messages();
-    QCOMPARE(messages.size(), 3);
-    QVERIFY(messages[0].startsWith("Resource not found\r\n"));
-    QVERIFY(messages[0].contains("at line 110"));
-    QCOMPARE(messages[1], "Failed to convert: " + a);
-    QCOMPARE(messages[2], QString("Done."));
-    QVERIFY(Entries(scene.tools).isEmpty());
-  }
-
-  void UnsafeToolFolderIsReported() {
-    Scene scene;
-    const QString a = scene.AddSource("a.msg");
-    scene.options.tool_folder = scene.dir.filePath("open");
-    QVERIFY(QDir().mkpath(scene.options.tool_folder));
-    ::chmod(QFile::encodeName(scene.options.tool_folder).constData(), 0777);
-    scene.Run();
-    const QStringList messages = scene.host.Messages();
-    QCOMPARE(messages.size(), 3);
-    QVERIFY(messages[0].contains("at line 112"));
-    QVERIFY(messages[0].contains("writable by others"));
-    QCOMPARE(messages[1], "Failed to convert: " + a);
-    QVERIFY(!scene.busy);
-  }
-};
-
-QTEST_GUILESS_MAIN(BatchRunTest)
-#include "batch_run_test.moc"
+}  // namespace

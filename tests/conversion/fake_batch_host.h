@@ -2,10 +2,9 @@
 // tool, for driving the run without a window.
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "conversion/batch_run.h"
 #include "platform/error_report.h"
@@ -17,7 +16,7 @@
 // writes two .eml files, "slow" writes its process id to the source's path +
 // ".pid" and takes 20 seconds (ended early by SIGTERM); anything else writes one
 // .eml under a fresh generated name holding "converted:" and the source's bytes.
-inline const QByteArray kTestConverter = R"(#!/bin/sh
+inline const std::string kTestConverter = R"(#!/bin/sh
 src="$1"; out="$2"
 case "$src" in
   *nothing*) echo "cannot convert"; exit 0 ;;
@@ -33,12 +32,12 @@ while [ -e "${out}gen-$$-$n.eml" ]; do n=$((n+1)); done
 
 class FakeBatchHost : public conversion::BatchHost {
  public:
-  int ItemCount() override { return items.size(); }
-  QString ItemText(int index1) override {
+  int ItemCount() override { return static_cast<int>(items.size()); }
+  std::string ItemText(int index1) override {
     if (on_item_text) on_item_text(index1);
-    return index1 >= 1 && index1 <= items.size() ? items[index1 - 1] : QString();
+    return index1 >= 1 && index1 <= ItemCount() ? items[static_cast<size_t>(index1 - 1)] : std::string();
   }
-  QString WorkingFolder() override { return working_folder; }
+  std::string WorkingFolder() override { return working_folder; }
   bool Option1Selected() override { return option1; }
   bool Option2Selected() override { return option2; }
   conversion::ProgressSink& Bar() override { return bar; }
@@ -49,20 +48,20 @@ class FakeBatchHost : public conversion::BatchHost {
   void SetDefaultPointer() override { hourglass = false; }
   platform::Dialogs& Dialogs() override { return dialogs; }
   platform::EventPump& Pump() override { return pump; }
-  QByteArray ToolImage() override {
+  std::span<const std::byte> ToolImage() override {
     ++images_loaded;
     if (image_fails) throw platform::Failure("Resource not found");
-    return image;
+    return {reinterpret_cast<const std::byte*>(image.data()), image.size()};
   }
 
-  QStringList Messages() const {
-    QStringList out;
-    for (const auto& message : dialogs.messages) out.append(message.text);
+  std::vector<std::string> Messages() const {
+    std::vector<std::string> out;
+    for (const auto& message : dialogs.messages) out.push_back(message.text);
     return out;
   }
 
-  QStringList items;
-  QString working_folder;
+  std::vector<std::string> items;
+  std::string working_folder;
   bool option1 = true;
   bool option2 = false;
   FakeProgress bar;
@@ -70,7 +69,7 @@ class FakeBatchHost : public conversion::BatchHost {
   int hourglass_calls = 0;
   int images_loaded = 0;
   bool image_fails = false;
-  QByteArray image = kTestConverter;
+  std::string image = kTestConverter;
   std::function<void(int)> on_item_text;
   testing_support::ScriptedDialogs dialogs;
   testing_support::ScriptedPump pump;

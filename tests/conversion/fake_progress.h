@@ -1,18 +1,17 @@
 // A progress bar that records every text and value set on it.
 #pragma once
 
-#include <QString>
-#include <QStringList>
+#include <string>
 #include <vector>
 
 #include "conversion/tool_runner.h"
 
 class FakeProgress : public conversion::ProgressSink {
  public:
-  QString Text() const override { return text; }
-  void SetText(const QString& value) override {
+  std::string Text() const override { return text; }
+  void SetText(const std::string& value) override {
     text = value;
-    texts.append(value);
+    texts.push_back(value);
   }
   double Value() const override { return value; }
   void SetValue(double v) override {
@@ -20,8 +19,8 @@ class FakeProgress : public conversion::ProgressSink {
     values.push_back(v);
   }
 
-  QString text = QStringLiteral("Progress Bar");
+  std::string text = "Progress Bar";
   double value = 0;
-  QStringList texts;
+  std::vector<std::string> texts;
   std::vector<double> values;
 };

@@ -1,183 +1,208 @@
+// Writing the carried tool out: fresh, reused, replaced, and the folders and
+// links it refuses.
 #include "conversion/tool_place.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
+#include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstdlib>
+#include <filesystem>
 
 #include "platform/error_report.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/temp_dir.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+using testing_support::ReadFile;
+using testing_support::TempDir;
 
 namespace {
 
-struct stat LStat(const QString& path) {
+const std::string kImageText = "#!/bin/sh\nexit 0\n";
+
+std::span<const std::byte> Bytes(const std::string& text) {
+  return {reinterpret_cast<const std::byte*>(text.data()), text.size()};
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(testing_support::U8Path(folder))) {
+    names.push_back(testing_support::U8Text(entry.path().filename()));
+  }
+  return names;
+}
+
+// Fresh, then reused when the bytes are the same, replaced when they are not.
+TEST(ToolPlace, WritesReusesAndReplaces) {
+  TempDir dir;
+  const std::string folder = dir.File("private");
+  fs::create_directory(testing_support::U8Path(folder));
+#ifndef _WIN32
+  ::chmod(folder.c_str(), 0700);
+#endif
+  testing_support::ScriptedPump pump;
+  const std::string path = conversion::PlaceTool(Bytes(kImageText), folder, pump);
+  EXPECT_EQ(path, testing_support::U8Text(testing_support::U8Path(folder) / conversion::kToolFileName));
+  EXPECT_EQ(ReadFile(path), kImageText);
+  EXPECT_EQ(pump.yields, 1);
+  // No temporary file is left beside it.
+  EXPECT_EQ(Entries(folder), std::vector<std::string>{conversion::kToolFileName});
+  for (const std::string& planted : {kImageText, std::string("#!/bin/sh\nexit 1\n"), kImageText + "extra",
+                                    kImageText.substr(0, 5)}) {
+    ASSERT_TRUE(testing_support::WriteFile(path, planted));
+    EXPECT_EQ(conversion::PlaceTool(Bytes(kImageText), folder, pump), path);
+    EXPECT_EQ(ReadFile(path), kImageText);
+  }
+  EXPECT_EQ(Entries(folder), std::vector<std::string>{conversion::kToolFileName});
+  EXPECT_THROW(conversion::PlaceTool(Bytes(kImageText), dir.File("missing"), pump), platform::Failure);
+}
+
+#ifndef _WIN32
+struct stat LStat(const std::string& path) {
   struct stat info {};
-  ::lstat(QFile::encodeName(path).constData(), &info);
+  ::lstat(path.c_str(), &info);
   return info;
 }
 
-bool WriteFile(const QString& path, const QByteArray& bytes, mode_t mode = 0644) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) return false;
-  file.close();
-  return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+bool WriteFile(const std::string& path, const std::string& bytes, mode_t mode = 0644) {
+  return testing_support::WriteFile(path, bytes) && ::chmod(path.c_str(), mode) == 0;
 }
 
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-// A private folder inside a temporary one.
-QString MakeFolder(const QTemporaryDir& dir, const QString& name, mode_t mode) {
-  const QString folder = dir.filePath(name);
-  if (::mkdir(QFile::encodeName(folder).constData(), mode) != 0) return {};
-  ::chmod(QFile::encodeName(folder).constData(), mode);
+// A folder with exactly this mode inside a temporary one.
+std::string MakeFolder(const TempDir& dir, const std::string& name, mode_t mode) {
+  const std::string folder = dir.File(name);
+  if (::mkdir(folder.c_str(), mode) != 0) return {};
+  ::chmod(folder.c_str(), mode);
   return folder;
 }
 
-const QByteArray kImage("#!/bin/sh\nexit 0\n");
-
-}  // namespace
-
-class ToolPlaceTest : public QObject {
-  Q_OBJECT
-
- private slots:
-  void WritesFreshToolOwnerOnly() {
-    QTemporaryDir dir;
-    const QString folder = MakeFolder(dir, "private", 0700);
-    testing_support::ScriptedPump pump;
-    const QString path = conversion::PlaceTool(kImage, folder, pump);
-    QCOMPARE(path, folder + "/quorvex");
-    QCOMPARE(ReadAll(path), kImage);
-    QCOMPARE(LStat(path).st_mode & 07777, mode_t(0700));
-    QCOMPARE(pump.yields, 1);
-    // No temporary file is left beside it.
-    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{"quorvex"});
+// Restores an environment variable when the test ends.
+struct SavedVariable {
+  std::string name;
+  bool had;
+  std::string value;
+  explicit SavedVariable(std::string n) : name(std::move(n)) {
+    const char* v = std::getenv(name.c_str());
+    had = v != nullptr;
+    value = had ? v : "";
   }
-
-  void ReusesIdenticalLeftover() {
-    QTemporaryDir dir;
-    const QString folder = MakeFolder(dir, "private", 0700);
-    const QString path = folder + "/quorvex";
-    QVERIFY(WriteFile(path, kImage, 0755));
-    const ino_t inode = LStat(path).st_ino;
-    testing_support::ScriptedPump pump;
-    QCOMPARE(conversion::PlaceTool(kImage, folder, pump), path);
-    QCOMPARE(LStat(path).st_ino, inode);
-    QCOMPARE(LStat(path).st_mode & 07777, mode_t(0700));
-  }
-
-  void ReplacesDifferentFile_data() {
-    QTest::addColumn<QByteArray>("planted");
-    QTest::addColumn<int>("mode");
-    QTest::newRow("other program") << QByteArray("#!/bin/sh\ntouch pwned\n") << 0755;
-    QTest::newRow("same size other bytes") << QByteArray("#!/bin/sh\nexit 1\n") << 0700;
-    QTest::newRow("longer with same start") << (kImage + "extra") << 0700;
-    QTest::newRow("truncated copy") << kImage.left(5) << 0700;
-    QTest::newRow("unreadable") << QByteArray("x") << 0000;
-  }
-  void ReplacesDifferentFile() {
-    QFETCH(QByteArray, planted);
-    QFETCH(int, mode);
-    QTemporaryDir dir;
-    const QString folder = MakeFolder(dir, "private", 0700);
-    const QString path = folder + "/quorvex";
-    QVERIFY(WriteFile(path, planted, mode_t(mode)));
-    const ino_t inode = LStat(path).st_ino;
-    testing_support::ScriptedPump pump;
-    QCOMPARE(conversion::PlaceTool(kImage, folder, pump), path);
-    QCOMPARE(ReadAll(path), kImage);
-    QVERIFY(LStat(path).st_ino != inode);  // replaced by rename, not rewritten
-    QCOMPARE(LStat(path).st_mode & 07777, mode_t(0700));
-  }
-
-  void RefusesLinkInPlace_data() {
-    QTest::addColumn<bool>("dangling");
-    QTest::newRow("link to a file") << false;
-    QTest::newRow("dangling link") << true;
-  }
-  void RefusesLinkInPlace() {
-    QFETCH(bool, dangling);
-    QTemporaryDir dir;
-    const QString folder = MakeFolder(dir, "private", 0700);
-    const QString aimed_at = dir.filePath("elsewhere");
-    if (!dangling) QVERIFY(WriteFile(aimed_at, "victim"));
-    QVERIFY(QFile::link(aimed_at, folder + "/quorvex"));
-    testing_support::ScriptedPump pump;
-    QVERIFY_THROWS_EXCEPTION(platform::Failure, conversion::PlaceTool(kImage, folder, pump));
-    QVERIFY(QFileInfo(folder + "/quorvex").isSymLink());
-    if (dangling) {
-      QVERIFY(!QFileInfo::exists(aimed_at));
+  ~SavedVariable() {
+    if (had) {
+      ::setenv(name.c_str(), value.c_str(), 1);
     } else {
-      QCOMPARE(ReadAll(aimed_at), QByteArray("victim"));
+      ::unsetenv(name.c_str());
     }
-  }
-
-  void RefusesFolderThatIsNotPrivate() {
-    QTemporaryDir dir;
-    testing_support::ScriptedPump pump;
-    const QString open_folder = MakeFolder(dir, "open", 0777);
-    QVERIFY_THROWS_EXCEPTION(platform::Failure, conversion::PlaceTool(kImage, open_folder, pump));
-    QVERIFY(!QFileInfo::exists(open_folder + "/quorvex"));
-    const QString group_folder = MakeFolder(dir, "group", 0770);
-    QVERIFY_THROWS_EXCEPTION(platform::Failure, conversion::PlaceTool(kImage, group_folder, pump));
-    const QString real = MakeFolder(dir, "real", 0700);
-    QVERIFY(QFile::link(real, dir.filePath("linked")));
-    QVERIFY_THROWS_EXCEPTION(platform::Failure,
-                             conversion::PlaceTool(kImage, dir.filePath("linked"), pump));
-    QVERIFY(!QFileInfo::exists(real + "/quorvex"));
-    QVERIFY_THROWS_EXCEPTION(platform::Failure,
-                             conversion::PlaceTool(kImage, dir.filePath("missing"), pump));
-  }
-
-  void PrivateFolderUnderTemp() {
-    QTemporaryDir dir;
-    const QByteArray saved_runtime = qgetenv("XDG_RUNTIME_DIR");
-    const bool had_runtime = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
-    const QByteArray saved_tmp = qgetenv("TMPDIR");
-    qunsetenv("XDG_RUNTIME_DIR");
-    qputenv("TMPDIR", QFile::encodeName(dir.path()));
-    const QString expected = dir.filePath(QString("mailvane-%1").arg(::geteuid()));
-
-    const QString folder = conversion::PrivateToolFolder();
-    QCOMPARE(QDir(folder).canonicalPath(), QDir(expected).canonicalPath());
-    QCOMPARE(LStat(expected).st_mode & 07777, mode_t(0700));
-    QCOMPARE(conversion::PrivateToolFolder(), folder);  // an existing one is kept
-
-    // Someone else's preparation is refused: a folder others may write to, a link.
-    QVERIFY(::chmod(QFile::encodeName(expected).constData(), 0777) == 0);
-    QVERIFY_THROWS_EXCEPTION(platform::Failure, conversion::PrivateToolFolder());
-    QVERIFY(QDir(expected).removeRecursively());
-    const QString decoy = MakeFolder(dir, "decoy", 0700);
-    QVERIFY(QFile::link(decoy, expected));
-    QVERIFY_THROWS_EXCEPTION(platform::Failure, conversion::PrivateToolFolder());
-
-    if (had_runtime) qputenv("XDG_RUNTIME_DIR", saved_runtime);
-    qputenv("TMPDIR", saved_tmp);
-  }
-
-  void PrivateFolderInRuntimeFolder() {
-    QTemporaryDir dir;
-    const QString runtime = MakeFolder(dir, "runtime", 0700);
-    const QByteArray saved_runtime = qgetenv("XDG_RUNTIME_DIR");
-    const bool had_runtime = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    const QString folder = conversion::PrivateToolFolder();
-    if (had_runtime) {
-      qputenv("XDG_RUNTIME_DIR", saved_runtime);
-    } else {
-      qunsetenv("XDG_RUNTIME_DIR");
-    }
-    QCOMPARE(folder, runtime + "/mailvane");
-    QCOMPARE(LStat(folder).st_mode & 07777, mode_t(0700));
   }
 };
 
-QTEST_GUILESS_MAIN(ToolPlaceTest)
-#include "tool_place_test.moc"
+TEST(ToolPlace, FreshToolIsTheOwnersOnly) {
+  TempDir dir;
+  const std::string folder = MakeFolder(dir, "private", 0700);
+  testing_support::ScriptedPump pump;
+  const std::string path = conversion::PlaceTool(Bytes(kImageText), folder, pump);
+  EXPECT_EQ(path, folder + "/quorvex");
+  EXPECT_EQ(LStat(path).st_mode & 07777, mode_t(0700));
+}
+
+TEST(ToolPlace, ReusesIdenticalLeftover) {
+  TempDir dir;
+  const std::string folder = MakeFolder(dir, "private", 0700);
+  const std::string path = folder + "/quorvex";
+  ASSERT_TRUE(WriteFile(path, kImageText, 0755));
+  const ino_t inode = LStat(path).st_ino;
+  testing_support::ScriptedPump pump;
+  EXPECT_EQ(conversion::PlaceTool(Bytes(kImageText), folder, pump), path);
+  EXPECT_EQ(LStat(path).st_ino, inode);
+  EXPECT_EQ(LStat(path).st_mode & 07777, mode_t(0700));
+}
+
+TEST(ToolPlace, ReplacesDifferentFile) {
+  const std::pair<std::string, mode_t> cases[] = {
+      {"#!/bin/sh\ntouch pwned\n", 0755}, {"#!/bin/sh\nexit 1\n", 0700}, {kImageText + "extra", 0700},
+      {kImageText.substr(0, 5), 0700},    {"x", 0000},  // unreadable
+  };
+  for (const auto& [planted, mode] : cases) {
+    TempDir dir;
+    const std::string folder = MakeFolder(dir, "private", 0700);
+    const std::string path = folder + "/quorvex";
+    ASSERT_TRUE(WriteFile(path, planted, mode));
+    const ino_t inode = LStat(path).st_ino;
+    testing_support::ScriptedPump pump;
+    EXPECT_EQ(conversion::PlaceTool(Bytes(kImageText), folder, pump), path);
+    EXPECT_EQ(ReadFile(path), kImageText);
+    EXPECT_NE(LStat(path).st_ino, inode);  // replaced by rename, not rewritten
+    EXPECT_EQ(LStat(path).st_mode & 07777, mode_t(0700));
+  }
+}
+
+TEST(ToolPlace, RefusesLinkInPlace) {
+  for (const bool dangling : {false, true}) {
+    TempDir dir;
+    const std::string folder = MakeFolder(dir, "private", 0700);
+    const std::string aimed_at = dir.File("elsewhere");
+    if (!dangling) {
+      ASSERT_TRUE(WriteFile(aimed_at, "victim"));
+    }
+    ASSERT_EQ(::symlink(aimed_at.c_str(), (folder + "/quorvex").c_str()), 0);
+    testing_support::ScriptedPump pump;
+    EXPECT_THROW(conversion::PlaceTool(Bytes(kImageText), folder, pump), platform::Failure);
+    EXPECT_TRUE(fs::is_symlink(folder + "/quorvex"));
+    if (dangling) {
+      EXPECT_FALSE(fs::exists(aimed_at));
+    } else {
+      EXPECT_EQ(ReadFile(aimed_at), "victim");
+    }
+  }
+}
+
+TEST(ToolPlace, RefusesFolderThatIsNotPrivate) {
+  TempDir dir;
+  testing_support::ScriptedPump pump;
+  const std::string open_folder = MakeFolder(dir, "open", 0777);
+  EXPECT_THROW(conversion::PlaceTool(Bytes(kImageText), open_folder, pump), platform::Failure);
+  EXPECT_FALSE(fs::exists(open_folder + "/quorvex"));
+  const std::string group_folder = MakeFolder(dir, "group", 0770);
+  EXPECT_THROW(conversion::PlaceTool(Bytes(kImageText), group_folder, pump), platform::Failure);
+  const std::string real = MakeFolder(dir, "real", 0700);
+  ASSERT_EQ(::symlink(real.c_str(), dir.File("linked").c_str()), 0);
+  EXPECT_THROW(conversion::PlaceTool(Bytes(kImageText), dir.File("linked"), pump), platform::Failure);
+  EXPECT_FALSE(fs::exists(real + "/quorvex"));
+}
+
+TEST(ToolPlace, PrivateFolderUnderTemp) {
+  TempDir dir;
+  SavedVariable runtime("XDG_RUNTIME_DIR"), tmp("TMPDIR");
+  ::unsetenv("XDG_RUNTIME_DIR");
+  ::setenv("TMPDIR", dir.Path().c_str(), 1);
+  const std::string expected = dir.File("mailvane-" + std::to_string(::geteuid()));
+
+  const std::string folder = conversion::PrivateToolFolder();
+  EXPECT_EQ(fs::canonical(folder), fs::canonical(expected));
+  EXPECT_EQ(LStat(expected).st_mode & 07777, mode_t(0700));
+  EXPECT_EQ(conversion::PrivateToolFolder(), folder);  // an existing one is kept
+
+  // Someone else's preparation is refused: a folder others may write to, a link.
+  ASSERT_EQ(::chmod(expected.c_str(), 0777), 0);
+  EXPECT_THROW(conversion::PrivateToolFolder(), platform::Failure);
+  fs::remove_all(expected);
+  const std::string decoy = MakeFolder(dir, "decoy", 0700);
+  ASSERT_EQ(::symlink(decoy.c_str(), expected.c_str()), 0);
+  EXPECT_THROW(conversion::PrivateToolFolder(), platform::Failure);
+}
+
+TEST(ToolPlace, PrivateFolderInRuntimeFolder) {
+  TempDir dir;
+  const std::string runtime_folder = MakeFolder(dir, "runtime", 0700);
+  SavedVariable runtime("XDG_RUNTIME_DIR");
+  ::setenv("XDG_RUNTIME_DIR", runtime_folder.c_str(), 1);
+  const std::string folder = conversion::PrivateToolFolder();
+  EXPECT_EQ(folder, runtime_folder + "/mailvane");
+  EXPECT_EQ(LStat(folder).st_mode & 07777, mode_t(0700));
+}
+#endif
+
+}  // namespace
