@@ -131,7 +131,7 @@ Win32Face::Win32Face(HINSTANCE instance, int dpi) {
   RegisterClassExW(&form_class);
 
   // A fixed single border: the client area is the form's, whatever the frame.
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   RECT frame{0, 0, TwipsToPixels(kClientTwipsWide, dpi_), TwipsToPixels(kClientTwipsHigh, dpi_)};
   AdjustWindowRectEx(&frame, style, FALSE, 0);
   window_ = CreateWindowExW(0, kWindowClass, L"", style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
