@@ -1,4 +1,4 @@
-#include "platform/qt_seams.h"
+#include "face_qt/qt_seams.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>

@@ -1,5 +1,5 @@
-// The real message loop and random draw behind the seams of platform/dialogs.h
-// (Qt Core only; the real boxes need Widgets and live with the window).
+// The real message loop and random draw behind the seams of platform/dialogs.h,
+// for the Qt face.
 #pragma once
 
 #include "platform/dialogs.h"

@@ -88,7 +88,7 @@ int ListSubfolders(const std::string& entry, const StartLine& line, std::vector<
     if (IsLink(dir, d) && line.LeadsInto(entry + raw)) continue;
     std::string name(raw);
     // Not valid UTF-8: the code page cannot name it, as a '?' would show.
-    if (!DecodeUtf8(name)) name = "?";
+    if (!DecodeUtf8(name)) name.assign(1, '?');
     subs.push_back({std::move(name), IdOf(st)});
     errno = 0;
   }

@@ -10,6 +10,12 @@
 #include <string>
 #include <vector>
 
+// <windows.h> defines an empty Yield() macro (a 16-bit leftover), which would
+// swallow EventPump::Yield: on Windows include <windows.h> before this header.
+#ifdef Yield
+#undef Yield
+#endif
+
 namespace platform {
 
 enum class MessageIcon { kNone, kWarning };

@@ -89,7 +89,7 @@ class Face {
   virtual int ItemAt(int x, int y) const = 0;
 
   // --- Frame1: Option1, Option2, and Frame4 with Text1 and PushButton9 ---
-  virtual std::string Text1() const = 0;
+  virtual std::string Text1Value() const = 0;
   // Sets the box's text; a different text fires Text1_Change.
   virtual void SetText1(const std::string& text) = 0;
   // Option states, set without firing their click handlers.

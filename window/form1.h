@@ -19,6 +19,8 @@
 #include "platform/dialogs.h"
 #include "platform/settings.h"
 #include "window/face.h"
+#include "window/file_intake.h"
+#include "window/file_list.h"
 
 namespace window {
 
@@ -61,28 +63,28 @@ class Form1 {
   // The window was closed: ends the converter being waited for, then the program.
   void Form_Unload();
 
-  void PushButton1_Click();  // Add MSG File(s)                (form1_intake.cpp)
-  void PushButton2_Click();  // Start Converting               (form1_convert.cpp)
+  void PushButton1_Click() { intake_.PushButton1_Click(); }  // Add MSG File(s)
+  void PushButton2_Click();  // Start Converting (form1_convert.cpp)
   void PushButton3_Click();  // Help
-  void PushButton4_Click();  // Add All MSG File(s) In Folder  (form1_intake.cpp)
+  void PushButton4_Click() { intake_.PushButton4_Click(); }  // Add All MSG File(s) In Folder
   void PushButton6_Click();  // Clear List
-  void PushButton7_Click();  // Load Sample/Example Files      (form1_intake.cpp)
+  void PushButton7_Click() { intake_.PushButton7_Click(); }  // Load Sample/Example Files
   void PushButton9_Click();  // "..." beside the output folder
 
   void Option1_Click();
   void Option2_Click();
   void Text1_Change();
 
-  void ListView1_KeyDown(int key_code, int shift = 0);
-  void ListView1_DblClick();
+  void ListView1_KeyDown(int key_code, int shift = 0) { list_.KeyDown(key_code, shift); }
+  void ListView1_DblClick() { list_.DblClick(); }
   // A press on a row, after the row was selected.
-  void ListView1_ItemClick();
-  void ListView1_MouseDown(int button, int x, int y);
+  void ListView1_ItemClick() { list_.ItemClick(); }
+  void ListView1_MouseDown(int button, int x, int y) { list_.MouseDown(button, x, y); }
   void ListView1_MouseMove(int buttons, int x, int y);
-  void ListView1_MouseUp(int button, int x, int y);
-  // Drop target (form1_intake.cpp): true accepts the drag of these local paths.
-  bool ListView1_OLEDragOver(const std::vector<std::string>& paths);
-  void ListView1_OLEDragDrop(const std::vector<std::string>& paths);
+  void ListView1_MouseUp(int button, int x, int y) { list_.MouseUp(button, x, y); }
+  // Drop target: true accepts the drag of these local paths.
+  bool ListView1_OLEDragOver(const std::vector<std::string>& paths) { return intake_.OLEDragOver(paths); }
+  void ListView1_OLEDragDrop(const std::vector<std::string>& paths) { intake_.OLEDragDrop(paths); }
 
   void Form_MouseMove();
   void Frame1_MouseMove();
@@ -91,15 +93,14 @@ class Form1 {
   void PushButton_MouseMove();
 
   // --- the file list ---
-  // Appends one row holding `path`, unchanged and untested.
-  void AddFileToList(const std::string& path);
-  // True when some row's text equals `path` exactly (case and blanks count).
-  bool IsPathInList(const std::string& path) const;
+  FileList& List() { return list_; }
+  void AddFileToList(const std::string& path) { list_.AddFileToList(path); }
+  bool IsPathInList(const std::string& path) const { return list_.IsPathInList(path); }
 
   // --- pointer and busy state ---
-  bool IsBusy() const;
-  void SetHourglass();
-  void SetDefaultPointer();
+  bool IsBusy() const { return list_.IsBusy(); }
+  void SetHourglass() { list_.SetHourglass(); }
+  void SetDefaultPointer() { list_.SetDefaultPointer(); }
   bool HasHandPointer() const { return has_hand_pointer_; }
 
   // Selects or clears an option button as start-up does: selecting a button
@@ -127,13 +128,9 @@ class Form1 {
   // The error report's location string of the handler `procedure`.
   static std::string Location(const char* procedure);
   void ApplySkin();
-  void RemoveSelectedItem();
+  void OpenHomePageAtRandom();
   // The window pointer for the background (default), unless busy.
   void ApplyBackgroundPointer();
-  // Appends every sample file not yet listed, then offers to open the folder.
-  void AddSampleFiles();
-  // Adds the files of a dropped folder and of every folder below it.
-  void AddDroppedFolder(const std::string& folder);
 
   Face& face_;
   platform::Dialogs& dialogs_;
@@ -144,14 +141,10 @@ class Form1 {
   std::function<void()> end_program_;
 
   bool has_hand_pointer_ = false;
-  // Moving a row by dragging it: the row being moved (0: none), kept in step
-  // when rows above it are removed.
-  bool drag_active_ = false;
-  int drag_item_ = 0;
+  FileList list_;
+  FileIntake intake_;
   // The converter the run is waiting for: closing the window ends it first.
   conversion::RunningTool running_tool_;
-  // The folder last chosen through "Add All MSG File(s) In Folder".
-  std::string last_folder_;
 };
 
 }  // namespace window

@@ -1,4 +1,4 @@
-#include "app/app_folder.h"
+#include "face_qt/app_folder.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/cursor_file.h"
+#include "face_qt/cursor_file.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/progress_bar.h"
+#include "face_qt/progress_bar.h"
 
 #include <QPainter>
 #include <QStyle>

@@ -1,13 +1,12 @@
-// mailvane: the one-window application.
+// mailvane: the one-window application, Qt face.
 #include <QApplication>
 #include <QIcon>
 
-#include "app/app_folder.h"
-#include "app/form1.h"
-#include "app/qt_dialogs.h"
-#include "app/qt_screen_cursor.h"
-#include "app/settings_store.h"
-#include "platform/qt_seams.h"
+#include "face_qt/app_folder.h"
+#include "face_qt/form1_window.h"
+#include "face_qt/qt_dialogs.h"
+#include "face_qt/qt_seams.h"
+#include "face_qt/settings_ini.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -20,17 +19,15 @@ int main(int argc, char** argv) {
   QtDialogs dialogs;
   platform::QtEventPump pump;
   platform::QtRandomSource random;
-  QtScreenCursor screen_cursor;
-  SettingsStore settings(SettingsStore::OpenUserSettings());
-  Form1 form({.dialogs = dialogs,
-              .pump = pump,
-              .random = random,
-              .settings = settings,
-              .app_folder = ApplicationFolder(),
-              .screen_cursor = screen_cursor});
-  dialogs.SetOwner(&form);
+  IniSettingsStore settings(IniSettingsStore::OpenUserSettings());
+  Form1Window window({.dialogs = dialogs,
+                      .pump = pump,
+                      .random = random,
+                      .settings = settings,
+                      .app_folder = ApplicationFolder().toStdString()});
+  dialogs.SetOwner(&window);
   // Start-up runs before the window is shown; its reports come first.
-  form.Form_Load();
-  form.show();
+  window.Form().Form_Load();
+  window.show();
   return app.exec();
 }

@@ -1,4 +1,4 @@
-#include "app/file_list_view.h"
+#include "face_qt/file_list_view.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
