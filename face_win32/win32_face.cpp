@@ -634,7 +634,7 @@ int Win32Face::ItemAt(int x, int y) const {
 
 // --- Frame1 ---
 
-std::string Win32Face::Text1() const { return Utf8(WindowText(Control(kText1))); }
+std::string Win32Face::Text1Value() const { return Utf8(WindowText(Control(kText1))); }
 
 void Win32Face::SetText1(const std::string& text) {
   const std::wstring wide = Wide(text);

@@ -117,7 +117,7 @@ class Win32Face : public window::Face {
   void SetCurrentItem(int index1) override;
   void ScrollToItem(int index1) override;
   int ItemAt(int x, int y) const override;
-  std::string Text1() const override;
+  std::string Text1Value() const override;
   void SetText1(const std::string& text) override;
   bool Option1Value() const override;
   void SetOption1Value(bool selected) override;

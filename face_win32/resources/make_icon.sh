@@ -5,5 +5,5 @@
 #   bash face_win32/resources/make_icon.sh
 set -euo pipefail
 here="$(dirname "$0")"
-/usr/bin/convert "$(ls "$here"/../../{face_qt,face_qt_old,app}/resources/mailvane.png 2>/dev/null | head -1)" -background none -alpha on \
+/usr/bin/convert "$here/../../face_qt/resources/mailvane.png" -background none -alpha on \
   -define icon:auto-resize=256,48,32,16 "$here/mailvane.ico"

@@ -153,7 +153,7 @@ TEST_F(Win32FaceTest, OptionsTextAndFrame4) {
 
   face_.SetText1("C:\\Mail Out\\");
   face_.SetText1("C:\\Mail Out\\");  // the same text changes nothing
-  EXPECT_EQ(face_.Text1(), "C:\\Mail Out\\");
+  EXPECT_EQ(face_.Text1Value(), "C:\\Mail Out\\");
 
   face_.SetFrame4Enabled(false);
   for (ControlId id : {kFrame4, kText1, kPushButton9}) EXPECT_FALSE(IsWindowEnabled(face_.Control(id))) << id;
