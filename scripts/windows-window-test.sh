@@ -25,12 +25,12 @@ winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 for f in Mailvane.exe ui_driver.exe Quorvex.exe HAND-M.CUR drag.ico; do
   [ -f "$bin/$f" ] || fail "$bin/$f is missing; build the windows preset first"
 done
-if x86_64-w64-mingw32-objdump -p "$bin/Mailvane.exe" | grep 'DLL Name' |
+headers=$(x86_64-w64-mingw32-objdump -p "$bin/Mailvane.exe")
+if grep 'DLL Name' <<< "$headers" |
    grep -viE 'kernel32|msvcrt|user32|gdi32|comctl32|comdlg32|shell32|ole32|advapi32|bcrypt|shlwapi'; then
   fail "Mailvane.exe needs a DLL that Windows does not ship"
 fi
-x86_64-w64-mingw32-objdump -p "$bin/Mailvane.exe" | grep -q 'Subsystem.*Windows GUI' ||
-  fail "Mailvane.exe is not a Windows GUI program"
+grep -q 'Subsystem.*Windows GUI' <<< "$headers" || fail "Mailvane.exe is not a Windows GUI program"
 
 # A display of its own, and a Wine prefix made in full before the first start
 # (the shell's dialogs list nothing in a prefix that a program's start made).
@@ -56,9 +56,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 wineserver -p
 wine cmd /c exit < /dev/null > /dev/null 2>&1
+# Windows has Arial; Wine here draws it with the metric-compatible Liberation Sans.
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f > /dev/null
 
 driver="$bin/ui_driver.exe"
-drive() { wine "$driver" "$@" < /dev/null; }
+drive() { wine "$driver" "$@" < /dev/null | tr -d '\r'; }
 key='HKCU\Software\VB and VBA Program Settings\Velmora\Mailvane'
 setting() { wine reg query "$key" /v "$1" 2> /dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_SZ *//p"; }
 shot() {
@@ -130,6 +132,14 @@ python3 packaging/windows/make_wxs.py "$bin" "$version" "$wxs"
 (cd "$bin" && wixl -a x64 -o "$(realpath -m "../mailvane-${version}-x64.msi")" "$(realpath "../mailvane.wxs")")
 echo "built $msi ($(du -k "$msi" | cut -f1) KB)"
 installed="$WINEPREFIX/drive_c/Program Files/Mailvane"
+# The product code of the installed Mailvane, from the installed programs.
+installed_code() {
+  wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s < /dev/null | tr -d '\r' |
+    awk '/^HKEY.*\\\{/ { key = $0; sub(/.*\\/, "", key) } /DisplayName +REG_SZ +Mailvane$/ { print key; exit }'
+}
+# Left from an earlier run in this prefix.
+leftover=$(installed_code)
+[ -z "$leftover" ] || wine msiexec /x "$leftover" /qn < /dev/null
 wine msiexec /i "$(winpath "$msi")" /qn < /dev/null
 echo "installed: $(cd "$installed" && find . -type f | sort | tr '\n' ' ')"
 for f in Mailvane.exe Quorvex.exe HAND-M.CUR drag.ico; do [ -f "$installed/$f" ] || fail "$f not installed"; done
@@ -137,13 +147,13 @@ for f in Mailvane.exe Quorvex.exe HAND-M.CUR drag.ico; do [ -f "$installed/$f" ]
 shortcut=$(find "$WINEPREFIX/drive_c" -name 'Mailvane.lnk' | head -1)
 [ -n "$shortcut" ] || fail "no Start-menu shortcut"
 echo "shortcut: ${shortcut#"$WINEPREFIX/"}"
-wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /f Mailvane /d < /dev/null |
-  tr -d '\r' | grep -q 'DisplayName.*Mailvane' || fail "no entry among the installed programs"
-echo "installed programs: Mailvane $version"
+[ -n "$(installed_code)" ] || fail "no entry among the installed programs"
+echo "installed programs: Mailvane $version, $(installed_code)"
 (wine start /wait /unix "$shortcut" < /dev/null > /dev/null 2>&1 &)
 drive wait 60 || fail "the shortcut's program did not open"
 close_form
-wine msiexec /x "$(winpath "$msi")" /qn < /dev/null
+# As the installed-programs entry uninstalls it: by its product code.
+wine msiexec /x "$(installed_code)" /qn < /dev/null
 [ ! -e "$installed" ] || fail "left after uninstalling: $(ls "$installed")"
 [ -z "$(find "$WINEPREFIX/drive_c" -name 'Mailvane.lnk')" ] || fail "the shortcut is left"
 [ -n "$(setting Text1)" ] || fail "uninstalling removed the user's settings"

@@ -7,7 +7,7 @@
 //                                     prints its text, presses yes|no|ok
 //   ui_driver text <control id>       prints a control's text
 //   ui_driver checked <control id>    prints 1 when an option is selected
-//   ui_driver close                   closes the window
+//   ui_driver close                   closes the window; waits for the program's end
 //
 // Exit code 0 on success, 1 when the window or box did not come.
 #include <windows.h>
@@ -136,8 +136,15 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == L"close") {
+    // Waits until the program has ended, so that its files are free.
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(form, &process_id);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, process_id);
     PostMessageW(form, WM_CLOSE, 0, 0);
-    return 0;
+    if (!process) return 0;
+    const DWORD waited = WaitForSingleObject(process, 30000);
+    CloseHandle(process);
+    return waited == WAIT_OBJECT_0 ? 0 : 1;
   }
   return 2;
 }
