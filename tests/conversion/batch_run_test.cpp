@@ -98,7 +98,6 @@ struct Scene {
   conversion::BatchOptions options;
 };
 
-std::string Converted(const std::string& source) { return "converted:" + source; }
 
 TEST(BatchRun, TargetPath) {
   struct Case { std::string source, folder, expected; };
@@ -215,6 +214,8 @@ TEST(BatchRun, ConvertsCorpusFilesWithTheRealTool) {
   }
 }
 #else
+std::string Converted(const std::string& source) { return "converted:" + source; }
+
 TEST(BatchRun, MissingWorkingFolderUnderOption2FailsEachItem) {
   Scene scene;
   const std::string a = scene.AddSource("a.msg");
