@@ -113,6 +113,16 @@ shot "$shots/windows-after-run.png"
 converted=$(ls "$check/out" | grep -c '\.eml$' || true)
 echo "$converted .eml files for $samples samples"
 [ "$converted" -eq "$samples" ] || fail "expected one .eml per sample"
+
+echo "=== the shell's dialogs"
+before=$(drive items)
+drive click 101                  # Add MSG File(s): the file-open dialog, a typed path and Return
+drive fill "$(winpath "$check/app/Samples/Plain text.msg")" 30 || fail "the file-open dialog did not answer"
+[ "$(drive items)" -eq $((before + 1)) ] || fail "the file chosen in the dialog was not added"
+echo "the file-open dialog added one file: $(drive items) rows"
+drive click 104                  # Add All MSG File(s) In Folder: the input box, then the folder dialog
+drive fill msg 30 || fail "no input box for the extension"
+drive answer cancel 30 || fail "no folder dialog"
 close_form
 echo "stored: Text1=$(setting Text1) Option1=$(setting Option1) Option2=$(setting Option2)"
 

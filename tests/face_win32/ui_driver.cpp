@@ -3,8 +3,12 @@
 //
 //   ui_driver wait <seconds>          waits for the window; prints its client size
 //   ui_driver click <control id>      clicks a control (BM_CLICK, posted)
-//   ui_driver answer <button> <secs>  waits for a message box of the program,
-//                                     prints its text, presses yes|no|ok
+//   ui_driver answer <button> <secs>  waits for a box or dialog of the program,
+//                                     prints its texts, presses yes|no|ok|cancel
+//   ui_driver items                   prints the number of rows in the list
+//   ui_driver fill <text> <secs>      waits for a dialog of the program (a file
+//                                     dialog, an input box), prints its title,
+//                                     types the text into its first text box, OK
 //   ui_driver text <control id>       prints a control's text
 //   ui_driver checked <control id>    prints 1 when an option is selected
 //   ui_driver close                   closes the window; waits for the program's end
@@ -118,6 +122,10 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("%s\n", Utf8(TextOf(GetDlgItem(form, _wtoi(argv[2])))).c_str());
     return 0;
   }
+  if (command == L"items") {
+    std::printf("%d\n", static_cast<int>(SendMessageW(GetDlgItem(form, 201), 0x1004 /* LVM_GETITEMCOUNT */, 0, 0)));
+    return 0;
+  }
   if (command == L"checked" && argc > 2) {
     std::printf("%d\n", SendMessageW(GetDlgItem(form, _wtoi(argv[2])), BM_GETCHECK, 0, 0) == BST_CHECKED);
     return 0;
@@ -127,13 +135,36 @@ int wmain(int argc, wchar_t** argv) {
     if (!box) return 1;
     Sleep(300);  // let it draw, for a screenshot taken meanwhile
     const std::wstring button = argv[2];
-    const int id = button == L"yes" ? IDYES : button == L"no" ? IDNO : IDOK;
+    const int id = button == L"yes" ? IDYES : button == L"no" ? IDNO : button == L"cancel" ? IDCANCEL : IDOK;
     std::printf("box \"%s\": %s\n", Utf8(TextOf(box)).c_str(), Utf8(BoxMessage(box)).c_str());
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
     // Gone before the next command looks for a box.
     const ULONGLONG until = GetTickCount64() + 10000;
     while (IsWindow(box) && GetTickCount64() < until) Sleep(50);
     return 0;
+  }
+  if (command == L"fill" && argc > 3) {
+    HWND box = WaitFor(FindBox, _wtof(argv[3]));
+    if (!box) return 1;
+    Sleep(1000);  // the shell's dialogs fill their views after they show
+    HWND edit = nullptr;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM found) -> BOOL {
+          wchar_t name[32] = {};
+          GetClassNameW(child, name, 32);
+          if (_wcsicmp(name, L"Edit") != 0 || !IsWindowVisible(child)) return TRUE;
+          *reinterpret_cast<HWND*>(found) = child;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&edit));
+    std::printf("dialog \"%s\"\n", Utf8(TextOf(box)).c_str());
+    if (!edit) return 1;
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[2]));
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    const ULONGLONG until = GetTickCount64() + 10000;
+    while (IsWindow(box) && GetTickCount64() < until) Sleep(50);
+    return IsWindow(box) ? 1 : 0;
   }
   if (command == L"close") {
     // Waits until the program has ended, so that its files are free.
