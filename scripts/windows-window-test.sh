@@ -58,6 +58,9 @@ wineserver -p
 wine cmd /c exit < /dev/null > /dev/null 2>&1
 # Windows has Arial; Wine here draws it with the metric-compatible Liberation Sans.
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f > /dev/null
+# Smoothed text, as Windows draws it by default.
+wine reg add 'HKCU\Control Panel\Desktop' /v FontSmoothing /d 2 /f > /dev/null
+wine reg add 'HKCU\Control Panel\Desktop' /v FontSmoothingType /t REG_DWORD /d 1 /f > /dev/null
 
 driver="$bin/ui_driver.exe"
 drive() { wine "$driver" "$@" < /dev/null | tr -d '\r'; }
