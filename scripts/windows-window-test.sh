@@ -129,13 +129,20 @@ drive answer cancel 30 || fail "no folder dialog"
 close_form
 echo "stored: Text1=$(setting Text1) Option1=$(setting Option1) Option2=$(setting Option2)"
 
-echo "=== a start restores the stored options"
+echo "=== a start restores the stored options, with the example skin beside the program"
 wine reg add "$key" /v Option1 /d False /f > /dev/null
 wine reg add "$key" /v Option2 /d True /f > /dev/null
+mkdir -p "$check/app/x"
+cp packaging/skins/example-o.cjs "$check/app/x/o.cjs"
 start_form "$check/app"
 [ "$(drive checked 402)" = 1 ] && [ "$(drive checked 401)" = 0 ] || fail "Option2 was not restored"
 echo "Option2 restored as selected"
+shot "$shots/windows-skin.png"
+background=$(/usr/bin/convert "$shots/windows-skin.png" -format '%[hex:p{3,3}]' info:)
+echo "window background with the skin: #$background"
+[ "${background:0:6}" = EEF3F9 ] || fail "the skin's background colour was not applied"
 close_form
+rm -r "$check/app/x"
 wine reg add "$key" /v Option1 /d True /f > /dev/null
 wine reg add "$key" /v Option2 /d False /f > /dev/null
 
