@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Builds Quorvex.exe and Mailvane.exe for 64-bit Windows and tests them under
-# Wine: the unit tests (the window's face on a virtual display), the command
-# line as the window uses it, every corpus file and sample against the Linux
-# build's quorvex (built by the default preset first), the window end to end
-# and its installer (scripts/windows-window-test.sh), and the zip.
+# Builds Quorvex.exe, the window's core and Mailvane.exe for 64-bit Windows and
+# tests them under Wine: the converter's unit tests, the command line as the
+# window uses it, the core's tests (the batch run with the real Quorvex.exe,
+# folder scanning, the registry store, the window's handlers against a scripted
+# face), the Windows window's face on a virtual display, every corpus file and
+# sample against the Linux build's quorvex (built by the default preset first),
+# the window end to end and its installer (scripts/windows-window-test.sh), and
+# the zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -14,6 +14,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -27,35 +30,35 @@ namespace {
 
 class QuietBar : public conversion::ProgressSink {
  public:
-  QString Text() const override { return text_; }
-  void SetText(const QString& text) override { text_ = text; }
+  std::string Text() const override { return text_; }
+  void SetText(const std::string& text) override { text_ = text; }
   double Value() const override { return value_; }
   void SetValue(double value) override { value_ = value; }
 
  private:
-  QString text_ = QStringLiteral("Progress Bar");
+  std::string text_ = "Progress Bar";
   double value_ = 0;
 };
 
 // Counts what would be shown instead of showing it.
 class CountingDialogs : public platform::Dialogs {
  public:
-  void SetAppTitle(const QString&) override {}
-  QString AppTitle() const override { return {}; }
-  void ShowMessage(const QString& text, const QString&, platform::MessageIcon) override {
-    if (text.startsWith(QLatin1String("Failed to convert: "))) {
+  void SetAppTitle(const std::string&) override {}
+  std::string AppTitle() const override { return {}; }
+  void ShowMessage(const std::string& text, const std::string&, platform::MessageIcon) override {
+    if (text.starts_with("Failed to convert: ")) {
       ++failed;
-    } else if (text != QLatin1String("Done.")) {
+    } else if (text != "Done.") {
       ++reports;
-      std::fprintf(stderr, "%s\n", qPrintable(text));
+      std::fprintf(stderr, "%s\n", text.c_str());
     }
   }
-  bool AskYesNo(const QString&, const QString&) override { return false; }
-  QString InputBox(const QString&, const QString&, const QString&) override { return {}; }
-  QString PickFolder(const QString&, const QString&) override { return {}; }
-  QStringList PickOpenFiles(const QString&, const QString&) override { return {}; }
-  void OpenFolder(const QString&) override {}
-  void OpenUrl(const QString&) override {}
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  std::string InputBox(const std::string&, const std::string&, const std::string&) override { return {}; }
+  std::string PickFolder(const std::string&, const std::string&) override { return {}; }
+  std::vector<std::string> PickOpenFiles(const std::string&, const std::string&) override { return {}; }
+  void OpenFolder(const std::string&) override {}
+  void OpenUrl(const std::string&) override {}
   int failed = 0;
   int reports = 0;
 };
@@ -67,9 +70,11 @@ class AppPump : public platform::EventPump {
 
 class HeadlessHost : public conversion::BatchHost {
  public:
-  int ItemCount() override { return items.size(); }
-  QString ItemText(int index1) override { return items.value(index1 - 1); }
-  QString WorkingFolder() override { return working_folder; }
+  int ItemCount() override { return static_cast<int>(items.size()); }
+  std::string ItemText(int index1) override {
+    return index1 >= 1 && index1 <= ItemCount() ? items[static_cast<size_t>(index1 - 1)] : std::string();
+  }
+  std::string WorkingFolder() override { return working_folder; }
   bool Option1Selected() override { return true; }
   bool Option2Selected() override { return false; }
   conversion::ProgressSink& Bar() override { return bar; }
@@ -77,10 +82,12 @@ class HeadlessHost : public conversion::BatchHost {
   void SetDefaultPointer() override {}
   platform::Dialogs& Dialogs() override { return dialogs; }
   platform::EventPump& Pump() override { return pump; }
-  QByteArray ToolImage() override { return image; }
+  std::span<const std::byte> ToolImage() override {
+    return {reinterpret_cast<const std::byte*>(image.data()), static_cast<size_t>(image.size())};
+  }
 
-  QStringList items;
-  QString working_folder;
+  std::vector<std::string> items;
+  std::string working_folder;
   QByteArray image;
   QuietBar bar;
   CountingDialogs dialogs;
@@ -120,9 +127,12 @@ bool Converts(const QByteArray& image, const QString& sample, const QString& scr
   QDir().mkpath(scratch + QStringLiteral("/out"));
   ::chmod(QFile::encodeName(scratch + QStringLiteral("/tool")).constData(), 0700);
   AppPump pump;
-  const QString tool = conversion::PlaceTool(image, scratch + QStringLiteral("/tool"), pump);
-  conversion::RunAndWait(tool, {sample, scratch + QStringLiteral("/out/")}, nullptr, {}, 0, 1, pump);
-  return !intake::ListFolderFiles(scratch + QStringLiteral("/out"), QStringLiteral("*.eml")).isEmpty();
+  const std::span<const std::byte> bytes(reinterpret_cast<const std::byte*>(image.data()),
+                                         static_cast<size_t>(image.size()));
+  const std::string tool = conversion::PlaceTool(bytes, (scratch + QStringLiteral("/tool")).toStdString(), pump);
+  conversion::RunAndWait(tool, {sample.toStdString(), (scratch + QStringLiteral("/out/")).toStdString()}, nullptr,
+                         {}, 0, 1, pump);
+  return !intake::ListFolderFiles((scratch + QStringLiteral("/out")).toStdString(), "*.eml").empty();
 }
 
 }  // namespace
@@ -153,7 +163,8 @@ int main(int argc, char** argv) {
   if (!trivial) {
     // Only messages the tool converts: items that are no mail (appointments,
     // contacts) or lack a sender address fail by design and cost less.
-    host.image = conversion::CarriedToolImage();
+    const std::span<const std::byte> carried = conversion::CarriedToolImage();
+    host.image = QByteArray(reinterpret_cast<const char*>(carried.data()), static_cast<qsizetype>(carried.size()));
     for (int i = 0; i < samples.size(); ++i) {
       const QString scratch = temp.filePath(QStringLiteral("probe%1").arg(i));
       if (Converts(host.image, samples[i], scratch)) convertible.append(samples[i]);
@@ -180,13 +191,13 @@ int main(int argc, char** argv) {
   for (int i = 0; i < count; ++i) {
     const QString target = QStringLiteral("%1/m%2.msg").arg(sources).arg(i, 5, 10, QLatin1Char('0'));
     QFile::copy(convertible[i % convertible.size()], target);
-    host.items.append(target);
+    host.items.push_back(target.toStdString());
   }
-  host.working_folder = out + QLatin1Char('/');
+  host.working_folder = (out + QLatin1Char('/')).toStdString();
 
   conversion::ProcessToolRunner runner(host.pump);
   conversion::BatchOptions options;
-  options.tool_folder = tools;
+  options.tool_folder = tools.toStdString();
   bool busy = false;
   QElapsedTimer timer;
   const double self_before = CpuSeconds(RUSAGE_SELF);
@@ -197,8 +208,7 @@ int main(int argc, char** argv) {
   const double self_cpu = CpuSeconds(RUSAGE_SELF) - self_before;
   const double tools_cpu = CpuSeconds(RUSAGE_CHILDREN) - tools_before;
 
-  const int results =
-      intake::ListFolderFiles(out, QStringLiteral("m*.eml")).size();
+  const int results = static_cast<int>(intake::ListFolderFiles(out.toStdString(), "m*.eml").size());
   std::printf("converter: %s, %lld distinct sample messages\n", qPrintable(converter),
               static_cast<long long>(convertible.size()));
   std::printf("files: %d, results: %d, failed: %d, error reports: %d\n", count, results,

@@ -18,10 +18,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "app/form1.h"
-#include "app/qt_screen_cursor.h"
-#include "app/settings_store.h"
-#include "platform/qt_seams.h"
+#include "face_qt/form1_window.h"
+#include "face_qt/qt_seams.h"
+#include "face_qt/settings_ini.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {
@@ -75,15 +74,14 @@ int main(int argc, char** argv) {
   testing_support::ScriptedDialogs dialogs;
   platform::QtEventPump pump;
   testing_support::FixedRandom random(50);
-  QtScreenCursor cursor;
-  SettingsStore settings(SettingsStore::OpenIniFile(scratch.path() + "/settings.ini"));
-  Form1 form(Form1Deps{dialogs, pump, random, settings, scratch.path(), cursor, [] {}});
+  IniSettingsStore settings(IniSettingsStore::OpenIniFile(scratch.path() + "/settings.ini"));
+  Form1Window form(Form1WindowDeps{dialogs, pump, random, settings, scratch.path().toStdString(), [] {}});
   form.show();
 
-  dialogs.input_answers.enqueue(QStringLiteral("msg"));
-  dialogs.folder_answers.enqueue(top);
+  dialogs.input_answers.push_back("msg");
+  dialogs.folder_answers.push_back(top.toStdString());
   timer.restart();
-  form.PushButton4_Click();
+  form.Form().PushButton4_Click();
   const double add_all = timer.elapsed() / 1000.0;
   const int listed = form.ItemCount();
   std::printf("Add All:        %.2f s, %d files listed\n", add_all, listed);
@@ -92,7 +90,7 @@ int main(int argc, char** argv) {
   QMimeData data;
   data.setUrls({QUrl::fromLocalFile(top)});
   timer.restart();
-  form.ListView1_OLEDragDrop(&data);
+  form.Form().ListView1_OLEDragDrop(Form1Window::LocalPaths(&data));
   const double drop = timer.elapsed() / 1000.0;
   std::printf("dropped folder: %.2f s, %d files listed\n", drop, form.ItemCount());
   std::printf("target: under 5 s each: %s\n", add_all < 5 && drop < 5 ? "met" : "MISSED");

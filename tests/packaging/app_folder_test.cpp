@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/app_folder.h"
+#include "face_qt/app_folder.h"
 
 namespace {
 constexpr char kPrintFlag[] = "--print-application-folder";

@@ -1,11 +1,15 @@
 // The example skin shipped under skins/ is a working style sheet for the
 // window, and only a copy at x/o.cjs changes the window's look.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
 
-#include "tests/app/form_fixture.h"
-
-using app_testing::FormFixture;
+#include "face_qt/form1_window.h"
+#include "face_qt/settings_ini.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 // Colours the example sets: the window background, push buttons, and the
@@ -43,10 +47,20 @@ class ExampleSkinTest : public QObject {
     QFETCH(bool, applied);
     const QByteArray sheet = ExampleSkin();
     QVERIFY(!sheet.isEmpty());
-    FormFixture f;
-    f.WriteBeside(copied_to, sheet);
-    Form1& form = f.Load();
-    QVERIFY(f.Reports().isEmpty());
+    QTemporaryDir temp;
+    const QString path = temp.path() + "/bin/" + copied_to;
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(sheet);
+    file.close();
+    testing_support::ScriptedDialogs dialogs;
+    testing_support::ScriptedPump pump;
+    testing_support::FixedRandom random{50};
+    IniSettingsStore settings(IniSettingsStore::OpenIniFile(temp.path() + "/settings.ini"));
+    Form1Window form({dialogs, pump, random, settings, (temp.path() + "/bin").toStdString(), [] {}});
+    form.Form().Form_Load();
+    QVERIFY(dialogs.messages.empty());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QImage window = form.grab().toImage();

@@ -36,6 +36,16 @@ std::string Native(std::string path) {
   return path;
 }
 
+// An absolute path from a POSIX-style one: on Windows on drive C:, since a
+// single leading backslash would collapse into a network prefix.
+std::string Absolute(const std::string& path) {
+#ifdef _WIN32
+  return "C:" + Native(path);
+#else
+  return path;
+#endif
+}
+
 void Touch(const std::string& path) {
   std::filesystem::create_directories(U8Path(path).parent_path());
   ASSERT_TRUE(testing_support::WriteFile(U8Path(path), "x")) << path;
@@ -63,23 +73,24 @@ Texts Under(const std::string& top, const Texts& relative) {
 
 TEST(FileIntake, AddFilesDialog) {
   // "/mail" + 120 x (separator + 247 characters) = 29765; a last name of 234
-  // characters brings the selection to exactly 30000, one more goes over.
+  // characters brings the selection to exactly 30000, one more goes over (on
+  // Windows the folder is "C:\mail", two characters longer).
   const std::string long_name = std::string(240, 'n') + ".msg";
   Texts fits;
   for (int i = 0; i < 120; ++i) {
     char number[8];
     std::snprintf(number, sizeof number, "%03d", i);
-    fits.push_back(Native("/mail/") + number + long_name);
+    fits.push_back(Absolute("/mail/") + number + long_name);
   }
   Texts many = fits;
-  fits.push_back(Native("/mail/") + std::string(230, 'x') + ".msg");
-  many.push_back(Native("/mail/") + std::string(231, 'x') + ".msg");
+  fits.push_back(Absolute("/mail/") + std::string(230 - Absolute("").size(), 'x') + ".msg");
+  many.push_back(Absolute("/mail/") + std::string(231 - Absolute("").size(), 'x') + ".msg");
   struct Case { Texts already, chosen, items; bool too_many; };
   const Case cases[] = {
       {{}, {}, {}, false},
-      {{}, {Native("/mail//in box/a.msg")}, {Native("/mail//in box/a.msg")}, false},  // one file unchanged
-      {{}, {Native("/mail//box/a.msg"), Native("/mail//box/b.MSG")},
-       {Native("/mail/box/a.msg"), Native("/mail/box/b.MSG")}, false},  // joined and collapsed
+      {{}, {Absolute("/mail//in box/a.msg")}, {Absolute("/mail//in box/a.msg")}, false},  // one file unchanged
+      {{}, {Absolute("/mail//box/a.msg"), Absolute("/mail//box/b.MSG")},
+       {Absolute("/mail/box/a.msg"), Absolute("/mail/box/b.MSG")}, false},  // joined and collapsed
       {{"/m/a.msg"}, {"/m/a.msg"}, {"/m/a.msg", "/m/a.msg"}, false},   // listed again
       {{"/kept.msg"}, many, {"/kept.msg"}, true},
       {{}, fits, fits, false},

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/progress_bar.h"
+#include "face_qt/progress_bar.h"
 
 class ProgressBarTest : public QObject {
   Q_OBJECT

@@ -12,7 +12,7 @@
 #include <QtTest>
 #include <functional>
 
-#include "app/qt_dialogs.h"
+#include "face_qt/qt_dialogs.h"
 
 namespace {
 
@@ -90,11 +90,11 @@ class QtDialogsTest : public QObject {
       box->setTextValue("txt");
       box->accept();
     });
-    QCOMPARE(dialogs.InputBox("Extension?", "msg"), QStringLiteral("txt"));
+    QCOMPARE(dialogs.InputBox("Extension?", "msg"), std::string("txt"));
     QCOMPARE(preset, QStringLiteral("msg"));
     QCOMPARE(title, QStringLiteral("Mailvane"));
     WhenShown<QInputDialog>([](QInputDialog* box) { box->reject(); });
-    QCOMPARE(dialogs.InputBox("Extension?", "msg"), QString());
+    QCOMPARE(dialogs.InputBox("Extension?", "msg"), std::string());
   }
 
   void pick_folder() {
@@ -110,7 +110,7 @@ class QtDialogsTest : public QObject {
       box->selectFile(temp.path() + "/Out");
       QMetaObject::invokeMethod(box, "accept");
     });
-    const QString picked = dialogs.PickFolder("Please select folder:", temp.path());
+    const QString picked = QString::fromStdString(dialogs.PickFolder("Please select folder:", temp.path().toStdString()));
     QCOMPARE(title, QStringLiteral("Please select folder:"));
     QCOMPARE(start, QDir(temp.path()).absolutePath());
     QVERIFY(dirs_only);
@@ -118,7 +118,7 @@ class QtDialogsTest : public QObject {
     QVERIFY(!picked.endsWith('/'));
 
     WhenShown<QFileDialog>([](QFileDialog* box) { box->reject(); });
-    QCOMPARE(dialogs.PickFolder("Please select folder:", temp.path()), QString());
+    QCOMPARE(dialogs.PickFolder("Please select folder:", temp.path().toStdString()), std::string());
   }
 
   void pick_open_files() {
@@ -134,9 +134,9 @@ class QtDialogsTest : public QObject {
       box->selectFile("a.msg");
       QMetaObject::invokeMethod(box, "accept");
     });
-    const QStringList picked = dialogs.PickOpenFiles("Add MSG File(s)", "MSG Files (*.msg)");
+    const std::vector<std::string> picked = dialogs.PickOpenFiles("Add MSG File(s)", "MSG Files (*.msg)");
     QVERIFY(many);
-    QCOMPARE(picked, QStringList{QDir::toNativeSeparators(temp.path() + "/a.msg")});
+    QCOMPARE(picked, std::vector<std::string>{QDir::toNativeSeparators(temp.path() + "/a.msg").toStdString()});
   }
 
   void open_folder_and_url() {

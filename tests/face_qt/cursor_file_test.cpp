@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/cursor_file.h"
+#include "face_qt/cursor_file.h"
 #include "platform/error_report.h"
 
 namespace {
