@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once in the release build, once under
-# AddressSanitizer + UndefinedBehaviorSanitizer, and the Windows converter under Wine.
+# AddressSanitizer + UndefinedBehaviorSanitizer, and the Windows programs under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,9 +17,9 @@ for preset in default asan; do
   ctest --preset "$preset"
 done
 
-# Quorvex.exe for Windows, cross-built and tested under Wine against the Linux
-# build above; then its zip for download.
-echo "=== windows: Quorvex.exe under Wine"
+# Quorvex.exe and Mailvane.exe for Windows, cross-built and tested under Wine
+# against the Linux build above; the window end to end, its installer and the zip.
+echo "=== windows: Quorvex.exe and Mailvane.exe under Wine"
 bash scripts/windows-test.sh
 
 if [ -f fuzz/run-brief.sh ]; then

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds the download for Windows users, build/windows/quorvex-<version>-windows-x64.zip
-# (Quorvex.exe, README.txt, LICENSE.txt, the sample messages), then checks it: the
-# contents and their line ends, and, unzipped, Quorvex.exe under Wine converts every
-# sample into one new .eml and prints nothing.
+# Builds the portable download for Windows users,
+# build/windows/quorvex-<version>-windows-x64.zip (Mailvane.exe with its pointer
+# files, Quorvex.exe, README.txt, LICENSE.txt, the sample messages), then checks
+# it: the contents and their line ends, and, unzipped, Quorvex.exe under Wine
+# converts every sample into one new .eml and prints nothing. The window itself
+# is tried by scripts/windows-window-test.sh.
 #
 #   bash scripts/windows-package.sh        (after the windows preset is built)
 set -euo pipefail
@@ -14,7 +16,9 @@ name="quorvex-${version}-windows-x64"
 zip="$build/$name.zip"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-[ -f "$build/bin/Quorvex.exe" ] || fail "$build/bin/Quorvex.exe is missing; build the windows preset first"
+for f in Quorvex.exe Mailvane.exe HAND-M.CUR drag.ico; do
+  [ -f "$build/bin/$f" ] || fail "$build/bin/$f is missing; build the windows preset first"
+done
 if x86_64-w64-mingw32-objdump -p "$build/bin/Quorvex.exe" | grep 'DLL Name' | grep -viE 'kernel32|msvcrt|bcrypt'; then
   fail "Quorvex.exe needs a DLL that Windows does not ship"
 fi
@@ -25,9 +29,20 @@ python3 - "$zip" "$name" "$build/bin" packaging/debian/copyright "$version" <<'P
 import os, sys, zipfile
 zip_path, name, bin_dir, copyright_path, version = sys.argv[1:]
 
-readme = f"""Quorvex {version} for Windows (64-bit)
+readme = f"""Mailvane {version} for Windows (64-bit)
 
-Quorvex.exe converts an Outlook message file (.msg) into an Internet message
+Mailvane.exe is the window: double-click it, add .msg files (by the buttons, or
+by dropping files and folders from Explorer onto the list), choose where the
+results go, and press "Start Converting". It needs no installation: keep
+HAND-M.CUR and drag.ico beside it for its pointers. Its choices are kept in the
+registry under HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Velmora\\Mailvane.
+The installer (mailvane-{version}-x64.msi) puts the same files into Program Files
+with a Start-menu entry.
+
+Windows may warn before the first start: the program is not signed. In the blue
+"Windows protected your PC" box choose "More info", then "Run anyway".
+
+Quorvex.exe, the converter the window uses, also works on its own. It converts an Outlook message file (.msg) into an Internet message
 file (.eml) that any mail program, archive or e-discovery tool can read. It reads
 the .msg file itself: Outlook does not need to be installed. It needs nothing
 else: no installation, no runtime, no administrator rights.
@@ -54,9 +69,6 @@ A whole folder and all folders below it, in PowerShell:
 
 The Samples folder holds five example messages to try it on.
 
-This download is the converter only. The Mailvane window, an installer and a
-signed executable are not available for Windows (Windows may warn before the
-first start of an unsigned program downloaded from the Internet).
 """
 
 license_lines = []
@@ -78,7 +90,8 @@ def crlf(text):
     return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
 
 with zipfile.ZipFile(zip_path, "w", zipfile.ZIP_DEFLATED) as z:
-    z.write(os.path.join(bin_dir, "Quorvex.exe"), f"{name}/Quorvex.exe")
+    for program in ("Mailvane.exe", "Quorvex.exe", "HAND-M.CUR", "drag.ico"):
+        z.write(os.path.join(bin_dir, program), f"{name}/{program}")
     z.writestr(f"{name}/README.txt", crlf(readme))
     z.writestr(f"{name}/LICENSE.txt", crlf(license))
     samples = os.path.join(bin_dir, "Samples")
@@ -97,7 +110,8 @@ zip_path, check, name = sys.argv[1:]
 with zipfile.ZipFile(zip_path) as z:
     names = sorted(z.namelist())
     z.extractall(check)
-expected = {f"{name}/Quorvex.exe", f"{name}/README.txt", f"{name}/LICENSE.txt"}
+expected = {f"{name}/{f}" for f in ("Mailvane.exe", "Quorvex.exe", "HAND-M.CUR", "drag.ico", "README.txt",
+                                     "LICENSE.txt")}
 missing = expected - set(names)
 if missing:
     sys.exit(f"FAIL: the zip lacks {sorted(missing)}")

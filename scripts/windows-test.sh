@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds Quorvex.exe and the window's core for 64-bit Windows and tests them
-# under Wine: the converter's unit tests, the command line as the window uses it,
-# the core's tests (the batch run with the real Quorvex.exe, folder scanning, the
-# registry store, the window's handlers against a scripted face), and every
-# corpus file and sample against the Linux build's quorvex (built by the default
-# preset first).
+# Builds Quorvex.exe, the window's core and Mailvane.exe for 64-bit Windows and
+# tests them under Wine: the converter's unit tests, the command line as the
+# window uses it, the core's tests (the batch run with the real Quorvex.exe,
+# folder scanning, the registry store, the window's handlers against a scripted
+# face), the Windows window's face on a virtual display, every corpus file and
+# sample against the Linux build's quorvex (built by the default preset first),
+# the window end to end and its installer (scripts/windows-window-test.sh), and
+# the zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +17,15 @@ if [ ! -x "$linux_tool" ]; then
 fi
 
 export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The window's tests need a display: a virtual one of our own.
+display=""
+for n in $(seq 80 120); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || { echo "windows-test.sh: no free X display number" >&2; exit 1; }
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
 echo "=== windows: configure and build"
 cmake --preset windows > /dev/null
 cmake --build --preset windows -j "$(nproc)"
@@ -24,7 +35,7 @@ cmake --build --preset windows -j "$(nproc)"
 wineserver -k 2> /dev/null || true  # one left from an earlier run may not be persistent
 wineserver -w
 wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
+trap 'wineserver -k 2>/dev/null || true; kill "$xvfb_pid" 2>/dev/null || true' EXIT
 wine cmd /c exit < /dev/null > /dev/null 2>&1
 
 # A failing unit test does not stop the checks below; the script fails at the end.
@@ -39,10 +50,18 @@ mkdir -p "$scratch"
 python3 tests/converter_tool/windows_check.py build/windows/bin/Quorvex.exe "$linux_tool" "$scratch" \
   ../shared/corpus build/windows/bin/Samples
 
+echo "=== windows: the window end to end, and its installer"
+window_check=0
+bash scripts/windows-window-test.sh || window_check=$?
+
 echo "=== windows: the download"
 bash scripts/windows-package.sh
 
 if [ "$unit_tests" -ne 0 ]; then
   echo "windows: unit tests failed (above)" >&2
   exit "$unit_tests"
+fi
+if [ "$window_check" -ne 0 ]; then
+  echo "windows: the window's check failed (above)" >&2
+  exit "$window_check"
 fi
