@@ -1,5 +1,5 @@
 // The results the converter leaves in the working folder: telling a new one
-// apart, and moving it to its place. One implementation per system:
+// apart, and moving it to its place. The system's side in one file per system:
 // result_files_posix.cpp, result_files_windows.cpp.
 #pragma once
 

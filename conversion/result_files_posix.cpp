@@ -9,8 +9,6 @@
 
 #include "conversion/fd_p.h"
 #include "conversion/result_files.h"
-#include "intake/folder_scan.h"
-#include "intake/name_text.h"
 #include "platform/error_report.h"
 #include "platform/path_helpers.h"
 
@@ -89,21 +87,6 @@ std::unordered_set<std::string> FolderEntries(const std::string& folder) {
   while (const dirent* entry = ::readdir(dir)) names.insert(entry->d_name);
   ::closedir(dir);
   return names;
-}
-
-std::vector<std::string> NewResultNames(const std::string& folder,
-                                        const std::unordered_set<std::string>& before) {
-  std::vector<std::string> fresh;
-  const std::string base = folder.ends_with('/') ? folder : folder + '/';
-  const intake::WildcardMatcher eml("*.eml");
-  for (const std::string& name : FolderEntries(folder)) {
-    if (before.contains(name)) continue;
-    // A name that is not UTF-8 never matches: it names no file we could list.
-    if (!eml.Matches(name)) continue;
-    if (!intake::IsExistingFile(base + name)) continue;
-    fresh.push_back(name);
-  }
-  return fresh;
 }
 
 void MoveResultInPlace(const std::string& from, const std::string& to) {

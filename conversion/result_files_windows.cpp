@@ -1,8 +1,6 @@
 #include <windows.h>
 
 #include "conversion/result_files.h"
-#include "intake/folder_scan.h"
-#include "intake/name_text.h"
 #include "platform/error_report.h"
 #include "platform/windows_text.h"
 
@@ -24,20 +22,6 @@ std::unordered_set<std::string> FolderEntries(const std::string& folder) {
   } while (FindNextFileW(search, &found));
   FindClose(search);
   return names;
-}
-
-std::vector<std::string> NewResultNames(const std::string& folder,
-                                        const std::unordered_set<std::string>& before) {
-  std::vector<std::string> fresh;
-  const std::string base = folder.ends_with('\\') || folder.ends_with('/') ? folder : folder + '\\';
-  const intake::WildcardMatcher eml("*.eml");
-  for (const std::string& name : FolderEntries(folder)) {
-    if (before.contains(name)) continue;
-    if (!eml.Matches(name)) continue;
-    if (!intake::IsExistingFile(base + name)) continue;
-    fresh.push_back(name);
-  }
-  return fresh;
 }
 
 void MoveResultInPlace(const std::string& from, const std::string& to) {
