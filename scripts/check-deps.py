@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Fails when a build, test or packaging script uses something that
-scripts/debian-packages.txt does not bring onto a fresh Debian 12 machine.
+scripts/install-deps.sh does not install onto a fresh Debian 12 machine.
 
 What counts as used:
   - every Python module that a script imports (also the Python inside shell
@@ -25,7 +25,7 @@ import subprocess
 import sys
 
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-LIST = os.path.join("scripts", "debian-packages.txt")
+LIST = os.path.join("scripts", "install-deps.sh")
 SYSTEM_PATH = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"
 # What CI runs: the build, the tests, the fuzz run and the packaging steps.
 # bench/ is a developer's tool and is not run by CI.
@@ -34,8 +34,10 @@ SCANNED = [".ci/run", "scripts/*", "cmake/*", "CMakeLists.txt", "**/CMakeLists.t
 
 
 def listed_packages():
+    """The words of the packages=( ... ) list in scripts/install-deps.sh."""
     with open(os.path.join(TOP, LIST), encoding="utf-8") as f:
-        return {w for line in f for w in line.split("#", 1)[0].split()}
+        m = re.search(r"^packages=\((.*?)^\)", f.read(), re.M | re.S)
+    return {w for line in m.group(1).splitlines() for w in line.split("#", 1)[0].split()} if m else set()
 
 
 def installed_packages():
@@ -176,14 +178,14 @@ def main():
     def need(what, user, path):
         package = owners([path]).get(path) if path else None
         if package and package not in brought:
-            problems.append(f"{user} uses {what} from Debian package {package}, which {LIST} does not list")
+            problems.append(f"{user} uses {what} from Debian package {package}, which {LIST} does not install")
 
     for name, user in sorted(modules.items()):
         spec = importlib.util.find_spec(name)
         if spec is None:
             guess = f"python3-{name.lower().replace('_', '-')}"
             problems.append(f"{user} imports {name}, which is not installed (Debian package {guess}?); "
-                            f"add its package to {LIST}")
+                            f"add its package to the list in {LIST}")
             continue
         origin = spec.origin if spec.origin not in (None, "namespace") else next(iter(spec.submodule_search_locations or []), None)
         need(f"Python module {name}", user, origin)
@@ -191,7 +193,7 @@ def main():
         found = glob.glob(f"/usr/lib/*/girepository-1.0/{name}.typelib") + glob.glob(f"/usr/lib/girepository-1.0/{name}.typelib")
         if not found:
             problems.append(f"{user} asks for the typelib {name}, which is not installed (Debian package "
-                            f"gir1.2-{name.lower()}?); add its package to {LIST}")
+                            f"gir1.2-{name.lower()}?); add its package to the list in {LIST}")
             continue
         need(f"the typelib {name}", user, found[0])
     for word, user in sorted(commands.items()):
@@ -199,7 +201,7 @@ def main():
         if path:
             need(f"the command {word}", user, path)
     for p in unknown:
-        print(f"check-deps: note: {LIST} lists {p}, which is not installed here")
+        print(f"check-deps: note: {LIST} names {p}, which is not installed here")
     for line in problems:
         print(f"check-deps: {line}")
     if problems:

@@ -1,10 +1,22 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package the build, the tests and the tools need: the
-# list in scripts/debian-packages.txt. Safe to run again: apt-get skips what is
-# already there.
+# Installs every Debian 12 package that a build step, test, check script or
+# packaging step uses. scripts/check-deps.py fails when a script uses a Python
+# module, typelib or command that none of these (nor the base system) brings.
+# Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 
-mapfile -t packages < <(sed 's/#.*//' "$(dirname "$0")/debian-packages.txt" | tr -s ' \t' '\n' | grep -v '^$')
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgtest-dev googletest libbenchmark-dev
+  clang-14 libclang-rt-14-dev
+  python3 python3-olefile python3-gi gir1.2-gmime-3.0
+  python3-icalendar python3-dateutil
+  xvfb xauth fonts-liberation
+  desktop-file-utils appstream file
+  g++-mingw-w64-x86-64-posix wine wine64
+  wixl xdotool imagemagick
+)
 
 missing=()
 for p in "${packages[@]}"; do

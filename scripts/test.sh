@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 # Fails, naming the Debian package, when a script uses a module or command that
-# scripts/debian-packages.txt does not bring onto a fresh machine.
+# scripts/install-deps.sh does not bring onto a fresh machine.
 /usr/bin/python3 scripts/check-deps.py
 
 for preset in default asan; do
