@@ -25,6 +25,16 @@ std::string CollapsePairs(std::string_view text, char separator) {
 
 char SeparatorOf(PathStyle style) { return style == PathStyle::kWindows ? '\\' : '/'; }
 
+bool EndsWithSeparator(const std::string& path) {
+  if (path.empty()) return false;
+  return path.back() == kSeparator || path.back() == '/';
+}
+
+std::string WithTrailingSeparator(const std::string& path) {
+  if (path.empty() || EndsWithSeparator(path)) return path;
+  return path + kSeparator;
+}
+
 std::string FileNameOf(const std::string& path, PathStyle style) {
   const size_t last = path.rfind(SeparatorOf(style));
   return last == std::string::npos ? path : path.substr(last + 1);

@@ -33,6 +33,17 @@ inline constexpr PathStyle kNativePathStyle = PathStyle::kPosix;
 // The separator of a style: '\' or '/'.
 char SeparatorOf(PathStyle style);
 
+// The system's own separator, the one this program writes into paths.
+inline constexpr char kSeparator = kNativePathStyle == PathStyle::kWindows ? '\\' : '/';
+
+// True when the path ends with a separator of this system: kSeparator, or '/'
+// on Windows, where folders also come from toolkits and users in that form.
+bool EndsWithSeparator(const std::string& path);
+
+// The path with kSeparator added, unless it is empty or already ends with a
+// separator (text typed into a box may lack it; empty text names no folder).
+std::string WithTrailingSeparator(const std::string& path);
+
 // True when the path names something whose status can be read (a file or a
 // folder; a link counts when its target exists). Never fails: a missing path,
 // an empty or invalid name or no access all give false.

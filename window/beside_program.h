@@ -9,12 +9,11 @@
 namespace window {
 
 inline std::string BesideProgram(const std::string& app_folder, std::string relative) {
-  const char separator = platform::SeparatorOf(platform::kNativePathStyle);
   for (char& c : relative) {
-    if (c == '/') c = separator;
+    if (c == '/') c = platform::kSeparator;
   }
-  if (app_folder.empty() || app_folder.back() == separator) return app_folder + relative;
-  return app_folder + separator + relative;
+  if (app_folder.empty()) return relative;
+  return platform::WithTrailingSeparator(app_folder) + relative;
 }
 
 }  // namespace window

@@ -30,11 +30,9 @@ constexpr char kTooManyFiles[] =
 // leave out.
 constexpr int kSkippedAttributes = intake::kAttrHidden | intake::kAttrArchive;
 
-const char kSeparator = platform::SeparatorOf(platform::kNativePathStyle);
-
 std::string WithoutTrailingSeparator(const std::string& path) {
   std::string trimmed = path;
-  while (trimmed.size() > 1 && trimmed.back() == kSeparator) trimmed.pop_back();
+  while (trimmed.size() > 1 && trimmed.back() == platform::kSeparator) trimmed.pop_back();
   return trimmed;
 }
 
@@ -94,7 +92,7 @@ void FileIntake::PushButton1_Click() {
     // the root gives "//a.msg" here and "/a.msg" after the collapse.
     std::string path;
     guard.Step(136, [&] {
-      path = WithoutTrailingSeparator(platform::FolderOf(one)) + kSeparator + platform::FileNameOf(one);
+      path = WithoutTrailingSeparator(platform::FolderOf(one)) + platform::kSeparator + platform::FileNameOf(one);
     });
     guard.Step(138, [&] { path = platform::CollapseBackslashes(path); });
     guard.Step(140, [&] { list_.AddFileToList(path); });
@@ -123,7 +121,7 @@ void FileIntake::PushButton4_Click() {
   std::vector<std::string> folders;
   // A root keeps its own separator ("/", "C:\"), others get one.
   guard.Step(114, [&] {
-    folders = {chosen.back() == kSeparator ? chosen : chosen + kSeparator};
+    folders = {platform::WithTrailingSeparator(chosen)};
   });
   // A failure the walk passes up leaves the set as far as it got.
   guard.Step(116, [&] { intake::GetSubDirectories2016(folders, true, dialogs_, pump_); });
@@ -137,7 +135,7 @@ void FileIntake::PushButton4_Click() {
     for (const std::string& name : names) {
       if (guard.ExitIf(126, [&] { return name.starts_with('~'); })) continue;
       std::string path;
-      guard.Step(128, [&] { path = folder + kSeparator + name; });
+      guard.Step(128, [&] { path = folder + platform::kSeparator + name; });
       if (!guard.If(130, [&] { return IsTakenFromTree(path); })) continue;
       guard.Step(132, [&] { list_.AddFileToList(platform::CollapseBackslashes(path)); });
     }
@@ -154,7 +152,7 @@ void FileIntake::AddSampleFiles() {
   const std::string sample_folder = BesideProgram(app_folder_, "Samples");
   for (const std::string& name : intake::ListFolderFiles(sample_folder, "*.*")) {
     // Appended exactly so, without normalising, and only when not yet listed.
-    const std::string path = sample_folder + kSeparator + name;
+    const std::string path = sample_folder + platform::kSeparator + name;
     if (!list_.IsPathInList(path)) list_.AddFileToList(path);
   }
   if (dialogs_.AskYesNo(kSampleQuestion)) dialogs_.OpenFolder(sample_folder);
@@ -179,13 +177,13 @@ void FileIntake::OLEDragDrop(const std::vector<std::string>& dropped) {
 }
 
 void FileIntake::AddDroppedFolder(const std::string& folder) {
-  std::vector<std::string> folders{folder.back() == kSeparator ? folder : folder + kSeparator};
+  std::vector<std::string> folders{platform::WithTrailingSeparator(folder)};
   intake::GetSubDirectories2016(folders, true, dialogs_, pump_);
   for (const std::string& entry : folders) {
     const std::string shortened = entry.substr(0, entry.size() - 1);
     for (const std::string& name : intake::ListFolderFiles(shortened, "*.*")) {
       if (name.starts_with('~')) continue;
-      const std::string path = shortened + kSeparator + name;
+      const std::string path = shortened + platform::kSeparator + name;
       try {
         if (IsTakenFromTree(path)) list_.AddFileToList(platform::CollapseBackslashes(path));
       } catch (const std::exception&) {

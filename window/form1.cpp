@@ -19,12 +19,6 @@ namespace {
 // A skin file is a style sheet; anything this large is not one.
 constexpr std::uintmax_t kMaxSkinBytes = 4 << 20;
 
-// Both separators count on every system: folders come from the toolkit with
-// '/' and from the user or an older store in the Windows form.
-bool EndsWithSeparator(const std::string& path) {
-  return !path.empty() && (path.back() == '/' || path.back() == '\\');
-}
-
 std::filesystem::path NativePath(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
@@ -128,14 +122,16 @@ std::string Form1::AppTitleFor(const std::string& product_name) {
 }
 
 std::string Form1::DesktopFolder() const {
-  std::string desktop = face_.DesktopLocation();
-  if (desktop.empty()) throw platform::Failure("The desktop folder could not be found");
-  // The lookup names a desktop folder even where none was ever made (servers,
-  // minimal installs, desktops named in another language); offering it would
-  // make the first run fail with "Folder does not exist".
-  if (!platform::IsFolder(desktop)) desktop = face_.HomeLocation();
-  if (!EndsWithSeparator(desktop)) desktop += platform::SeparatorOf(platform::kNativePathStyle);
-  return desktop;
+  // The lookup may name a desktop folder where none was ever made (servers,
+  // minimal installs, desktops named in another language), or fail outright
+  // (a desktop redirected to a share that is offline); offering it would make
+  // the first run fail with "Folder does not exist", and a failure here would
+  // greet the user with an error box. The home folder stands in, as the system
+  // names it; without one, the desktop as named; without either, empty text.
+  const std::string desktop = face_.DesktopLocation();
+  if (!desktop.empty() && platform::IsFolder(desktop)) return platform::WithTrailingSeparator(desktop);
+  const std::string home = face_.HomeLocation();
+  return platform::WithTrailingSeparator(home.empty() ? desktop : home);
 }
 
 // ---------------------------------------------------------------------------
@@ -192,8 +188,8 @@ void Form1::PushButton9_Click() {
     settings_.SaveSetting("LastFolderDot", picked);
   });
   // Setting Text1 runs Text1_Change, which saves "Text1".
-  if (guard.If(104, [&] { return !EndsWithSeparator(picked); })) {
-    guard.Step(106, [&] { face_.SetText1(picked + platform::SeparatorOf(platform::kNativePathStyle)); });
+  if (guard.If(104, [&] { return !platform::EndsWithSeparator(picked); })) {
+    guard.Step(106, [&] { face_.SetText1(picked + platform::kSeparator); });
   } else {
     guard.Step(108, [&] { face_.SetText1(picked); });
   }

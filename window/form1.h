@@ -108,9 +108,10 @@ class Form1 {
   // clearing runs nothing. `which` is 1 or 2.
   void SetOptionValue(int which, bool selected);
 
-  // The desktop folder with a trailing separator, or the home folder when the
-  // desktop folder does not exist; throws platform::Failure when the system
-  // names no desktop folder at all.
+  // The output folder a first start offers, with a trailing separator: the
+  // desktop folder, or the home folder when the system names no desktop or
+  // names one that does not exist (the desktop as named when there is no home
+  // either; empty text when the system names neither). Never fails.
   std::string DesktopFolder() const;
 
   // --- conversion run ---

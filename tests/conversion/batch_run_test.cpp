@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "tests/conversion/fake_batch_host.h"
+#include "tests/support/separator.h"
 #include "tests/support/temp_dir.h"
 
 #ifndef _WIN32
@@ -26,11 +27,7 @@ using Texts = std::vector<std::string>;
 
 namespace {
 
-#ifdef _WIN32
-constexpr char kSep = '\\';
-#else
-constexpr char kSep = '/';
-#endif
+using testing_support::kSep;
 
 struct ToolCall {
   std::string program;

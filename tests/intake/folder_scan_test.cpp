@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "tests/support/separator.h"
 #include "tests/support/temp_dir.h"
 
 #ifndef _WIN32
@@ -22,11 +23,7 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-#ifdef _WIN32
-constexpr char kSep = '\\';
-#else
-constexpr char kSep = '/';
-#endif
+using testing_support::kSep;
 
 void Touch(const std::string& path) { ASSERT_TRUE(testing_support::WriteFile(U8Path(path), "x")) << path; }
 

@@ -8,6 +8,7 @@
 
 #include "intake/folder_picker.h"
 #include "platform/error_report.h"
+#include "tests/support/separator.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/temp_dir.h"
 
@@ -27,11 +28,7 @@ using Folders = std::vector<std::string>;
 
 namespace {
 
-#ifdef _WIN32
-constexpr char kSep = '\\';
-#else
-constexpr char kSep = '/';
-#endif
+using testing_support::kSep;
 
 // "a/b" with the system's separator.
 std::string Native(std::string path) {

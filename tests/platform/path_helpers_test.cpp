@@ -8,6 +8,7 @@
 
 #include "platform/error_report.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/separator.h"
 #include "tests/support/temp_dir.h"
 
 #ifndef _WIN32
@@ -92,6 +93,27 @@ TEST(PathHelpers, SplitPath) {
   }
 }
 
+TEST(PathHelpers, TrailingSeparator) {
+  const std::string sep(1, testing_support::kSep);
+  struct Case { std::string path, with; };
+  const std::vector<Case> cases = {
+      {"", ""},  // empty text names no folder: nothing is added
+      {"out", "out" + sep},
+      {"out" + sep, "out" + sep},
+      {sep, sep},
+      {"out/", "out/"},  // '/' ends a folder on both systems
+#ifdef _WIN32
+      {R"(C:\)", R"(C:\)"},
+#else
+      {R"(out\)", R"(out\/)"},  // a backslash is part of a POSIX name
+#endif
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::WithTrailingSeparator(c.path), c.with) << c.path;
+    EXPECT_EQ(platform::EndsWithSeparator(c.path), !c.path.empty() && c.with == c.path) << c.path;
+  }
+}
+
 TEST(PathHelpers, StripExtension) {
   const std::pair<std::string, std::string> cases[] = {
       {"Report.final.msg", "Report.final"}, {"a.msg", "a"}, {"a.b.c", "a.b"}, {"abc", "abc"},
@@ -106,7 +128,7 @@ TEST(PathHelpers, ExistsAndFolderTests) {
   ASSERT_TRUE(WriteFile(file, "x"));
   const std::string cyrillic_cjk = dir.File("\xd0\x9f\xd0\xb8\xd1\x81\xd1\x8c\xd0\xbc\xd0\xb0 \xe6\x96\x87");
   fs::create_directory(U8Path(cyrillic_cjk));
-  const char sep = platform::SeparatorOf(platform::kNativePathStyle);
+  const char sep = testing_support::kSep;
   struct Case { std::string path; bool exists, folder; };
   const Case cases[] = {
       {file, true, false},

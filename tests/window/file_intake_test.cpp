@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/path_helpers.h"
+#include "tests/support/separator.h"
 #include "tests/window/scripted_face.h"
 
 #ifndef _WIN32
@@ -19,7 +20,7 @@ using Texts = std::vector<std::string>;
 
 namespace {
 
-const char kSep = platform::SeparatorOf(platform::kNativePathStyle);
+using testing_support::kSep;
 
 const std::string kExtensionPrompt =
     "Enter file extension to load:\r\r(* for all files, txt for all txt files, doc for all doc files, etc.)";
