@@ -32,15 +32,8 @@ int ProcessToolRunner::RunAndWait(const std::string& program,
                                 running_);
 }
 
-std::string WithTrailingSeparator(const std::string& folder) {
-  const char separator = platform::SeparatorOf(platform::kNativePathStyle);
-  if (folder.empty() || folder.back() == separator) return folder;
-  return folder + separator;
-}
-
 std::string TargetPathFor(const std::string& source_path, const std::string& folder) {
-  const char separator = platform::SeparatorOf(platform::kNativePathStyle);
-  return platform::CollapseBackslashes(folder + separator +
+  return platform::CollapseBackslashes(folder + platform::kSeparator +
                                        platform::StripExtension(platform::FileNameOf(source_path)) +
                                        ".eml");
 }
@@ -103,13 +96,13 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
     std::string target;
     if (guard.If(126, [&] { return host.Option1Selected() || !host.Option2Selected(); })) {
       guard.Step(128, [&] {
-        target = TargetPathFor(source, WithTrailingSeparator(host.WorkingFolder()));
+        target = TargetPathFor(source, platform::WithTrailingSeparator(host.WorkingFolder()));
       });
     } else {
       guard.Step(132, [&] {
         std::string folder = platform::FolderOf(source);
         // A bare file name lives in the current folder, not in the root.
-        if (folder.empty()) folder = std::string(".") + platform::SeparatorOf(platform::kNativePathStyle);
+        if (folder.empty()) folder = std::string(".") + platform::kSeparator;
         target = TargetPathFor(source, folder);
       });
     }
@@ -118,7 +111,7 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
     std::vector<std::string> arguments;
     std::unordered_set<std::string> before;
     guard.Step(136, [&] {
-      working = WithTrailingSeparator(host.WorkingFolder());
+      working = platform::WithTrailingSeparator(host.WorkingFolder());
       arguments = {source, working};
       // What is there before the tool runs, to tell its result apart. An empty
       // folder text names no folder (not the current one).

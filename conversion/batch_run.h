@@ -86,8 +86,4 @@ void RunBatchConversion(BatchHost& host, ToolRunner& runner, bool& conversion_bu
 // joined separators collapsed (native path style).
 std::string TargetPathFor(const std::string& source_path, const std::string& folder);
 
-// The working folder as the run uses it: a separator is added when it has none
-// at its end (text typed into the box may lack it).
-std::string WithTrailingSeparator(const std::string& folder);
-
 }  // namespace conversion

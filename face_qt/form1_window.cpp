@@ -11,19 +11,24 @@
 #include <QMouseEvent>
 #include <QStandardPaths>
 #include <QUrl>
+#include <map>
 
 #include "face_qt/cursor_file.h"
+#include "window/form_layout.h"
 
 namespace {
 
-// Places and sizes are kept in twips, the window's own unit; 15 twips make one
-// pixel at 96 dpi, and Qt scales the pixels on screens with more dots.
-constexpr int kTwipsPerPixel = 15;
+// Qt scales pixels on screens with more dots itself, so the form is laid out in
+// pixels at 96 dpi.
+constexpr int kLogicalDpi = 96;
 
-int Px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+int Px(int twips) { return window::TwipsToPixels(twips, kLogicalDpi); }
 
-void Place(QWidget* widget, int left, int top, int width, int height) {
-  widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
+QFont FontOf(const window::FontSpec& spec) {
+  QFont font(QString::fromUtf8(spec.family));
+  font.setPointSizeF(spec.centipoints / 100.0);
+  font.setBold(spec.bold);
+  return font;
 }
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -52,85 +57,73 @@ Form1Window::~Form1Window() = default;
 
 void Form1Window::BuildControls() {
   setObjectName(QStringLiteral("Form1"));
-  QFont window_font(QStringLiteral("Arial"));
-  window_font.setPointSizeF(9);
-  window_font.setBold(true);
-  setFont(window_font);
-  QFont button_font(QStringLiteral("Arial"));
-  button_font.setPointSizeF(11.25);
-  button_font.setBold(true);
-
-  setFixedSize(Px(8040), Px(7245));
+  setFont(FontOf(window::kWindowFont));
+  setFixedSize(Px(window::kClientTwipsWide), Px(window::kClientTwipsHigh));
   setMouseTracking(true);
 
-  auto make_button = [&](QWidget* container, const char* name, const QString& text) {
-    auto* button = new QPushButton(text, container);
-    button->setObjectName(QLatin1String(name));
-    button->setFont(button_font);
-    button->setMouseTracking(true);
-    button->installEventFilter(this);
-    return button;
-  };
-
-  PushButton3 = make_button(this, "PushButton3", QStringLiteral("Help"));
-  Place(PushButton3, 120, 120, 7800, 405);
-
-  ListView1 = new FileListView(this);
-  ListView1->setObjectName(QStringLiteral("ListView1"));
-  ListView1->setFont(window_font);
-  ListView1->setToolTip(QStringLiteral(
-      "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
-      "of window to reveal full names."));
-  ListView1->setHeaderHidden(false);
-  Place(ListView1, 120, 630, 7800, 2535);
-
-  PushButton1 = make_button(this, "PushButton1", QStringLiteral("Add MSG File(s)"));
-  Place(PushButton1, 120, 3255, 3840, 405);
-  PushButton4 = make_button(this, "PushButton4", QStringLiteral("Add All MSG File(s) In Folder"));
-  Place(PushButton4, 4080, 3255, 3840, 405);
-  PushButton6 = make_button(this, "PushButton6", QStringLiteral("Clear List"));
-  Place(PushButton6, 120, 3765, 3840, 405);
-  PushButton7 = make_button(this, "PushButton7", QStringLiteral("Load Sample/Example Files"));
-  Place(PushButton7, 4080, 3765, 3840, 405);
-
-  Frame1 = new QGroupBox(QStringLiteral("Save Option"), this);
-  Frame1->setObjectName(QStringLiteral("Frame1"));
-  Frame1->setMouseTracking(true);
-  Frame1->installEventFilter(this);
-  Place(Frame1, 120, 4240, 7800, 1815);
-
-  // The two options form one group, kept exclusive by hand: start-up may
-  // restore both of them cleared, which Qt's exclusive groups do not allow.
-  Option1 = new QRadioButton(QStringLiteral("Save results to this folder:"), Frame1);
-  Option1->setObjectName(QStringLiteral("Option1"));
-  Option1->setAutoExclusive(false);
-  Option1->setChecked(true);
-  Place(Option1, 240, 300, 3615, 255);
-
-  Frame4 = new QGroupBox(Frame1);
-  Frame4->setObjectName(QStringLiteral("Frame4"));
-  Frame4->setMouseTracking(true);
-  Frame4->installEventFilter(this);
-  Place(Frame4, 480, 510, 6840, 810);
-
-  Text1 = new QLineEdit(Frame4);
-  Text1->setObjectName(QStringLiteral("Text1"));
-  Place(Text1, 240, 300, 5670, 345);
-  PushButton9 = make_button(Frame4, "PushButton9", QStringLiteral("..."));
-  Place(PushButton9, 6000, 300, 600, 345);
-
-  Option2 = new QRadioButton(QStringLiteral("Save results in folder of original file"), Frame1);
-  Option2->setObjectName(QStringLiteral("Option2"));
-  Option2->setAutoExclusive(false);
-  Place(Option2, 240, 1410, 3615, 255);
-
-  PushButton2 = make_button(this, "PushButton2", QStringLiteral("Start Converting"));
-  Place(PushButton2, 120, 6180, 7800, 405);
-
-  ProgressBar1 = new ProgressBar(this);
-  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-  ProgressBar1->setText(QStringLiteral("Progress Bar"));
-  Place(ProgressBar1, 120, 6700, 7800, 405);
+  std::map<window::ControlId, QWidget*> made;
+  for (const window::ControlSpec& spec : window::Controls()) {
+    QWidget* parent = spec.container == window::kNoControl ? this : made.at(spec.container);
+    const QString caption = Q(spec.caption);
+    QWidget* widget = nullptr;
+    switch (spec.kind) {
+      case window::ControlKind::kPushButton:
+        widget = new QPushButton(caption, parent);
+        break;
+      case window::ControlKind::kListView: {
+        auto* list = new FileListView(parent);
+        list->setHeaderHidden(false);
+        widget = list;
+        break;
+      }
+      case window::ControlKind::kFrame:
+        widget = new QGroupBox(caption, parent);
+        break;
+      case window::ControlKind::kOption: {
+        // The two options form one group kept exclusive by Form1: start-up may
+        // restore both of them cleared, which Qt's exclusive groups do not allow.
+        auto* option = new QRadioButton(caption, parent);
+        option->setAutoExclusive(false);
+        option->setChecked(spec.selected);
+        widget = option;
+        break;
+      }
+      case window::ControlKind::kTextBox:
+        widget = new QLineEdit(caption, parent);
+        break;
+      case window::ControlKind::kProgressBar: {
+        auto* bar = new ProgressBar(parent);
+        bar->setText(caption);
+        widget = bar;
+        break;
+      }
+    }
+    widget->setObjectName(QString::fromUtf8(spec.name));
+    widget->setFont(FontOf(*spec.font));
+    if (*spec.tooltip != '\0') widget->setToolTip(Q(spec.tooltip));
+    widget->setGeometry(Px(spec.left), Px(spec.top), Px(spec.width), Px(spec.height));
+    // Pointer moves over buttons and frames drive the window's pointer rules.
+    if (spec.kind == window::ControlKind::kPushButton || spec.kind == window::ControlKind::kFrame) {
+      widget->setMouseTracking(true);
+      widget->installEventFilter(this);
+    }
+    made[spec.id] = widget;
+  }
+  auto get = [&]<typename T>(window::ControlId id, T*& member) { member = static_cast<T*>(made.at(id)); };
+  get(window::kPushButton3, PushButton3);
+  get(window::kListView1, ListView1);
+  get(window::kPushButton1, PushButton1);
+  get(window::kPushButton4, PushButton4);
+  get(window::kPushButton6, PushButton6);
+  get(window::kPushButton7, PushButton7);
+  get(window::kFrame1, Frame1);
+  get(window::kOption1, Option1);
+  get(window::kFrame4, Frame4);
+  get(window::kText1, Text1);
+  get(window::kPushButton9, PushButton9);
+  get(window::kOption2, Option2);
+  get(window::kPushButton2, PushButton2);
+  get(window::kProgressBar1, ProgressBar1);
 }
 
 void Form1Window::ConnectHandlers() {

@@ -18,44 +18,16 @@
 namespace face_win32 {
 namespace {
 
-constexpr std::array<ControlPlace, 14> kControls{{
-    {kPushButton3, "PushButton3", ControlKind::kPushButton, L"Help", ControlId{}, 120, 120, 7800, 405},
-    {kListView1, "ListView1", ControlKind::kListView, L"", ControlId{}, 120, 630, 7800, 2535},
-    {kPushButton1, "PushButton1", ControlKind::kPushButton, L"Add MSG File(s)", ControlId{}, 120, 3255, 3840, 405},
-    {kPushButton4, "PushButton4", ControlKind::kPushButton, L"Add All MSG File(s) In Folder", ControlId{},
-     4080, 3255, 3840, 405},
-    {kPushButton6, "PushButton6", ControlKind::kPushButton, L"Clear List", ControlId{}, 120, 3765, 3840, 405},
-    {kPushButton7, "PushButton7", ControlKind::kPushButton, L"Load Sample/Example Files", ControlId{}, 4080,
-     3765, 3840, 405},
-    {kFrame1, "Frame1", ControlKind::kFrame, L"Save Option", ControlId{}, 120, 4240, 7800, 1815},
-    {kOption1, "Option1", ControlKind::kOption, L"Save results to this folder:", kFrame1, 240, 300, 3615, 255},
-    {kFrame4, "Frame4", ControlKind::kFrame, L"", kFrame1, 480, 510, 6840, 810},
-    {kText1, "Text1", ControlKind::kTextBox, L"", kFrame4, 240, 300, 5670, 345},
-    {kPushButton9, "PushButton9", ControlKind::kPushButton, L"...", kFrame4, 6000, 300, 600, 345},
-    {kOption2, "Option2", ControlKind::kOption, L"Save results in folder of original file", kFrame1, 240,
-     1410, 3615, 255},
-    {kPushButton2, "PushButton2", ControlKind::kPushButton, L"Start Converting", ControlId{}, 120, 6180, 7800,
-     405},
-    {kProgressBar1, "ProgressBar1", ControlKind::kProgressBar, L"Progress Bar", ControlId{}, 120, 6700, 7800,
-     405},
-}};
-
-constexpr wchar_t kListTip[] =
-    L"Drag and drop files here. Double-click item to remove it. Move | line to right and out of window "
-    L"to reveal full names.";
-
-// Arial, bold, at a size in hundredths of a point.
-HFONT MakeArial(int centipoints, int dpi) {
-  return CreateFontW(-MulDiv(centipoints, dpi, 7200), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
-                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                     DEFAULT_PITCH | FF_SWISS, L"Arial");
+HFONT MakeFont(const window::FontSpec& spec, int dpi) {
+  return CreateFontW(-MulDiv(spec.centipoints, dpi, 7200), 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                     FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                     DEFAULT_PITCH | FF_SWISS, Wide(spec.family).c_str());
 }
 
-const ControlPlace* Find(ControlId id) {
-  for (const ControlPlace& place : kControls) {
-    if (place.id == id) return &place;
-  }
-  return nullptr;
+RECT PixelPlace(ControlId id, int dpi) {
+  const window::TwipRect twips = window::PlaceInWindow(id);
+  return {TwipsToPixels(twips.left, dpi), TwipsToPixels(twips.top, dpi), TwipsToPixels(twips.right, dpi),
+          TwipsToPixels(twips.bottom, dpi)};
 }
 
 std::wstring WindowText(HWND window) {
@@ -89,20 +61,6 @@ int ButtonsOf(WPARAM keys) {
 
 }  // namespace
 
-std::span<const ControlPlace> Controls() { return kControls; }
-
-int TwipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
-
-RECT PlaceInWindowTwips(ControlId id) {
-  const ControlPlace* place = Find(id);
-  if (!place) return {};
-  RECT rect{place->left, place->top, place->left + place->width, place->top + place->height};
-  for (const ControlPlace* outer = Find(place->container); outer; outer = Find(outer->container)) {
-    OffsetRect(&rect, outer->left, outer->top);
-  }
-  return rect;
-}
-
 Win32Face::Win32Face(HINSTANCE instance, int dpi) {
   if (dpi <= 0) {
     HDC screen = GetDC(nullptr);
@@ -132,12 +90,12 @@ Win32Face::Win32Face(HINSTANCE instance, int dpi) {
 
   // A fixed single border: the client area is the form's, whatever the frame.
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  RECT frame{0, 0, TwipsToPixels(kClientTwipsWide, dpi_), TwipsToPixels(kClientTwipsHigh, dpi_)};
+  RECT frame{0, 0, TwipsToPixels(window::kClientTwipsWide, dpi_), TwipsToPixels(window::kClientTwipsHigh, dpi_)};
   AdjustWindowRectEx(&frame, style, FALSE, 0);
   window_ = CreateWindowExW(0, kWindowClass, L"", style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                             frame.bottom - frame.top, nullptr, nullptr, instance, this);
-  window_font_ = MakeArial(900, dpi_);
-  button_font_ = MakeArial(1125, dpi_);
+  window_font_ = MakeFont(window::kWindowFont, dpi_);
+  button_font_ = MakeFont(window::kButtonFont, dpi_);
   CreateControls(instance);
 }
 
@@ -155,15 +113,14 @@ Win32Face::~Win32Face() {
 }
 
 void Win32Face::CreateControls(HINSTANCE instance) {
-  for (const ControlPlace& place : kControls) {
+  for (const window::ControlSpec& place : window::Controls()) {
     const wchar_t* window_class = L"BUTTON";
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     DWORD ex_style = 0;
-    HFONT font = window_font_;
+    HFONT font = place.font == &window::kButtonFont ? button_font_ : window_font_;
     switch (place.kind) {
       case ControlKind::kPushButton:
         style |= BS_PUSHBUTTON | WS_TABSTOP;
-        font = button_font_;
         break;
       case ControlKind::kFrame:
         style |= BS_GROUPBOX;
@@ -185,14 +142,12 @@ void Win32Face::CreateControls(HINSTANCE instance) {
         window_class = kProgressBarClass;
         break;
     }
-    const RECT twips = PlaceInWindowTwips(place.id);
-    const int left = TwipsToPixels(twips.left, dpi_);
-    const int top = TwipsToPixels(twips.top, dpi_);
-    HWND control = CreateWindowExW(ex_style, window_class, place.text, style, left, top,
-                                   TwipsToPixels(twips.right, dpi_) - left,
-                                   TwipsToPixels(twips.bottom, dpi_) - top, window_,
+    const RECT pixels = PixelPlace(place.id, dpi_);
+    HWND control = CreateWindowExW(ex_style, window_class, Wide(place.caption).c_str(), style, pixels.left,
+                                   pixels.top, pixels.right - pixels.left, pixels.bottom - pixels.top, window_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(place.id)), instance, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (place.selected) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
     if (place.kind == ControlKind::kPushButton || place.kind == ControlKind::kListView) {
       SetWindowSubclass(control, ControlProc, place.id, reinterpret_cast<DWORD_PTR>(this));
     }
@@ -200,19 +155,22 @@ void Win32Face::CreateControls(HINSTANCE instance) {
   // The frames lie under what they hold.
   SetWindowPos(Control(kFrame4), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   SetWindowPos(Control(kFrame1), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  SendMessageW(Control(kOption1), BM_SETCHECK, BST_CHECKED, 0);
   DragAcceptFiles(Control(kListView1), TRUE);
 
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
-  TOOLINFOW tip{};
-  tip.cbSize = sizeof tip;
-  tip.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tip.hwnd = window_;
-  tip.uId = reinterpret_cast<UINT_PTR>(Control(kListView1));
-  tip.lpszText = const_cast<wchar_t*>(kListTip);
-  SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tip));
-  SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, TwipsToPixels(6000, dpi_));
+  for (const window::ControlSpec& place : window::Controls()) {
+    if (*place.tooltip == '\0') continue;
+    std::wstring text = Wide(place.tooltip);
+    TOOLINFOW tip{};
+    tip.cbSize = sizeof tip;
+    tip.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tip.hwnd = window_;
+    tip.uId = reinterpret_cast<UINT_PTR>(Control(place.id));
+    tip.lpszText = text.data();  // the tooltip keeps its own copy
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tip));
+  }
+  SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, TwipsToPixels(window::kTooltipTwipsWide, dpi_));
 }
 
 template <typename Handler>
@@ -541,7 +499,7 @@ void Win32Face::SetListHeader(const std::string& text) {
     SendMessageW(list, LVM_SETCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
   } else {
     column.mask |= LVCF_WIDTH;
-    column.cx = TwipsToPixels(kColumnTwips, dpi_);
+    column.cx = TwipsToPixels(window::kColumnTwips, dpi_);
     SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
   }
 }

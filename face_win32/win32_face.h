@@ -12,58 +12,21 @@
 // windows.h defines Yield() as an old no-op; the event pump's member has that name.
 #undef Yield
 
-#include <span>
 #include <string>
 #include <vector>
 
 #include "window/face.h"
+#include "window/form_layout.h"
 
 namespace face_win32 {
 
 class FormEvents;
 
-enum ControlId : int {
-  kPushButton1 = 101,
-  kPushButton2 = 102,
-  kPushButton3 = 103,
-  kPushButton4 = 104,
-  kPushButton6 = 106,
-  kPushButton7 = 107,
-  kPushButton9 = 109,
-  kListView1 = 201,
-  kFrame1 = 301,
-  kFrame4 = 304,
-  kOption1 = 401,
-  kOption2 = 402,
-  kText1 = 501,
-  kProgressBar1 = 601,
-};
-
-enum class ControlKind { kPushButton, kListView, kFrame, kOption, kTextBox, kProgressBar };
-
-struct ControlPlace {
-  ControlId id;
-  const char* name;
-  ControlKind kind;
-  const wchar_t* text;
-  ControlId container;  // 0: the window
-  int left, top, width, height;
-};
-
-// The form's controls in creation (and tab) order.
-std::span<const ControlPlace> Controls();
-
-// The window's client area, in twips.
-inline constexpr int kClientTwipsWide = 8040;
-inline constexpr int kClientTwipsHigh = 7245;
-// The list's one column as SetListHeader first makes it, in twips.
-inline constexpr int kColumnTwips = 7000;
-
-// Twips to pixels at `dpi` dots per inch, rounded.
-int TwipsToPixels(int twips, int dpi);
-
-// A control's place in the window's client area, in twips.
-RECT PlaceInWindowTwips(ControlId id);
+// The form's controls and units (window/form_layout.h), under this face's names.
+using window::ControlId;
+using window::ControlKind;
+using enum window::ControlId;
+using window::TwipsToPixels;
 
 inline constexpr wchar_t kWindowClass[] = L"MailvaneForm1";
 

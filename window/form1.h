@@ -21,6 +21,7 @@
 #include "window/face.h"
 #include "window/file_intake.h"
 #include "window/file_list.h"
+#include "window/form_layout.h"
 
 namespace window {
 
@@ -50,8 +51,6 @@ class Form1 {
   static constexpr char kHomePage[] = "https://www.velmora.example/";
   // The maker's contact page, named by the help message.
   static constexpr char kContactPage[] = "https://www.velmora.example/contact";
-  // The list column's width at start-up, in twips.
-  static constexpr int kColumnTwips = 7000;
 
   // The application title for a product name: the name loses its last word,
   // and further words while it is longer than 40 characters. A name without

@@ -9,6 +9,7 @@
 
 #include "face_qt/form1_window.h"
 #include "face_qt/settings_ini.h"
+#include "window/form_layout.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {
@@ -67,26 +68,32 @@ class Form1WindowTest : public QObject {
   void layout_and_start_up() {
     Fixture f;
     Form1Window& form = f.Load();
-    QCOMPARE(form.size(), QSize(536, 483));
-    QCOMPARE(form.ListView1->geometry(), QRect(8, 42, 520, 169));
-    QCOMPARE(form.Frame4->parentWidget(), form.Frame1);
-    QCOMPARE(form.Text1->parentWidget(), form.Frame4);
-    QCOMPARE(form.Frame4->geometry(), QRect(32, 34, 456, 54));
-    QCOMPARE(form.PushButton9->geometry(), QRect(400, 20, 40, 23));
-    QCOMPARE(form.ProgressBar1->geometry(), QRect(8, 447, 520, 27));
-    QCOMPARE(form.ProgressBar1->text(), QStringLiteral("Progress Bar"));
-    QCOMPARE(form.Frame1->title(), QStringLiteral("Save Option"));
-    QCOMPARE(form.font().family(), QStringLiteral("Arial"));
-    QCOMPARE(form.PushButton2->font().pointSizeF(), 11.25);
-    const char* names[] = {"PushButton1", "PushButton2", "PushButton3", "PushButton4", "PushButton6",
-                           "PushButton7", "PushButton9", "ListView1",   "ProgressBar1", "Option1",
-                           "Option2",     "Text1",       "Frame1",      "Frame4"};
-    for (const char* name : names) QVERIFY2(form.findChild<QWidget*>(name) != nullptr, name);
+    // Every control of the form's table, in pixels at 96 dpi (Qt scales them
+    // on denser screens), inside its container, with its caption and font.
+    const auto px = [](int twips) { return window::TwipsToPixels(twips, 96); };
+    QCOMPARE(form.size(), QSize(px(window::kClientTwipsWide), px(window::kClientTwipsHigh)));
+    for (const window::ControlSpec& spec : window::Controls()) {
+      auto* widget = form.findChild<QWidget*>(QString::fromUtf8(spec.name));
+      QVERIFY2(widget != nullptr, spec.name);
+      QCOMPARE(widget->geometry(), QRect(px(spec.left), px(spec.top), px(spec.width), px(spec.height)));
+      const window::ControlSpec* outer = window::FindControl(spec.container);
+      QCOMPARE(widget->parentWidget()->objectName(), QString::fromUtf8(outer ? outer->name : "Form1"));
+      QString caption;
+      if (auto* button = qobject_cast<QAbstractButton*>(widget)) caption = button->text();
+      if (auto* frame = qobject_cast<QGroupBox*>(widget)) caption = frame->title();
+      if (auto* bar = qobject_cast<ProgressBar*>(widget)) caption = bar->text();
+      QCOMPARE(caption, QString::fromUtf8(spec.caption));
+      QCOMPARE(widget->font().family(), QString::fromUtf8(spec.font->family));
+      QCOMPARE(widget->font().pointSizeF(), spec.font->centipoints / 100.0);
+      QCOMPARE(widget->font().bold(), spec.font->bold);
+      QCOMPARE(widget->toolTip(), QString::fromUtf8(spec.tooltip));
+      if (auto* option = qobject_cast<QRadioButton*>(widget)) QCOMPARE(option->isChecked(), spec.selected);
+    }
     // Form1's start-up reached the controls.
     QCOMPARE(form.windowTitle(), QStringLiteral("Mailvane"));
     QVERIFY(!form.windowIcon().isNull());
     QCOMPARE(form.ListView1->headerItem()->text(0), QStringLiteral("MSG File(s)"));
-    QCOMPARE(form.ListView1->columnWidth(0), 467);  // 7000 twips
+    QCOMPARE(form.ListView1->columnWidth(0), window::TwipsToPixels(window::kColumnTwips, 96));
     QVERIFY(form.Option1->isChecked());
     QVERIFY(form.Frame4->isEnabled());
     QVERIFY(form.Text1->text().endsWith(QDir::separator()));

@@ -14,6 +14,7 @@
 #include "face_win32/progress_bar.h"
 #include "face_win32/skin_colours.h"
 #include "face_win32/win32_dialogs.h"
+#include "face_win32/wide_text.h"
 #include "face_win32/win32_face.h"
 #include "platform/error_report.h"
 
@@ -70,73 +71,47 @@ class Win32FaceTest : public ::testing::Test {
   Win32Face face_;
 };
 
-TEST_F(Win32FaceTest, EveryControlStandsAtItsPlaceWithItsText) {
-  RECT client;
-  GetClientRect(face_.Window(), &client);
-  EXPECT_EQ(client.right, 536);
-  EXPECT_EQ(client.bottom, 483);
-
-  // Pixels at 96 dpi: the form's twips over 15, inner controls offset by their frames.
-  const struct {
-    ControlId id;
-    const wchar_t* window_class;
-    const wchar_t* text;
-    RECT place;
-  } expected[] = {
-      {kPushButton3, L"Button", L"Help", {8, 8, 528, 35}},
-      {kListView1, L"SysListView32", L"", {8, 42, 528, 211}},
-      {kPushButton1, L"Button", L"Add MSG File(s)", {8, 217, 264, 244}},
-      {kPushButton4, L"Button", L"Add All MSG File(s) In Folder", {272, 217, 528, 244}},
-      {kPushButton6, L"Button", L"Clear List", {8, 251, 264, 278}},
-      {kPushButton7, L"Button", L"Load Sample/Example Files", {272, 251, 528, 278}},
-      {kFrame1, L"Button", L"Save Option", {8, 283, 528, 404}},
-      {kOption1, L"Button", L"Save results to this folder:", {24, 303, 265, 320}},
-      {kFrame4, L"Button", L"", {40, 317, 496, 371}},
-      {kText1, L"Edit", L"", {56, 337, 434, 360}},
-      {kPushButton9, L"Button", L"...", {440, 337, 480, 360}},
-      {kOption2, L"Button", L"Save results in folder of original file", {24, 377, 265, 394}},
-      {kPushButton2, L"Button", L"Start Converting", {8, 412, 528, 439}},
-      {kProgressBar1, kProgressBarClass, L"Progress Bar", {8, 447, 528, 474}},
-  };
-  for (const auto& control : expected) {
-    SCOPED_TRACE(control.id);
-    HWND window = face_.Control(control.id);
-    ASSERT_NE(window, nullptr);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    EXPECT_STREQ(name, control.window_class);
-    EXPECT_EQ(TextOf(control.id), control.text);
-    const RECT place = PlaceOf(control.id);
-    EXPECT_EQ(place.left, control.place.left);
-    EXPECT_EQ(place.top, control.place.top);
-    EXPECT_EQ(place.right, control.place.right);
-    EXPECT_EQ(place.bottom, control.place.bottom);
+// Every control of the form's table at its place, in pixels at the face's dpi,
+// with its window class, caption and font.
+TEST(Win32FaceLayoutTest, EveryControlStandsAtItsTablePlace) {
+  for (const int dpi : {96, 144}) {
+    SCOPED_TRACE(dpi);
+    Win32Face face(GetModuleHandleW(nullptr), dpi);
+    RECT client;
+    GetClientRect(face.Window(), &client);
+    EXPECT_EQ(client.right, TwipsToPixels(window::kClientTwipsWide, dpi));
+    EXPECT_EQ(client.bottom, TwipsToPixels(window::kClientTwipsHigh, dpi));
+    for (const window::ControlSpec& spec : window::Controls()) {
+      SCOPED_TRACE(spec.name);
+      HWND control = face.Control(spec.id);
+      ASSERT_NE(control, nullptr);
+      wchar_t name[64] = {};
+      GetClassNameW(control, name, 64);
+      const std::wstring expected_class = spec.kind == ControlKind::kListView      ? L"SysListView32"
+                                          : spec.kind == ControlKind::kTextBox     ? L"Edit"
+                                          : spec.kind == ControlKind::kProgressBar ? kProgressBarClass
+                                                                                   : L"Button";
+      EXPECT_EQ(name, expected_class);
+      wchar_t text[256] = {};
+      GetWindowTextW(control, text, 256);
+      EXPECT_EQ(Utf8(text), spec.caption);
+      RECT place;
+      GetWindowRect(control, &place);
+      MapWindowPoints(nullptr, face.Window(), reinterpret_cast<POINT*>(&place), 2);
+      const window::TwipRect twips = window::PlaceInWindow(spec.id);
+      EXPECT_EQ(place.left, TwipsToPixels(twips.left, dpi));
+      EXPECT_EQ(place.top, TwipsToPixels(twips.top, dpi));
+      EXPECT_EQ(place.right, TwipsToPixels(twips.right, dpi));
+      EXPECT_EQ(place.bottom, TwipsToPixels(twips.bottom, dpi));
+      LOGFONTW font{};
+      auto handle = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+      ASSERT_NE(handle, nullptr);
+      GetObjectW(handle, sizeof font, &font);
+      EXPECT_EQ(Utf8(font.lfFaceName), spec.font->family);
+      EXPECT_EQ(font.lfWeight, spec.font->bold ? FW_BOLD : FW_NORMAL);
+      EXPECT_EQ(font.lfHeight, -MulDiv(spec.font->centipoints, dpi, 7200));
+    }
   }
-}
-
-TEST_F(Win32FaceTest, FontsAreArialBoldAtTheFormsSizes) {
-  for (const auto& [id, height] : {std::pair{kListView1, 12}, {kOption1, 12}, {kFrame1, 12},
-                                   {kPushButton2, 15}, {kPushButton9, 15}}) {
-    SCOPED_TRACE(id);
-    LOGFONTW font{};
-    auto handle = reinterpret_cast<HFONT>(SendMessageW(face_.Control(id), WM_GETFONT, 0, 0));
-    ASSERT_NE(handle, nullptr);
-    GetObjectW(handle, sizeof font, &font);
-    EXPECT_STREQ(font.lfFaceName, L"Arial");
-    EXPECT_EQ(font.lfWeight, FW_BOLD);
-    EXPECT_EQ(font.lfHeight, -height);  // 9 pt and 11.25 pt at 96 dpi
-  }
-}
-
-TEST(Win32FaceDpiTest, ThePlacesScaleWithTheSystemsDpi) {
-  Win32Face face(GetModuleHandleW(nullptr), 144);
-  RECT client;
-  GetClientRect(face.Window(), &client);
-  EXPECT_EQ(client.right, 804);
-  EXPECT_EQ(client.bottom, 725);  // 724.5 rounded
-  RECT list;
-  GetWindowRect(face.Control(kListView1), &list);
-  EXPECT_EQ(list.right - list.left, 780);
 }
 
 TEST_F(Win32FaceTest, OptionsTextAndFrame4) {

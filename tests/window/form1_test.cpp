@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "platform/path_helpers.h"
 #include "tests/support/separator.h"
 #include "tests/window/scripted_face.h"
@@ -245,6 +247,27 @@ TEST(Form1Help, ShowsTwoBoxes) {
             "a longer period of time.\r\n\r\nTo deactivate this query message, look for an option "
             "resembling:\r\n\r\nOutlook > Tools > Trust Center > Allow programmatic access");
   for (const auto& m : h.dialogs.messages) EXPECT_EQ(m.title, "Mailvane");
+}
+
+TEST(Form1Layout, TwipsBecomePixelsAndPlacesAddUp) {
+  struct Case { int twips, dpi, pixels; };
+  const Case cases[] = {
+      {7800, 96, 520}, {7245, 96, 483}, {7245, 144, 725},  // 724.5: a tie rounds up
+      {7, 96, 0}, {8, 96, 1}, {0, 144, 0}, {345, 144, 35},
+  };
+  for (const Case& c : cases) EXPECT_EQ(window::TwipsToPixels(c.twips, c.dpi), c.pixels) << c.twips;
+  // Text1 sits in Frame4, which sits in Frame1.
+  EXPECT_EQ(window::PlaceInWindow(window::kText1), (window::TwipRect{840, 5050, 6510, 5395}));
+  EXPECT_EQ(window::PlaceInWindow(window::kNoControl), window::TwipRect{});
+  // Faces build in table order: a container comes before what it holds.
+  std::set<std::string> names;
+  std::set<int> built;
+  for (const window::ControlSpec& spec : window::Controls()) {
+    EXPECT_TRUE(spec.container == window::kNoControl || built.contains(spec.container)) << spec.name;
+    EXPECT_TRUE(names.insert(spec.name).second) << spec.name;
+    built.insert(spec.id);
+  }
+  EXPECT_EQ(names.size(), 14u);
 }
 
 }  // namespace
