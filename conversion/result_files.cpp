@@ -3,14 +3,19 @@
 #include "intake/folder_scan.h"
 #include "intake/folder_walk.h"
 #include "intake/name_text.h"
+#include "platform/path_helpers.h"
 
 namespace conversion {
+
+std::string TargetPathFor(const std::string& source_path, const std::string& folder) {
+  return platform::CollapseBackslashes(folder + platform::kSeparator +
+                                       platform::StripExtension(platform::FileNameOf(source_path)) + ".eml");
+}
 
 std::vector<std::string> NewResultNames(const std::string& folder,
                                         const std::unordered_set<std::string>& before) {
   std::vector<std::string> fresh;
-  const bool ends_in_separator = folder.ends_with(intake::walk::kSeparator) || folder.ends_with('/');
-  const std::string base = ends_in_separator ? folder : folder + intake::walk::kSeparator;
+  const std::string base = platform::WithTrailingSeparator(folder);
   const intake::WildcardMatcher eml("*.eml");
   for (const std::string& name : FolderEntries(folder)) {
     if (before.contains(name)) continue;

@@ -9,6 +9,10 @@
 
 namespace conversion {
 
+// The target of a result: the folder joined with the source's base name and
+// ".eml", with the joined separators collapsed (native path style).
+std::string TargetPathFor(const std::string& source_path, const std::string& folder);
+
 // The raw names of every entry of a folder: what was there before the tool ran.
 // Empty when the folder cannot be read.
 std::unordered_set<std::string> FolderEntries(const std::string& folder);

@@ -62,7 +62,7 @@ std::string PleaseWaitText(const std::string& text, long long tick) {
 int RunAndWait(const std::string& program, const std::vector<std::string>& arguments,
                ProgressSink* bar, const std::string& text_in, int start_value, int total, platform::EventPump& pump,
                std::chrono::milliseconds cycle, RunningTool* running) {
-  // A copy: callers may pass the bar's own text, which the wait overwrites.
+  // A copy: the text may live in the bar the wait writes to.
   const std::string text = text_in;
   ChildProcess process;
   const int error = process.Start(program, arguments);
@@ -83,12 +83,12 @@ int RunAndWait(const std::string& program, const std::vector<std::string>& argum
       ++tick;
       if (tick >= kFirstCountedCycle) {
         pump.Yield();
-        bar->SetText(PleaseWaitText(text, tick));
+        bar->SetProgressText(PleaseWaitText(text, tick));
         const long long counted = tick - kFirstCountedCycle;
         if (counted % kCyclesPerStep == 0) {
           const BarSteps steps = BarStepsFor(start_value, total);
           const double v = static_cast<double>(counted / kCyclesPerStep) * steps.step + start_value;
-          bar->SetValue(v >= steps.cap ? static_cast<double>(steps.cap) : v);
+          bar->SetProgressValue(v >= steps.cap ? static_cast<double>(steps.cap) : v);
         }
         pump.Yield();
       }
@@ -98,7 +98,7 @@ int RunAndWait(const std::string& program, const std::vector<std::string>& argum
     if (!running) break;
   }
 
-  if (bar != nullptr) bar->SetText(text.empty() ? "Progress Bar" : text);
+  if (bar != nullptr) bar->SetProgressText(text.empty() ? "Progress Bar" : text);
   return exit_code;
 }
 

@@ -20,15 +20,13 @@ namespace conversion {
 
 class ChildProcess;
 
-// The progress bar as the runner and the batch run use it: a text and a real
-// value (a percentage, which may be set above 100).
+// The progress bar as the runner counts on it: a text and a real value (a
+// percentage, which may be set above 100).
 class ProgressSink {
  public:
   virtual ~ProgressSink() = default;
-  virtual std::string Text() const = 0;
-  virtual void SetText(const std::string& text) = 0;
-  virtual double Value() const = 0;
-  virtual void SetValue(double value) = 0;
+  virtual void SetProgressText(const std::string& text) = 0;
+  virtual void SetProgressValue(double value) = 0;
 };
 
 // The result for a program that cannot be started: this base plus the error
@@ -90,5 +88,32 @@ class RunningTool {
 int RunAndWait(const std::string& program, const std::vector<std::string>& arguments,
                ProgressSink* bar, const std::string& text, int start_value, int total, platform::EventPump& pump,
                std::chrono::milliseconds cycle = kWaitCycle, RunningTool* running = nullptr);
+
+// RunAndWait behind an interface, so that a run can be driven with a recording
+// or scripted stand-in.
+class ToolRunner {
+ public:
+  virtual ~ToolRunner() = default;
+  virtual int RunAndWait(const std::string& program, const std::vector<std::string>& arguments,
+                         ProgressSink* bar, const std::string& text, int start_value, int total) = 0;
+};
+
+// The real runner: a process per call, waited for in cycles of `cycle`, and
+// watched by `running` (when given) while it runs.
+class ProcessToolRunner : public ToolRunner {
+ public:
+  explicit ProcessToolRunner(platform::EventPump& pump, std::chrono::milliseconds cycle = kWaitCycle,
+                             RunningTool* running = nullptr)
+      : pump_(pump), cycle_(cycle), running_(running) {}
+  int RunAndWait(const std::string& program, const std::vector<std::string>& arguments, ProgressSink* bar,
+                 const std::string& text, int start_value, int total) override {
+    return conversion::RunAndWait(program, arguments, bar, text, start_value, total, pump_, cycle_, running_);
+  }
+
+ private:
+  platform::EventPump& pump_;
+  std::chrono::milliseconds cycle_;
+  RunningTool* running_;
+};
 
 }  // namespace conversion

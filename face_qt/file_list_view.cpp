@@ -33,16 +33,6 @@ int FileListView::IndexOf(const QTreeWidgetItem* item) const {
   return indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(item)) + 1;
 }
 
-QPersistentModelIndex FileListView::ReferenceTo(QTreeWidgetItem* item) const {
-  if (item == nullptr) return {};
-  return QPersistentModelIndex(indexFromItem(item));
-}
-
-QTreeWidgetItem* FileListView::ItemOf(const QPersistentModelIndex& reference) const {
-  if (!reference.isValid()) return nullptr;
-  return itemFromIndex(reference);
-}
-
 void FileListView::keyPressEvent(QKeyEvent* event) {
   emit KeyDown(event->key(), event->modifiers());
   QTreeWidget::keyPressEvent(event);

@@ -6,7 +6,6 @@
 // viewport's coordinates, the area below the header where the rows are.
 #pragma once
 
-#include <QPersistentModelIndex>
 #include <QPoint>
 #include <QTreeWidget>
 #include <functional>
@@ -21,10 +20,6 @@ class FileListView : public QTreeWidget {
 
   // Row of `item`, counted from 1; 0 for none.
   int IndexOf(const QTreeWidgetItem* item) const;
-  // A reference to a row that follows the row when others are removed and
-  // becomes invalid when the row itself is removed.
-  QPersistentModelIndex ReferenceTo(QTreeWidgetItem* item) const;
-  QTreeWidgetItem* ItemOf(const QPersistentModelIndex& reference) const;
 
   // Drop target hooks (the window's OLEDragOver / OLEDragDrop): a drag is
   // accepted while `drag_over` returns true.

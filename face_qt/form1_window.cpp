@@ -50,6 +50,7 @@ Form1Window::Form1Window(Form1WindowDeps deps, QWidget* parent) : QWidget(parent
                                                            .settings = deps.settings,
                                                            .app_folder = std::move(deps.app_folder),
                                                            .end_program = std::move(deps.end_program)});
+  events_ = std::make_unique<window::Form1Events>(*form_, deps.dialogs);
   ConnectHandlers();
 }
 
@@ -127,49 +128,50 @@ void Form1Window::BuildControls() {
 }
 
 void Form1Window::ConnectHandlers() {
-  window::Form1* form = form_.get();
-  connect(PushButton1, &QPushButton::clicked, this, [form] { form->PushButton1_Click(); });
-  connect(PushButton2, &QPushButton::clicked, this, [form] { form->PushButton2_Click(); });
-  connect(PushButton3, &QPushButton::clicked, this, [form] { form->PushButton3_Click(); });
-  connect(PushButton4, &QPushButton::clicked, this, [form] { form->PushButton4_Click(); });
-  connect(PushButton6, &QPushButton::clicked, this, [form] { form->PushButton6_Click(); });
-  connect(PushButton7, &QPushButton::clicked, this, [form] { form->PushButton7_Click(); });
-  connect(PushButton9, &QPushButton::clicked, this, [form] { form->PushButton9_Click(); });
+  window::FormEvents* events = events_.get();
+  for (QPushButton* button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton6, PushButton7,
+                              PushButton9}) {
+    // PushButton<n> reports click n.
+    const int number = button->objectName().mid(10).toInt();
+    connect(button, &QPushButton::clicked, this, [events, number] { events->PushButtonClick(number); });
+  }
+  connect(Option1, &QRadioButton::clicked, this, [events] { events->OptionClick(1); });
+  connect(Option2, &QRadioButton::clicked, this, [events] { events->OptionClick(2); });
+  connect(Text1, &QLineEdit::textChanged, this, [events] { events->Text1Change(); });
 
-  // A click always leaves the clicked option selected (without Qt's exclusive
-  // group a second click would clear it) and clears the other one.
-  connect(Option1, &QRadioButton::clicked, this, [this, form] {
-    Option1->setChecked(true);
-    Option2->setChecked(false);
-    form->Option1_Click();
-  });
-  connect(Option2, &QRadioButton::clicked, this, [this, form] {
-    Option2->setChecked(true);
-    Option1->setChecked(false);
-    form->Option2_Click();
-  });
-  connect(Text1, &QLineEdit::textChanged, this, [form] { form->Text1_Change(); });
-
-  connect(ListView1, &FileListView::KeyDown, this, [form](int key, Qt::KeyboardModifiers modifiers) {
+  connect(ListView1, &FileListView::KeyDown, this, [events](int key, Qt::KeyboardModifiers modifiers) {
     const int shift = (modifiers & Qt::ShiftModifier ? window::kShift : 0) |
                       (modifiers & Qt::ControlModifier ? window::kCtrl : 0) |
                       (modifiers & Qt::AltModifier ? window::kAlt : 0);
-    // Delete is the one key the list's handler acts on.
-    form->ListView1_KeyDown(key == Qt::Key_Delete ? window::kKeyDelete : 0, shift);
+    events->ListKeyDown(VirtualKey(key), shift);
   });
-  connect(ListView1, &FileListView::DoubleClicked, this, [form] { form->ListView1_DblClick(); });
-  connect(ListView1, &FileListView::ItemClicked, this, [form] { form->ListView1_ItemClick(); });
-  connect(ListView1, &FileListView::MouseDown, this, [form](Qt::MouseButton button, const QPoint& pos) {
-    form->ListView1_MouseDown(ButtonBits(button), pos.x(), pos.y());
+  connect(ListView1, &FileListView::DoubleClicked, this, [events] { events->ListDblClick(); });
+  connect(ListView1, &FileListView::ItemClicked, this, [events] { events->ListItemClick(); });
+  connect(ListView1, &FileListView::MouseDown, this, [events](Qt::MouseButton button, const QPoint& pos) {
+    events->ListMouseDown(ButtonBits(button), pos.x(), pos.y());
   });
-  connect(ListView1, &FileListView::MouseMoved, this, [form](Qt::MouseButtons buttons, const QPoint& pos) {
-    form->ListView1_MouseMove(ButtonBits(buttons), pos.x(), pos.y());
+  connect(ListView1, &FileListView::MouseMoved, this, [events](Qt::MouseButtons buttons, const QPoint& pos) {
+    events->ListMouseMove(ButtonBits(buttons), pos.x(), pos.y());
   });
-  connect(ListView1, &FileListView::MouseUp, this, [form](Qt::MouseButton button, const QPoint& pos) {
-    form->ListView1_MouseUp(ButtonBits(button), pos.x(), pos.y());
+  connect(ListView1, &FileListView::MouseUp, this, [events](Qt::MouseButton button, const QPoint& pos) {
+    events->ListMouseUp(ButtonBits(button), pos.x(), pos.y());
   });
-  ListView1->drag_over = [form](const QMimeData* data) { return form->ListView1_OLEDragOver(LocalPaths(data)); };
-  ListView1->drag_drop = [form](const QMimeData* data) { form->ListView1_OLEDragDrop(LocalPaths(data)); };
+  ListView1->drag_over = [events](const QMimeData* data) { return events->ListDragOver(LocalPaths(data)); };
+  ListView1->drag_drop = [events](const QMimeData* data) { events->ListDragDrop(LocalPaths(data)); };
+}
+
+int Form1Window::VirtualKey(int qt_key) {
+  // Letters and digits share their codes; the rest by table.
+  if ((qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z) || (qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9)) return qt_key;
+  if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F24) return 0x70 + (qt_key - Qt::Key_F1);
+  static const std::map<int, int> kKeys = {
+      {Qt::Key_Backspace, 0x08}, {Qt::Key_Tab, 0x09},     {Qt::Key_Return, 0x0D}, {Qt::Key_Enter, 0x0D},
+      {Qt::Key_Escape, 0x1B},    {Qt::Key_Space, 0x20},   {Qt::Key_PageUp, 0x21}, {Qt::Key_PageDown, 0x22},
+      {Qt::Key_End, 0x23},       {Qt::Key_Home, 0x24},    {Qt::Key_Left, 0x25},   {Qt::Key_Up, 0x26},
+      {Qt::Key_Right, 0x27},     {Qt::Key_Down, 0x28},    {Qt::Key_Insert, 0x2D}, {Qt::Key_Delete, window::kKeyDelete},
+  };
+  const auto it = kKeys.find(qt_key);
+  return it == kKeys.end() ? 0 : it->second;
 }
 
 std::vector<std::string> Form1Window::LocalPaths(const QMimeData* data) {
@@ -219,7 +221,7 @@ std::string Form1Window::HomeLocation() { return QDir::toNativeSeparators(QDir::
 
 void Form1Window::closeEvent(QCloseEvent* event) {
   event->accept();
-  form_->Form_Unload();
+  events_->Unload();
 }
 
 // ---------------------------------------------------------------------------
@@ -227,24 +229,41 @@ void Form1Window::closeEvent(QCloseEvent* event) {
 
 void Form1Window::LoadHandPointer(const std::string& file) { hand_pointer_ = LoadCursorFile(Q(file)); }
 
+QCursor Form1Window::PointerCursor(window::Pointer pointer) const {
+  switch (pointer) {
+    case window::Pointer::kHourglass:
+      return Qt::WaitCursor;
+    case window::Pointer::kHand:
+      if (hand_pointer_) return *hand_pointer_;
+      break;
+    case window::Pointer::kDrag:
+      if (drag_pointer_) return *drag_pointer_;
+      break;
+    case window::Pointer::kDefault:
+      break;
+  }
+  return Qt::ArrowCursor;
+}
+
 void Form1Window::SetFormPointer(window::Pointer pointer) {
   pointer_ = pointer;
-  if (pointer == window::Pointer::kHourglass) {
-    setCursor(Qt::WaitCursor);
-  } else if (pointer == window::Pointer::kHand && hand_pointer_) {
-    setCursor(*hand_pointer_);
-  } else {
+  if (pointer == window::Pointer::kDefault) {
     unsetCursor();
+  } else {
+    setCursor(PointerCursor(pointer));
+  }
+  if (pointer == window::Pointer::kHourglass) {
+    Text1->setCursor(Qt::WaitCursor);
+  } else {
+    Text1->setCursor(Qt::IBeamCursor);  // the text box's own pointer
   }
 }
 
 window::Pointer Form1Window::FormPointer() const { return pointer_; }
 
-void Form1Window::SetListPointerFromFile(const std::string& file) {
-  ListView1->setCursor(LoadCursorFile(Q(file)));
-}
+void Form1Window::LoadDragPointer(const std::string& file) { drag_pointer_ = LoadCursorFile(Q(file)); }
 
-void Form1Window::SetListArrowPointer() { ListView1->setCursor(Qt::ArrowCursor); }
+void Form1Window::SetListPointer(window::Pointer pointer) { ListView1->setCursor(PointerCursor(pointer)); }
 
 int Form1Window::ScreenPointerY() const {
   return screen_pointer_y ? screen_pointer_y() : QCursor::pos().y();

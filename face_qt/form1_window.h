@@ -1,8 +1,8 @@
 // Form1Window: the Qt face of Mailvane's one window.
 //
-// It builds the controls under their form names, forwards their events to the
-// handlers of window::Form1, and answers Form1's calls through window::Face. It
-// decides nothing itself.
+// It builds the controls from the form's table, reports their events to
+// window::FormEvents (Form1's handlers), and answers Form1's calls through
+// window::Face. It decides nothing itself.
 #pragma once
 
 #include <QCursor>
@@ -22,6 +22,7 @@
 #include "platform/settings.h"
 #include "window/face.h"
 #include "window/form1.h"
+#include "window/form1_events.h"
 
 class QMimeData;
 
@@ -48,6 +49,8 @@ class Form1Window : public QWidget, public window::Face {
 
   // The local paths a drag carries, in order; empty when it carries none.
   static std::vector<std::string> LocalPaths(const QMimeData* data);
+  // A Qt key as a Windows virtual-key code; 0 for a key without one.
+  static int VirtualKey(int qt_key);
 
   // --- controls, under their historic names ---
   QPushButton* PushButton3 = nullptr;  // "Help"
@@ -76,8 +79,8 @@ class Form1Window : public QWidget, public window::Face {
   void LoadHandPointer(const std::string& file) override;
   void SetFormPointer(window::Pointer pointer) override;
   window::Pointer FormPointer() const override;
-  void SetListPointerFromFile(const std::string& file) override;
-  void SetListArrowPointer() override;
+  void LoadDragPointer(const std::string& file) override;
+  void SetListPointer(window::Pointer pointer) override;
   int ScreenPointerY() const override;
   void SetListHeader(const std::string& text) override;
   void SetListColumnWidth(int twips) override;
@@ -115,7 +118,11 @@ class Form1Window : public QWidget, public window::Face {
   void BuildControls();
   void ConnectHandlers();
 
+  QCursor PointerCursor(window::Pointer pointer) const;
+
   std::optional<QCursor> hand_pointer_;
+  std::optional<QCursor> drag_pointer_;
   window::Pointer pointer_ = window::Pointer::kDefault;
   std::unique_ptr<window::Form1> form_;
+  std::unique_ptr<window::Form1Events> events_;
 };

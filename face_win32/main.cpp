@@ -6,12 +6,12 @@
 
 #include <string>
 
-#include "face_win32/form1_events.h"
 #include "face_win32/wide_text.h"
 #include "face_win32/win32_dialogs.h"
 #include "face_win32/win32_face.h"
 #include "platform/settings_registry.h"
 #include "window/form1.h"
+#include "window/form1_events.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                       .random = random,
                       .settings = settings,
                       .app_folder = ApplicationFolder()});
-  face_win32::Form1Events events(form);
+  window::Form1Events events(form, dialogs);
   face.Attach(&events);
   // Start-up runs before the window is shown; its reports come first.
   form.Form_Load();

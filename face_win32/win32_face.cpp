@@ -9,7 +9,6 @@
 #include <array>
 #include <exception>
 
-#include "face_win32/form_events.h"
 #include "face_win32/progress_bar.h"
 #include "face_win32/skin_colours.h"
 #include "face_win32/wide_text.h"
@@ -109,7 +108,7 @@ Win32Face::~Win32Face() {
   DeleteObject(button_font_);
   if (skin_brush_) DeleteObject(skin_brush_);
   if (hand_cursor_) DestroyCursor(hand_cursor_);
-  if (list_cursor_owned_) DestroyCursor(list_cursor_);
+  if (drag_cursor_) DestroyCursor(drag_cursor_);
 }
 
 void Win32Face::CreateControls(HINSTANCE instance) {
@@ -175,12 +174,7 @@ void Win32Face::CreateControls(HINSTANCE instance) {
 
 template <typename Handler>
 void Win32Face::Forward(Handler&& handler) {
-  if (!form_) return;
-  try {
-    handler(*form_);
-  } catch (const std::exception& failure) {
-    MessageBoxW(window_, Wide(failure.what()).c_str(), L"Mailvane", MB_OK | MB_ICONERROR);
-  }
+  if (form_) handler(*form_);
 }
 
 LRESULT CALLBACK Win32Face::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -226,7 +220,7 @@ LRESULT Win32Face::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       break;
     case WM_CLOSE:
       if (form_) {
-        Forward([](FormEvents& form) { form.Unload(); });
+        Forward([](window::FormEvents& form) { form.Unload(); });
       } else {
         DestroyWindow(window_);
       }
@@ -242,7 +236,7 @@ LRESULT Win32Face::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 
 void Win32Face::OnCommand(int id, int code) {
   if (id == kText1) {
-    if (code == EN_CHANGE) Forward([](FormEvents& form) { form.Text1Change(); });
+    if (code == EN_CHANGE) Forward([](window::FormEvents& form) { form.Text1Change(); });
     return;
   }
   if (code != BN_CLICKED) return;
@@ -255,26 +249,16 @@ void Win32Face::OnCommand(int id, int code) {
     case kPushButton7:
     case kPushButton9: {
       const int number = id - kPushButton1 + 1;
-      Forward([&](FormEvents& form) { form.PushButtonClick(number); });
+      Forward([&](window::FormEvents& form) { form.PushButtonClick(number); });
       break;
     }
     case kOption1:
+      Forward([](window::FormEvents& form) { form.OptionClick(1); });
+      break;
     case kOption2:
-      SelectOption(static_cast<ControlId>(id));
+      Forward([](window::FormEvents& form) { form.OptionClick(2); });
       break;
     default: break;
-  }
-}
-
-void Win32Face::SelectOption(ControlId clicked) {
-  // A click always leaves the clicked option selected and clears the other.
-  const bool first = clicked == kOption1;
-  SetOption1Value(first);
-  SetOption2Value(!first);
-  if (first) {
-    Forward([](FormEvents& form) { form.OptionClick(1); });
-  } else {
-    Forward([](FormEvents& form) { form.OptionClick(2); });
   }
 }
 
@@ -282,17 +266,17 @@ LRESULT Win32Face::OnNotify(const NMHDR& header) {
   if (header.idFrom != kListView1) return 0;
   switch (header.code) {
     case NM_DBLCLK:
-      Forward([](FormEvents& form) { form.ListDblClick(); });
+      Forward([](window::FormEvents& form) { form.ListDblClick(); });
       break;
     case NM_CLICK:
       if (reinterpret_cast<const NMITEMACTIVATE&>(header).iItem >= 0) {
-        Forward([](FormEvents& form) { form.ListItemClick(); });
+        Forward([](window::FormEvents& form) { form.ListItemClick(); });
       }
       break;
     case LVN_KEYDOWN: {
       const int key = reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey;
       const int shift = ShiftState();
-      Forward([&](FormEvents& form) { form.ListKeyDown(key, shift); });
+      Forward([&](window::FormEvents& form) { form.ListKeyDown(key, shift); });
       break;
     }
     default:
@@ -309,11 +293,11 @@ void Win32Face::OnMouseMoveOverWindow(POINT point) {
     return PtInRect(&rect, point) != FALSE;
   };
   if (inside(kFrame4)) {
-    Forward([](FormEvents& form) { form.Frame4MouseMove(); });
+    Forward([](window::FormEvents& form) { form.Frame4MouseMove(); });
   } else if (inside(kFrame1)) {
-    Forward([](FormEvents& form) { form.Frame1MouseMove(); });
+    Forward([](window::FormEvents& form) { form.Frame1MouseMove(); });
   } else {
-    Forward([](FormEvents& form) { form.FormMouseMove(); });
+    Forward([](window::FormEvents& form) { form.FormMouseMove(); });
   }
 }
 
@@ -332,7 +316,7 @@ LRESULT CALLBACK Win32Face::ControlProc(HWND control, UINT message, WPARAM wpara
 
 LRESULT Win32Face::OnControlMessage(HWND control, int id, UINT message, WPARAM wparam, LPARAM lparam) {
   if (id != kListView1) {
-    if (message == WM_MOUSEMOVE) Forward([](FormEvents& form) { form.PushButtonMouseMove(); });
+    if (message == WM_MOUSEMOVE) Forward([](window::FormEvents& form) { form.PushButtonMouseMove(); });
     return DefSubclassProc(control, message, wparam, lparam);
   }
   const int x = GET_X_LPARAM(lparam);
@@ -344,19 +328,19 @@ LRESULT Win32Face::OnControlMessage(HWND control, int id, UINT message, WPARAM w
       const int button = message == WM_LBUTTONDOWN   ? window::kLeftButton
                          : message == WM_RBUTTONDOWN ? window::kRightButton
                                                      : window::kMiddleButton;
-      Forward([&](FormEvents& form) { form.ListMouseDown(button, x, y); });
+      Forward([&](window::FormEvents& form) { form.ListMouseDown(button, x, y); });
       const LRESULT result = DefSubclassProc(control, message, wparam, lparam);
       // The list waits for a drag inside the press and swallows the release
       // of a plain click; report it here.
       const int key = button == window::kLeftButton ? VK_LBUTTON : button == window::kRightButton ? VK_RBUTTON
                                                                                                   : VK_MBUTTON;
       if (GetAsyncKeyState(key) >= 0) {
-        Forward([&](FormEvents& form) { form.ListMouseUp(button, x, y); });
+        Forward([&](window::FormEvents& form) { form.ListMouseUp(button, x, y); });
       }
       return result;
     }
     case WM_MOUSEMOVE:
-      Forward([&](FormEvents& form) { form.ListMouseMove(ButtonsOf(wparam), x, y); });
+      Forward([&](window::FormEvents& form) { form.ListMouseMove(ButtonsOf(wparam), x, y); });
       break;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
@@ -364,12 +348,12 @@ LRESULT Win32Face::OnControlMessage(HWND control, int id, UINT message, WPARAM w
       const int button = message == WM_LBUTTONUP   ? window::kLeftButton
                          : message == WM_RBUTTONUP ? window::kRightButton
                                                    : window::kMiddleButton;
-      Forward([&](FormEvents& form) { form.ListMouseUp(button, x, y); });
+      Forward([&](window::FormEvents& form) { form.ListMouseUp(button, x, y); });
       break;
     }
     case WM_SETCURSOR:
-      if (LOWORD(lparam) == HTCLIENT && (form_pointer_ == window::Pointer::kHourglass || list_cursor_)) {
-        SetCursor(form_pointer_ == window::Pointer::kHourglass ? LoadCursorW(nullptr, IDC_WAIT) : list_cursor_);
+      if (LOWORD(lparam) == HTCLIENT && ListCursor() != nullptr) {
+        SetCursor(ListCursor());
         return TRUE;
       }
       break;
@@ -389,7 +373,7 @@ LRESULT Win32Face::OnControlMessage(HWND control, int id, UINT message, WPARAM w
 void Win32Face::DropFiles(const std::vector<std::string>& paths) {
   // Explorer's drop offers no refusal while dragging; the files are taken
   // only when the list would have accepted them.
-  Forward([&](FormEvents& form) {
+  Forward([&](window::FormEvents& form) {
     if (form.ListDragOver(paths)) form.ListDragDrop(paths);
   });
 }
@@ -400,6 +384,9 @@ HCURSOR Win32Face::CursorFor(window::Pointer pointer) const {
       return LoadCursorW(nullptr, IDC_WAIT);
     case window::Pointer::kHand:
       if (hand_cursor_) return hand_cursor_;
+      break;
+    case window::Pointer::kDrag:
+      if (drag_cursor_) return drag_cursor_;
       break;
     case window::Pointer::kDefault:
       break;
@@ -458,7 +445,7 @@ void Win32Face::SetFormPointer(window::Pointer pointer) {
   }
 }
 
-void Win32Face::SetListPointerFromFile(const std::string& file) {
+void Win32Face::LoadDragPointer(const std::string& file) {
   const std::wstring path = Wide(file);
   auto cursor = static_cast<HCURSOR>(LoadCursorFromFileW(path.c_str()));
   if (!cursor) {
@@ -467,17 +454,21 @@ void Win32Face::SetListPointerFromFile(const std::string& file) {
                                              LR_LOADFROMFILE | LR_DEFAULTSIZE));
   }
   if (!cursor) throw platform::Failure("Invalid picture");
-  HCURSOR old = list_cursor_owned_ ? list_cursor_ : nullptr;
-  list_cursor_ = cursor;
-  list_cursor_owned_ = true;
-  if (old) DestroyCursor(old);
+  if (drag_cursor_) DestroyCursor(drag_cursor_);
+  drag_cursor_ = cursor;
 }
 
-void Win32Face::SetListArrowPointer() {
-  HCURSOR old = list_cursor_owned_ ? list_cursor_ : nullptr;
-  list_cursor_ = nullptr;
-  list_cursor_owned_ = false;
-  if (old) DestroyCursor(old);
+HCURSOR Win32Face::ListCursor() const {
+  return list_pointer_ == window::Pointer::kDefault ? nullptr : CursorFor(list_pointer_);
+}
+
+void Win32Face::SetListPointer(window::Pointer pointer) {
+  list_pointer_ = pointer;
+  // Shown at once when the mouse is over the list, not at its next move.
+  POINT at;
+  if (GetCursorPos(&at) && WindowFromPoint(at) == Control(kListView1)) {
+    SetCursor(ListCursor() ? ListCursor() : LoadCursorW(nullptr, IDC_ARROW));
+  }
 }
 
 int Win32Face::ScreenPointerY() const {

@@ -1,6 +1,6 @@
 // The window on Windows: Form1's controls made of Win32 common controls, placed
 // in twips and scaled with the system's DPI, forwarding their events to
-// FormEvents (window::Form1's handlers) and answering window::Face for it.
+// window::FormEvents (window::Form1's handlers) and answering window::Face for it.
 //
 // Every control is a child of the main window itself (the two frames are group
 // boxes drawn around their controls), so each control's notifications reach
@@ -16,11 +16,10 @@
 #include <vector>
 
 #include "window/face.h"
+#include "window/form_events.h"
 #include "window/form_layout.h"
 
 namespace face_win32 {
-
-class FormEvents;
 
 // The form's controls and units (window/form_layout.h), under this face's names.
 using window::ControlId;
@@ -39,7 +38,7 @@ class Win32Face : public window::Face {
   Win32Face& operator=(const Win32Face&) = delete;
 
   // Where events go; none until attached.
-  void Attach(FormEvents* events) { form_ = events; }
+  void Attach(window::FormEvents* events) { form_ = events; }
 
   HWND Window() const { return window_; }
   HWND Control(ControlId id) const { return GetDlgItem(window_, id); }
@@ -47,9 +46,10 @@ class Win32Face : public window::Face {
   // The list's column header text.
   std::string ListHeader() const;
   int ListColumnWidthPixels() const;
-  // The pointer shown for a pointer kind, and the list's own pointer.
+  // The pointer shown for a pointer kind, and over the list (null: the
+  // list's own arrow).
   HCURSOR CursorFor(window::Pointer pointer) const;
-  HCURSOR ListCursor() const { return list_cursor_; }
+  HCURSOR ListCursor() const;
   // The skin's colours once applied (CLR_INVALID: none).
   COLORREF SkinBackground() const { return skin_background_; }
   COLORREF SkinText() const { return skin_text_; }
@@ -65,8 +65,8 @@ class Win32Face : public window::Face {
   void LoadHandPointer(const std::string& file) override;
   void SetFormPointer(window::Pointer pointer) override;
   window::Pointer FormPointer() const override { return form_pointer_; }
-  void SetListPointerFromFile(const std::string& file) override;
-  void SetListArrowPointer() override;
+  void LoadDragPointer(const std::string& file) override;
+  void SetListPointer(window::Pointer pointer) override;
   int ScreenPointerY() const override;
   void SetListHeader(const std::string& text) override;
   void SetListColumnWidth(int twips) override;
@@ -103,9 +103,7 @@ class Win32Face : public window::Face {
   LRESULT OnNotify(const NMHDR& header);
   void OnMouseMoveOverWindow(POINT client_point);
   bool OnSetCursor(HWND over);
-  void SelectOption(ControlId clicked);
-  // Runs one handler of Form1; a failure that escapes it is shown, not thrown
-  // through the system's frames.
+  // Reports one event, once events are attached.
   template <typename Handler>
   void Forward(Handler&& handler);
 
@@ -116,12 +114,12 @@ class Win32Face : public window::Face {
   HICON icon_ = nullptr;
   HICON small_icon_ = nullptr;
   HWND tooltip_ = nullptr;
-  FormEvents* form_ = nullptr;
+  window::FormEvents* form_ = nullptr;
 
   window::Pointer form_pointer_ = window::Pointer::kDefault;
   HCURSOR hand_cursor_ = nullptr;
-  HCURSOR list_cursor_ = nullptr;  // null: the arrow
-  bool list_cursor_owned_ = false;
+  window::Pointer list_pointer_ = window::Pointer::kDefault;
+  HCURSOR drag_cursor_ = nullptr;
   COLORREF skin_background_ = CLR_INVALID;
   COLORREF skin_text_ = CLR_INVALID;
   HBRUSH skin_brush_ = nullptr;

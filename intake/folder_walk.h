@@ -7,14 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/path_helpers.h"
+
 namespace intake::walk {
 
 // The separator of the folder entries (each ends with one).
-#ifdef _WIN32
-inline constexpr char kSeparator = '\\';
-#else
-inline constexpr char kSeparator = '/';
-#endif
+using platform::kSeparator;
 
 // Error numbers of the original runtime that decide whether a folder that
 // cannot be listed leaves the set.

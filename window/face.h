@@ -1,24 +1,16 @@
 // The window as its handlers see it: the controls of Form1 under their form
 // names, implemented by a toolkit (face_qt/ on Linux, face_win32/ on Windows).
 //
-// A face builds the controls, forwards their events to window::Form1's handlers
-// and answers the calls below. It decides nothing itself: what a click, a key, a
-// drop or a pointer move does is Form1's. Text is UTF-8; rows are counted from 1.
-//
-// Events a face forwards, and how (window/form1.h has the handlers):
-//   - an option button clicked: the clicked one is selected and the other
-//     cleared first, then Option1_Click / Option2_Click;
-//   - Text1's text changed, by the user or by SetText1 with a different text:
-//     Text1_Change;
-//   - a key on the list: ListView1_KeyDown with the Windows virtual-key code
-//     (kKeyDelete for Delete) and the Shift/Ctrl/Alt state (kShift | ...);
-//   - list mouse events: positions in the list's row area, in pixels;
-//   - files dragged over or dropped on the list: their local paths, in order;
-//     the face accepts the drag while ListView1_OLEDragOver says so;
-//   - the window closed: Form_Unload, which does not return in the program.
+// A face builds the controls from the form's table (window/form_layout.h),
+// reports their raw events to window::FormEvents (window/form_events.h) and
+// answers the calls below. It decides nothing itself: what a click, a key, a
+// drop or a pointer move does, and which pointer shows, is Form1's. Text is
+// UTF-8; rows are counted from 1.
 #pragma once
 
 #include <string>
+
+#include "conversion/tool_runner.h"
 
 namespace window {
 
@@ -26,7 +18,8 @@ namespace window {
 enum class Pointer {
   kDefault,    // the toolkit's arrow
   kHourglass,  // busy: removing rows is refused while it shows
-  kHand,       // the hand that LoadHandPointer loaded
+  kHand,       // the hand that LoadHandPointer loaded (the arrow without one)
+  kDrag,       // the list's pointer while a row is moved (LoadDragPointer)
 };
 
 // Key codes and shift bits the list's key event carries (Windows' values).
@@ -40,7 +33,9 @@ inline constexpr int kLeftButton = 1;
 inline constexpr int kRightButton = 2;
 inline constexpr int kMiddleButton = 4;
 
-class Face {
+// ProgressBar1 is the bar the converter's wait counts on (SetProgressText,
+// SetProgressValue), so the face is handed to it as it is.
+class Face : public conversion::ProgressSink {
  public:
   virtual ~Face() = default;
 
@@ -59,13 +54,16 @@ class Face {
   // Reads a .cur file as the hand pointer for kHand. Throws
   // platform::Failure("Invalid picture") when the file holds no pointer.
   virtual void LoadHandPointer(const std::string& file) = 0;
+  // The pointer over the window and its controls except the list; Text1
+  // keeps its text pointer unless this is the hourglass.
   virtual void SetFormPointer(Pointer pointer) = 0;
   virtual Pointer FormPointer() const = 0;
-  // The list's pointer: read from a .cur or .ico file (throws
-  // platform::Failure("Invalid picture") and keeps the pointer it has), or the
-  // arrow.
-  virtual void SetListPointerFromFile(const std::string& file) = 0;
-  virtual void SetListArrowPointer() = 0;
+  // Reads a .cur or .ico file as the pointer for kDrag. Throws
+  // platform::Failure("Invalid picture") and keeps the one it has when the file
+  // holds none.
+  virtual void LoadDragPointer(const std::string& file) = 0;
+  // The pointer over the list (kDefault: the list's arrow).
+  virtual void SetListPointer(Pointer pointer) = 0;
   // Where the mouse pointer is on the screen, vertically, in screen pixels.
   virtual int ScreenPointerY() const = 0;
 
@@ -100,11 +98,10 @@ class Face {
   virtual void SetFrame4Enabled(bool enabled) = 0;
 
   // --- ProgressBar1: a line of text over a bar of 0 to 100 ---
-  // The value is kept as set (it may exceed 100); the bar draws it capped.
+  // Set through conversion::ProgressSink. The value is kept as set (it may
+  // exceed 100); the bar draws it capped.
   virtual std::string ProgressText() const = 0;
-  virtual void SetProgressText(const std::string& text) = 0;
   virtual double ProgressValue() const = 0;
-  virtual void SetProgressValue(double value) = 0;
 };
 
 }  // namespace window

@@ -40,11 +40,27 @@ void FileList::KeyDown(int key_code, int) {
   RemoveSelectedItem();
 }
 
+void FileList::SetHourglass() {
+  face_.SetFormPointer(Pointer::kHourglass);
+  ShowListPointer();
+}
+
+void FileList::SetDefaultPointer() {
+  face_.SetFormPointer(Pointer::kDefault);
+  ShowListPointer();
+}
+
+void FileList::ShowListPointer() {
+  face_.SetListPointer(IsBusy() ? Pointer::kHourglass : drag_pointer_ ? Pointer::kDrag : Pointer::kDefault);
+}
+
 void FileList::ItemClick() {
   // The drag pointer is read again at every click; a missing or broken file
   // keeps the pointer the list has.
   try {
-    face_.SetListPointerFromFile(BesideProgram(app_folder_, "drag.ico"));
+    face_.LoadDragPointer(BesideProgram(app_folder_, "drag.ico"));
+    drag_pointer_ = true;
+    ShowListPointer();
   } catch (const std::exception&) {
   }
   // The list never starts a drag of its own, so there is no drag mode to
@@ -78,7 +94,8 @@ void FileList::MouseMove(int, int x, int y) {
 
 void FileList::MouseUp(int, int, int) {
   drag_active_ = false;
-  face_.SetListArrowPointer();
+  drag_pointer_ = false;
+  ShowListPointer();
 }
 
 }  // namespace window

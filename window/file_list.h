@@ -23,8 +23,10 @@ class FileList {
 
   // --- busy state: the window's hourglass ---
   bool IsBusy() const { return face_.FormPointer() == Pointer::kHourglass; }
-  void SetHourglass() { face_.SetFormPointer(Pointer::kHourglass); }
-  void SetDefaultPointer() { face_.SetFormPointer(Pointer::kDefault); }
+  // The hourglass shows over the whole window, the list included, and wins
+  // over the drag pointer; the list's own pointer comes back after it.
+  void SetHourglass();
+  void SetDefaultPointer();
 
   // Removes the selected row, unless busy. Clear empties the list, unless busy.
   void RemoveSelectedItem();
@@ -46,6 +48,10 @@ class FileList {
   // when rows above it are removed.
   bool drag_active_ = false;
   int drag_item_ = 0;
+  // The drag pointer is the list's from a press on a row to the release.
+  bool drag_pointer_ = false;
+
+  void ShowListPointer();
 };
 
 }  // namespace window

@@ -169,6 +169,13 @@ void Form1::Option1_Click() {
 
 void Form1::Option2_Click() { Option1_Click(); }
 
+void Form1::OptionClicked(int which) {
+  face_.SetOption1Value(which == 1);
+  face_.SetOption2Value(which == 2);
+  if (which == 1) Option1_Click();
+  if (which == 2) Option2_Click();
+}
+
 void Form1::Text1_Change() {
   try {
     settings_.SaveSetting("Text1", face_.Text1Value());

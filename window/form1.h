@@ -72,6 +72,10 @@ class Form1 {
 
   void Option1_Click();
   void Option2_Click();
+  // A click on option button `which` (1 or 2): it becomes the selected one and
+  // the other is cleared, also when it was selected already, then its click
+  // handler runs.
+  void OptionClicked(int which);
   void Text1_Change();
 
   void ListView1_KeyDown(int key_code, int shift = 0) { list_.KeyDown(key_code, shift); }
@@ -118,11 +122,13 @@ class Form1 {
   // it is set does nothing.
   bool ConversionBusy = false;
   // For tests and benchmarks: the folder the tool is written to (empty: the
-  // user's private folder), the length of one wait cycle in milliseconds, and
-  // the tool's image (empty: the carried one).
+  // user's private folder), the length of one wait cycle in milliseconds, the
+  // tool's image (empty: the carried one), and the runner (null: a process per
+  // item, waited for in cycles).
   std::string conversion_tool_folder;
   int conversion_cycle_ms = 100;
   std::function<std::vector<std::byte>()> conversion_tool_image;
+  conversion::ToolRunner* conversion_runner = nullptr;
 
  private:
   // The error report's location string of the handler `procedure`.

@@ -8,13 +8,11 @@
 
 class FakeProgress : public conversion::ProgressSink {
  public:
-  std::string Text() const override { return text; }
-  void SetText(const std::string& value) override {
+  void SetProgressText(const std::string& value) override {
     text = value;
     texts.push_back(value);
   }
-  double Value() const override { return value; }
-  void SetValue(double v) override {
+  void SetProgressValue(double v) override {
     value = v;
     values.push_back(v);
   }

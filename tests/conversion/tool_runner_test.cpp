@@ -126,7 +126,7 @@ TEST(ToolRunner, CountsAndMovesDuringLongWait) {
   pump.on_yield = [&] {
     if (bar.text.ends_with("Please wait.. 310")) Release(release);
   };
-  // The bar's own text is passed, as the batch run does.
+  // The bar's own text may be passed: the wait keeps a copy.
   bar.text = "Processing: a.msg";
   EXPECT_EQ(RunAndWait("/bin/sh", WaitFor(release), &bar, bar.text, 33, 3, pump, 1ms), 0);
   EXPECT_EQ(bar.values, (std::vector<double>{33, 36, 39}));

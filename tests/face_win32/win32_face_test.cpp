@@ -9,7 +9,6 @@
 #include <limits>
 #include <thread>
 
-#include "face_win32/form_events.h"
 #include "face_win32/input_box.h"
 #include "face_win32/progress_bar.h"
 #include "face_win32/skin_colours.h"
@@ -17,12 +16,13 @@
 #include "face_win32/wide_text.h"
 #include "face_win32/win32_face.h"
 #include "platform/error_report.h"
+#include "window/form_events.h"
 
 namespace face_win32 {
 namespace {
 
 // Records what the face reports.
-struct Recorder : FormEvents {
+struct Recorder : window::FormEvents {
   std::vector<std::string> calls;
   bool accept_drop = true;
   std::vector<std::string> dropped;
@@ -117,10 +117,13 @@ TEST(Win32FaceLayoutTest, EveryControlStandsAtItsTablePlace) {
 TEST_F(Win32FaceTest, OptionsTextAndFrame4) {
   EXPECT_TRUE(face_.Option1Value());
   EXPECT_FALSE(face_.Option2Value());
-  // A click selects the clicked option and clears the other before its handler.
+  // A click is reported as it is; which option it selects is Form1's to say.
   SendMessageW(face_.Control(kOption2), BM_CLICK, 0, 0);
+  EXPECT_FALSE(face_.Option2Value());
+  EXPECT_TRUE(face_.Option1Value());
+  face_.SetOption1Value(false);
+  face_.SetOption2Value(true);
   EXPECT_TRUE(face_.Option2Value());
-  EXPECT_FALSE(face_.Option1Value());
   // Set without a click: no handler.
   face_.SetOption1Value(true);
   face_.SetOption2Value(false);
@@ -150,9 +153,10 @@ TEST_F(Win32FaceTest, EachPushButtonReachesItsHandler) {
 
 TEST_F(Win32FaceTest, ListOperations) {
   face_.SetListHeader("MSG File(s)");
-  face_.SetListColumnWidth(7000);
+  EXPECT_EQ(face_.ListColumnWidthPixels(), TwipsToPixels(window::kColumnTwips, 96));
+  face_.SetListColumnWidth(7800);
   EXPECT_EQ(face_.ListHeader(), "MSG File(s)");
-  EXPECT_EQ(face_.ListColumnWidthPixels(), 467);
+  EXPECT_EQ(face_.ListColumnWidthPixels(), 520);
 
   const std::string long_path = "C:\\" + std::string(600, 'a') + ".msg";
   const std::string names[] = {"C:\\Mail\\a.msg", "Z:\\Почта\\письмо.msg", "\\\\server\\share\\郵件.msg",
@@ -204,13 +208,17 @@ TEST_F(Win32FaceTest, Pointers) {
   EXPECT_EQ(face_.FormPointer(), window::Pointer::kHourglass);
   EXPECT_EQ(face_.CursorFor(face_.FormPointer()), LoadCursorW(nullptr, IDC_WAIT));
 
+  // The list shows what it is told: its own arrow, the hourglass or the drag pointer.
   EXPECT_EQ(face_.ListCursor(), nullptr);
-  face_.SetListPointerFromFile(RESOURCES_DIR "/drag.ico");
+  face_.SetListPointer(window::Pointer::kHourglass);
+  EXPECT_EQ(face_.ListCursor(), LoadCursorW(nullptr, IDC_WAIT));
+  face_.LoadDragPointer(RESOURCES_DIR "/drag.ico");
+  face_.SetListPointer(window::Pointer::kDrag);
   const HCURSOR drag = face_.ListCursor();
-  EXPECT_NE(drag, nullptr);
-  EXPECT_THROW(face_.SetListPointerFromFile("Z:/no/such/drag.ico"), platform::Failure);
+  EXPECT_NE(drag, arrow);
+  EXPECT_THROW(face_.LoadDragPointer("Z:/no/such/drag.ico"), platform::Failure);
   EXPECT_EQ(face_.ListCursor(), drag);
-  face_.SetListArrowPointer();
+  face_.SetListPointer(window::Pointer::kDefault);
   EXPECT_EQ(face_.ListCursor(), nullptr);
 }
 

@@ -5,11 +5,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "face_win32/form1_events.h"
 #include "face_win32/win32_face.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/window/scripted_face.h"
 #include "window/form1.h"
+#include "window/form1_events.h"
 
 namespace face_win32 {
 namespace {
@@ -24,7 +24,7 @@ class Win32Form1Test : public ::testing::Test {
                                                              .settings = settings_,
                                                              .app_folder = RESOURCES_DIR,
                                                              .end_program = [] {}});
-    events_ = std::make_unique<Form1Events>(*form_);
+    events_ = std::make_unique<window::Form1Events>(*form_, dialogs_);
     face_.Attach(events_.get());
     return *form_;
   }
@@ -36,7 +36,7 @@ class Win32Form1Test : public ::testing::Test {
   testing_support::FixedRandom random_{50};
   window_testing::MemorySettings settings_;
   std::unique_ptr<window::Form1> form_;
-  std::unique_ptr<Form1Events> events_;
+  std::unique_ptr<window::Form1Events> events_;
 };
 
 TEST_F(Win32Form1Test, StartUpSetsTheRealControls) {
@@ -45,7 +45,7 @@ TEST_F(Win32Form1Test, StartUpSetsTheRealControls) {
   GetWindowTextW(face_.Window(), caption, 64);
   EXPECT_STREQ(caption, L"Mailvane");
   EXPECT_EQ(face_.ListHeader(), "MSG File(s)");
-  EXPECT_EQ(face_.ListColumnWidthPixels(), 467);  // 7000 twips
+  EXPECT_EQ(face_.ListColumnWidthPixels(), TwipsToPixels(window::kColumnTwips, 96));
   EXPECT_TRUE(form_->HasHandPointer());           // HAND-M.CUR beside the program
   EXPECT_TRUE(face_.Option1Value());
   EXPECT_TRUE(Enabled(kText1) && Enabled(kPushButton9));
@@ -90,6 +90,7 @@ TEST_F(Win32Form1Test, DeleteKeyAndClearListOnTheRealList) {
   SendMessageW(face_.Control(kPushButton6), BM_CLICK, 0, 0);
   EXPECT_EQ(face_.ItemCount(), 2);
   EXPECT_EQ(face_.CursorFor(face_.FormPointer()), LoadCursorW(nullptr, IDC_WAIT));
+  EXPECT_EQ(face_.ListCursor(), LoadCursorW(nullptr, IDC_WAIT));
   form.SetDefaultPointer();
   SendMessageW(face_.Control(kPushButton6), BM_CLICK, 0, 0);
   EXPECT_EQ(face_.ItemCount(), 0);

@@ -128,6 +128,13 @@ TEST(FileList, RemovedDragRowCountsAsNoneAndMovingIsNotRefusedWhileBusy) {
   form.ListView1_MouseMove(window::kLeftButton, 5, RowY(2));
   EXPECT_EQ(h.face.rows, (Texts{"D", "C"}));
   EXPECT_TRUE(form.IsBusy());
+  // The hourglass shows over the list too, and wins over the drag pointer.
+  EXPECT_EQ(h.face.list_pointer, "hourglass");
+  testing_support::WriteFile(h.dir.path / "bin" / "drag.ico", "ICO drag pointer");
+  form.ListView1_ItemClick();
+  EXPECT_EQ(h.face.list_pointer, "hourglass");
+  form.SetDefaultPointer();
+  EXPECT_EQ(h.face.list_pointer, "drag");
 }
 
 TEST(FileList, EdgeScrolling) {

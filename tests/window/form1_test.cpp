@@ -1,5 +1,6 @@
 // Form1's start-up, output options, help and closing, against a scripted face.
 #include "window/form1.h"
+#include "window/form1_events.h"
 
 #include <gtest/gtest.h>
 
@@ -180,6 +181,9 @@ TEST(Form1Options, ClicksStoreBothAndSwitchTheFrame) {
   EXPECT_EQ(h.settings.Stored("Option1"), "False");
   EXPECT_EQ(h.settings.Stored("Option2"), "True");
   EXPECT_FALSE(h.face.frame4_enabled);
+  h.face.ClickOption(2);  // a second click keeps it selected
+  EXPECT_TRUE(h.face.option2);
+  EXPECT_FALSE(h.face.option1);
   h.face.ClickOption(1);
   EXPECT_EQ(h.settings.Stored("Option1"), "True");
   EXPECT_EQ(h.settings.Stored("Option2"), "False");
@@ -190,6 +194,22 @@ TEST(Form1Options, ClicksStoreBothAndSwitchTheFrame) {
   h.face.Type("/elsewhere/");
   EXPECT_FALSE(h.face.frame4_enabled);
   EXPECT_TRUE(h.dialogs.messages.empty());
+}
+
+TEST(Form1, FailureEscapingAHandlerIsShownNotThrown) {
+  Harness h;
+  window::Form1& form = h.Load();
+  window::Form1Events events(form, h.dialogs);
+  form.AddFileToList("A");
+  h.face.fail_selection = true;
+  EXPECT_NO_THROW(events.ListKeyDown(window::kKeyDelete, 0));
+  EXPECT_NO_THROW(events.ListDblClick());
+  ASSERT_EQ(h.dialogs.messages.size(), 2u);
+  EXPECT_EQ(h.dialogs.messages[0].text, "Out of memory");
+  EXPECT_EQ(h.face.rows, Texts{"A"});
+  // Keys other than Delete never reach the selection.
+  events.ListKeyDown(0x2F, 0);
+  EXPECT_EQ(h.dialogs.messages.size(), 2u);
 }
 
 TEST(Form1Options, TypingStoresEveryKeystroke) {

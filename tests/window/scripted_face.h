@@ -3,6 +3,7 @@
 // and ScriptedPump it drives window::Form1 in tests on every system.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -29,20 +30,25 @@ class ScriptedFace : public window::Face {
       throw platform::Failure("Invalid picture");
     }
   }
-  void SetFormPointer(window::Pointer p) override { pointer = p; }
+  void SetFormPointer(window::Pointer p) override {
+    pointer = p;
+    if (p == window::Pointer::kHourglass) ++hourglass_calls;
+  }
   window::Pointer FormPointer() const override { return pointer; }
-  void SetListPointerFromFile(const std::string& file) override {
+  void LoadDragPointer(const std::string& file) override {
     if (testing_support::ReadFile(testing_support::U8Path(file)).rfind("ICO", 0) != 0) {
       throw platform::Failure("Invalid picture");
     }
-    list_pointer = "drag";
   }
-  void SetListArrowPointer() override { list_pointer = "arrow"; }
+  void SetListPointer(window::Pointer p) override {
+    list_pointer = p == window::Pointer::kDrag ? "drag" : p == window::Pointer::kHourglass ? "hourglass" : "arrow";
+  }
   int ScreenPointerY() const override { return screen_y; }
   void SetListHeader(const std::string& text) override { header = text; }
   void SetListColumnWidth(int twips) override { column_twips = twips; }
   int ItemCount() const override { return static_cast<int>(rows.size()); }
   std::string ItemText(int index1) const override {
+    if (on_item_text) on_item_text(index1);
     return index1 >= 1 && index1 <= ItemCount() ? rows[static_cast<size_t>(index1 - 1)] : std::string();
   }
   void SetItemText(int index1, const std::string& text) override { rows.at(static_cast<size_t>(index1 - 1)) = text; }
@@ -56,7 +62,10 @@ class ScriptedFace : public window::Face {
     rows.clear();
     selected = 0;
   }
-  int SelectedItem() const override { return selected; }
+  int SelectedItem() const override {
+    if (fail_selection) throw platform::Failure("Out of memory");
+    return selected;
+  }
   void SetCurrentItem(int index1) override { selected = index1; }
   void ScrollToItem(int index1) override { scrolled_to.push_back(index1); }
   // Rows are 10 pixels high, from y = 0.
@@ -79,13 +88,17 @@ class ScriptedFace : public window::Face {
   std::string ProgressText() const override { return progress_text; }
   void SetProgressText(const std::string& text) override { progress_text = text; }
   double ProgressValue() const override { return progress_value; }
-  void SetProgressValue(double value) override { progress_value = value; }
+  void SetProgressValue(double value) override {
+    progress_value = value;
+    progress_values.push_back(value);
+  }
 
-  // The user clicking an option button, as a face forwards it.
+  // The user clicking an option button: the toolkit flips the button, as a
+  // check box would, and the face reports the click.
   void ClickOption(int which) {
-    option1 = which == 1;
-    option2 = which == 2;
-    which == 1 ? form->Option1_Click() : form->Option2_Click();
+    bool& clicked = which == 1 ? option1 : option2;
+    clicked = !clicked;
+    form->OptionClicked(which);
   }
   // The user typing into Text1.
   void Type(const std::string& text) { SetText1(text); }
@@ -94,10 +107,15 @@ class ScriptedFace : public window::Face {
   std::string caption, skin, header, text1, list_pointer, desktop, home;
   std::string progress_text = "Progress Bar";
   double progress_value = 0;
+  std::vector<double> progress_values;
+  int hourglass_calls = 0;
+  // Runs at every ItemText call, before it answers (the user acting mid-run).
+  std::function<void(int)> on_item_text;
   int column_twips = 0;
   int text1_changes = 0;
   int screen_y = 330;  // between the two edge-scroll thresholds
   int selected = 0;
+  bool fail_selection = false;
   bool option1 = true;  // as the form is designed
   bool option2 = false;
   bool frame4_enabled = true;

@@ -1,16 +1,18 @@
-// The batch run driven by a scripted host: a converter script on POSIX
+// "Start Converting" against a scripted face: a converter script on POSIX
 // systems, the real Quorvex.exe on corpus files on Windows.
-#include "conversion/batch_run.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
-#include "tests/conversion/fake_batch_host.h"
+#include "conversion/result_files.h"
+#include "platform/error_report.h"
 #include "tests/support/separator.h"
 #include "tests/support/temp_dir.h"
+#include "tests/window/scripted_face.h"
+#include "window/form1.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -21,13 +23,29 @@
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing_support::kSep;
 using testing_support::ReadFile;
 using testing_support::U8Path;
 using Texts = std::vector<std::string>;
 
 namespace {
 
-using testing_support::kSep;
+// A converter for tests, chosen by the source's name: "nothing" writes no file
+// (and says so on its console, which nobody reads), "crash" exits with 3, "two"
+// writes two .eml files; anything else writes one .eml under a fresh generated
+// name holding "converted:" and the source's bytes.
+const std::string kTestConverter = R"(#!/bin/sh
+src="$1"; out="$2"
+case "$src" in
+  *nothing*) echo "cannot convert"; exit 0 ;;
+  *crash*) exit 3 ;;
+  *two*) printf one > "${out}r1-$$.eml"; printf two > "${out}r2-$$.eml"; exit 0 ;;
+esac
+[ -f "$src" ] || exit 0
+n=0
+while [ -e "${out}gen-$$-$n.eml" ]; do n=$((n+1)); done
+{ printf converted:; cat "$src"; } > "${out}gen-$$-$n.eml"
+)";
 
 struct ToolCall {
   std::string program;
@@ -62,9 +80,9 @@ Texts Entries(const std::string& folder) {
   return names;
 }
 
-// Working folder, tool folder and a source folder for one test.
+// The window with output, tool and source folders for one test.
 struct Scene {
-  Scene() {
+  Scene() : dir(h.dir) {
     out = dir.File("out") + kSep;
     tools = dir.File("tools");
     src = dir.File("src") + kSep;
@@ -74,92 +92,71 @@ struct Scene {
 #ifndef _WIN32
     ::chmod(tools.c_str(), 0700);
 #endif
-    host.working_folder = out;
-    options.tool_folder = tools;
+    window::Form1& form = h.Make();
+    face.text1 = out;
+    form.conversion_tool_folder = tools;
+    form.conversion_runner = &runner;
+    form.conversion_tool_image = [this] {
+      ++images_loaded;
+      if (image_fails) throw platform::Failure("Resource not found");
+      std::vector<std::byte> bytes(image.size());
+      std::memcpy(bytes.data(), image.data(), image.size());
+      return bytes;
+    };
   }
   // Creates a source whose bytes name it, and lists it.
   std::string AddSource(const std::string& name, const std::string& folder = {}) {
     const std::string path = (folder.empty() ? src : folder) + name;
     fs::create_directories(U8Path(path).parent_path());
     testing_support::WriteFile(U8Path(path), path);
-    host.items.push_back(path);
+    face.rows.push_back(path);
     return path;
   }
-  void Run() { conversion::RunBatchConversion(host, runner, busy, options); }
+  void Run() { h.form->PushButton2_Click(); }
+  bool Busy() const { return h.form->ConversionBusy; }
+  Texts Messages() const {
+    Texts texts;
+    for (const auto& message : h.dialogs.messages) texts.push_back(message.text);
+    return texts;
+  }
 
-  testing_support::TempDir dir;
+  window_testing::Harness h;
+  window_testing::ScriptedFace& face = h.face;
+  testing_support::TempDir& dir;
   std::string out, tools, src;
-  FakeBatchHost host;
-  RecordingRunner runner{host.pump};
-  bool busy = false;
-  conversion::BatchOptions options;
+  RecordingRunner runner{h.pump};
+  std::string image = kTestConverter;
+  int images_loaded = 0;
+  bool image_fails = false;
 };
 
-
-TEST(BatchRun, TargetPath) {
-  struct Case { std::string source, folder, expected; };
-#ifdef _WIN32
-  const Case cases[] = {
-      {"C:\\mail\\Report.final.msg", "D:\\out\\", "D:\\out\\Report.final.eml"},
-      {"C:\\mail\\Report.final.msg", "C:\\mail\\", "C:\\mail\\Report.final.eml"},
-      {"\\\\srv\\share\\a.msg", "\\\\srv\\share\\", "\\\\srv\\share\\a.eml"},
-      {"C:\\a.msg", "C:\\", "C:\\a.eml"},
-  };
-#else
-  const Case cases[] = {
-      {"/mail/Report.final.msg", "/out/", "/out/Report.final.eml"},
-      {"/mail/Report.final.msg", "/mail/", "/mail/Report.final.eml"},
-      {"/mail/noext", "/out/", "/out/noext.eml"},
-      {"/mail/.msg", "/out/", "/out/.msg.eml"},
-      {"/a.msg", "/", "/a.eml"},
-  };
-#endif
-  for (const Case& c : cases) EXPECT_EQ(conversion::TargetPathFor(c.source, c.folder), c.expected);
-}
-
-TEST(BatchRun, NewResultNamesSinglesOutNewEmlFiles) {
-  testing_support::TempDir dir;
-  ASSERT_TRUE(testing_support::WriteFile(dir.path / "old.eml", "x"));
-  const auto before = conversion::FolderEntries(dir.Path());
-  EXPECT_TRUE(before.contains("old.eml"));
-  for (const char* name : {"old.eml", "New.EML", "\xd0\x9f\xd0\xb8\xd1\x81\xd1\x8c\xd0\xbc\xd0\xbe.eml",
-                           "notes.txt", "a.eml.part"}) {
-    ASSERT_TRUE(testing_support::WriteFile(U8Path(dir.File(name)), "x"));  // old.eml: not new
-  }
-  fs::create_directory(dir.path / "folder.eml");
-  Texts fresh = conversion::NewResultNames(dir.Path(), before);
-  std::sort(fresh.begin(), fresh.end());
-  EXPECT_EQ(fresh, (Texts{"New.EML", "\xd0\x9f\xd0\xb8\xd1\x81\xd1\x8c\xd0\xbc\xd0\xbe.eml"}));
-  EXPECT_TRUE(conversion::NewResultNames(dir.File("missing"), {}).empty());
-}
-
-TEST(BatchRun, EmptyListWritesNothing) {
+TEST(Form1Convert, EmptyListWritesNothing) {
   Scene scene;
   scene.Run();
-  EXPECT_EQ(scene.host.Messages(), Texts{"No files added."});
+  EXPECT_EQ(scene.Messages(), Texts{"No files added."});
   EXPECT_TRUE(Entries(scene.tools).empty());
-  EXPECT_EQ(scene.host.hourglass_calls, 0);
-  EXPECT_EQ(scene.host.images_loaded, 0);
-  EXPECT_FALSE(scene.busy);
+  EXPECT_EQ(scene.face.hourglass_calls, 0);
+  EXPECT_EQ(scene.images_loaded, 0);
+  EXPECT_FALSE(scene.Busy());
 }
 
-TEST(BatchRun, MissingOutputFolderUnderOption1) {
+TEST(Form1Convert, MissingOutputFolderUnderOption1) {
   Scene scene;
   scene.AddSource("a.msg");
-  scene.host.working_folder = scene.dir.File("missing") + kSep;
+  scene.face.text1 = scene.dir.File("missing") + kSep;
   scene.Run();
-  EXPECT_EQ(scene.host.Messages(), Texts{"Folder does not exist. Please select another folder."});
+  EXPECT_EQ(scene.Messages(), Texts{"Folder does not exist. Please select another folder."});
   EXPECT_TRUE(scene.runner.calls.empty());
   EXPECT_TRUE(Entries(scene.tools).empty());
-  EXPECT_FALSE(scene.busy);
+  EXPECT_FALSE(scene.Busy());
 }
 
-TEST(BatchRun, MissingToolImageIsReported) {
+TEST(Form1Convert, MissingToolImageIsReported) {
   Scene scene;
   const std::string a = scene.AddSource("a.msg");
-  scene.host.image_fails = true;
+  scene.image_fails = true;
   scene.Run();
-  const Texts messages = scene.host.Messages();
+  const Texts messages = scene.Messages();
   ASSERT_EQ(messages.size(), 3u);
   EXPECT_EQ(messages[0].rfind("Resource not found\r\n", 0), 0u);
   EXPECT_NE(messages[0].find("at line 110"), std::string::npos);
@@ -171,7 +168,7 @@ TEST(BatchRun, MissingToolImageIsReported) {
 #ifdef _WIN32
 // The real Quorvex.exe on corpus files: each result under its source's name,
 // in the output folder or beside the source, and a damaged file reported.
-TEST(BatchRun, ConvertsCorpusFilesWithTheRealTool) {
+TEST(Form1Convert, ConvertsCorpusFilesWithTheRealTool) {
   // Three items the converter takes: a plain, an HTML and an RTF body.
   const fs::path base = fs::path(CORPUS_DIR) / "email-outlook-message-perl";
   const std::vector<fs::path> corpus = {base / "plain_unsent.msg", base / "html_unsent.msg",
@@ -179,9 +176,9 @@ TEST(BatchRun, ConvertsCorpusFilesWithTheRealTool) {
   for (const fs::path& path : corpus) ASSERT_TRUE(fs::exists(path)) << path;
   for (const bool option2 : {false, true}) {
     Scene scene;
-    scene.host.image = ReadFile(QUORVEX_PATH);
-    scene.host.option1 = !option2;
-    scene.host.option2 = option2;
+    scene.image = ReadFile(QUORVEX_PATH);
+    scene.face.option1 = !option2;
+    scene.face.option2 = option2;
     // Copies under Cyrillic and CJK names, in a folder with a blank in its name.
     const std::string folder = scene.src + "\xd0\x9f\xd0\xb8\xd1\x81\xd1\x8c\xd0\xbc\xd0\xb0 \xe9\x82\xae\xe4\xbb\xb6" + kSep;
     fs::create_directories(U8Path(folder));
@@ -189,14 +186,14 @@ TEST(BatchRun, ConvertsCorpusFilesWithTheRealTool) {
     for (size_t i = 0; i < corpus.size(); ++i) {
       const std::string name = "\xd0\x9e\xd1\x82\xd1\x87\xd1\x91\xd1\x82 " + std::to_string(i) + " \xe6\x97\xa5.msg";
       fs::copy_file(corpus[i], U8Path(folder + name));
-      scene.host.items.push_back(folder + name);
+      scene.face.rows.push_back(folder + name);
       names.push_back(name.substr(0, name.size() - 4) + ".eml");
     }
     const std::string damaged = folder + "damaged.msg";
     testing_support::WriteFile(U8Path(damaged), ReadFile(corpus[0]).substr(0, 1000));
-    scene.host.items.push_back(damaged);
+    scene.face.rows.push_back(damaged);
     scene.Run();
-    EXPECT_EQ(scene.host.Messages(), (Texts{"Failed to convert: " + damaged, "Done."}));
+    EXPECT_EQ(scene.Messages(), (Texts{"Failed to convert: " + damaged, "Done."}));
     const std::string results = option2 ? folder : scene.out;
     for (const std::string& name : names) {
       const std::string eml = ReadFile(U8Path(results + name));
@@ -211,18 +208,18 @@ TEST(BatchRun, ConvertsCorpusFilesWithTheRealTool) {
 #else
 std::string Converted(const std::string& source) { return "converted:" + source; }
 
-TEST(BatchRun, MissingWorkingFolderUnderOption2FailsEachItem) {
+TEST(Form1Convert, MissingWorkingFolderUnderOption2FailsEachItem) {
   Scene scene;
   const std::string a = scene.AddSource("a.msg");
-  scene.host.working_folder = scene.dir.File("missing/");
-  scene.host.option1 = false;
-  scene.host.option2 = true;
+  scene.face.text1 = scene.dir.File("missing/");
+  scene.face.option1 = false;
+  scene.face.option2 = true;
   scene.Run();
-  EXPECT_EQ(scene.host.Messages(), (Texts{"Failed to convert: " + a, "Done."}));
+  EXPECT_EQ(scene.Messages(), (Texts{"Failed to convert: " + a, "Done."}));
   EXPECT_FALSE(fs::exists(scene.src + "a.eml"));
 }
 
-TEST(BatchRun, ConvertsEachItemAndReportsFailures) {
+TEST(Form1Convert, ConvertsEachItemAndReportsFailures) {
   Scene scene;
   const std::string a = scene.AddSource("a.msg");
   const std::string nothing = scene.AddSource("nothing.msg");
@@ -232,7 +229,7 @@ TEST(BatchRun, ConvertsEachItemAndReportsFailures) {
   const std::string two = scene.AddSource("two.msg");
   scene.Run();
 
-  EXPECT_EQ(scene.host.Messages(), (Texts{"Failed to convert: " + nothing, "Failed to convert: " + crash,
+  EXPECT_EQ(scene.Messages(), (Texts{"Failed to convert: " + nothing, "Failed to convert: " + crash,
                                           "Failed to convert: " + two, "Done."}));
   EXPECT_EQ(ReadFile(scene.out + "a.eml"), Converted(a));
   EXPECT_EQ(ReadFile(scene.out + "Report.final.eml"), Converted(dotted));
@@ -251,20 +248,20 @@ TEST(BatchRun, ConvertsEachItemAndReportsFailures) {
   EXPECT_TRUE(Entries(scene.tools).empty());
 
   // Tear-down: bar reset, default pointer, flag clear.
-  EXPECT_EQ(scene.host.bar.value, 0.0);
-  EXPECT_EQ(scene.host.bar.text, "Progress Bar");
-  EXPECT_FALSE(scene.host.hourglass);
-  EXPECT_EQ(scene.host.hourglass_calls, 1 + 6);
-  EXPECT_FALSE(scene.busy);
+  EXPECT_EQ(scene.face.progress_value, 0.0);
+  EXPECT_EQ(scene.face.progress_text, "Progress Bar");
+  EXPECT_NE(scene.face.pointer, window::Pointer::kHourglass);
+  EXPECT_EQ(scene.face.hourglass_calls, 1 + 6);
+  EXPECT_FALSE(scene.Busy());
 }
 
-TEST(BatchRun, ProgressOfThreeItems) {
+TEST(Form1Convert, ProgressOfThreeItems) {
   Scene scene;
   scene.AddSource("a.msg");
   scene.AddSource("b.msg");
   scene.AddSource("c.msg");
   scene.Run();
-  const std::vector<double> values = scene.host.bar.values;
+  const std::vector<double> values = scene.face.progress_values;
   ASSERT_EQ(values.size(), 4u);
   EXPECT_EQ(std::lround(values[0]), 33);
   EXPECT_EQ(std::lround(values[1]), 67);
@@ -277,17 +274,17 @@ TEST(BatchRun, ProgressOfThreeItems) {
   EXPECT_EQ(scene.runner.calls[1].text, "Processing: b.msg");
 }
 
-TEST(BatchRun, SameBaseNameLastWins) {
+TEST(Form1Convert, SameBaseNameLastWins) {
   Scene scene;
   scene.AddSource("x.msg", scene.dir.File("A/"));
   const std::string second = scene.AddSource("x.msg", scene.dir.File("B/"));
   scene.Run();
-  EXPECT_EQ(scene.host.Messages(), Texts{"Done."});
+  EXPECT_EQ(scene.Messages(), Texts{"Done."});
   EXPECT_EQ(Entries(scene.out), Texts{"x.eml"});
   EXPECT_EQ(ReadFile(scene.out + "x.eml"), Converted(second));
 }
 
-TEST(BatchRun, ExistingTargetsReplaced) {
+TEST(Form1Convert, ExistingTargetsReplaced) {
   for (const mode_t mode : {mode_t(0644), mode_t(0444)}) {
     Scene scene;
     const std::string a = scene.AddSource("a.msg");
@@ -295,7 +292,7 @@ TEST(BatchRun, ExistingTargetsReplaced) {
     ASSERT_TRUE(testing_support::WriteFile(scene.out + "other.eml", "not ours"));
     ::chmod((scene.out + "a.eml").c_str(), mode);
     scene.Run();
-    EXPECT_EQ(scene.host.Messages(), Texts{"Done."});
+    EXPECT_EQ(scene.Messages(), Texts{"Done."});
     EXPECT_EQ(ReadFile(scene.out + "a.eml"), Converted(a));
     EXPECT_EQ(ReadFile(scene.out + "other.eml"), "not ours");
     EXPECT_EQ(Entries(scene.out), (Texts{"a.eml", "other.eml"}));
@@ -305,7 +302,7 @@ TEST(BatchRun, ExistingTargetsReplaced) {
 // After a failed move no file stays under a generated name: the result is
 // kept in the working folder under the target's name, never over a file
 // there, or removed; the report says which. The source is never touched.
-TEST(BatchRun, FailedMove) {
+TEST(Form1Convert, FailedMove) {
   RUN_AS_UNPRIVILEGED_USER();
   struct Case {
     bool option2;
@@ -321,8 +318,8 @@ TEST(BatchRun, FailedMove) {
   };
   for (const Case& c : cases) {
     Scene scene;
-    scene.host.option1 = !c.option2;
-    scene.host.option2 = c.option2;
+    scene.face.option1 = !c.option2;
+    scene.face.option2 = c.option2;
     const std::string a = scene.AddSource("a.msg");
     const std::string b = scene.AddSource("b.msg", scene.dir.File("other/"));
     if (c.name_taken) {
@@ -332,9 +329,9 @@ TEST(BatchRun, FailedMove) {
     if (c.blocker == "read-only") ::chmod(scene.src.c_str(), 0555);
     scene.Run();
     ::chmod(scene.src.c_str(), 0755);
-    const Texts messages = scene.host.Messages();
+    const Texts messages = scene.Messages();
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(scene.host.dialogs.messages[0].title, "Application Error");
+    EXPECT_EQ(scene.h.dialogs.messages[0].title, "Application Error");
     EXPECT_NE(messages[0].find("in Quorvex2021/08/31.Form1.PushButton2_Click at line 146"), std::string::npos);
     const std::string target = (c.option2 ? scene.src : scene.out) + "a.eml";
     EXPECT_EQ(messages[0].rfind("Cannot move the result to " + target + ": ", 0), 0u) << messages[0];
@@ -358,20 +355,20 @@ TEST(BatchRun, FailedMove) {
   }
 }
 
-TEST(BatchRun, Option2PutsResultsBesideSources) {
+TEST(Form1Convert, Option2PutsResultsBesideSources) {
   Scene scene;
   const std::string a = scene.AddSource("a.msg");
   const std::string b = scene.AddSource("b.msg", scene.dir.File("deep/er/"));
-  scene.host.option1 = false;
-  scene.host.option2 = true;
+  scene.face.option1 = false;
+  scene.face.option2 = true;
   scene.Run();
-  EXPECT_EQ(scene.host.Messages(), Texts{"Done."});
+  EXPECT_EQ(scene.Messages(), Texts{"Done."});
   EXPECT_EQ(ReadFile(scene.src + "a.eml"), Converted(a));
   EXPECT_EQ(ReadFile(scene.dir.File("deep/er/b.eml")), Converted(b));
   EXPECT_TRUE(Entries(scene.out).empty());
 }
 
-TEST(BatchRun, Option2AcrossFileSystems) {
+TEST(Form1Convert, Option2AcrossFileSystems) {
   struct stat shm {}, tmp {};
   if (::stat("/dev/shm", &shm) != 0 || ::access("/dev/shm", W_OK) != 0) GTEST_SKIP() << "no /dev/shm";
   Scene scene;
@@ -380,13 +377,13 @@ TEST(BatchRun, Option2AcrossFileSystems) {
   }
   const std::string working = "/dev/shm/mailvane-test-" + std::to_string(::getpid());
   fs::create_directories(working);
-  scene.host.working_folder = working + "/";
-  scene.host.option1 = false;
-  scene.host.option2 = true;
+  scene.face.text1 = working + "/";
+  scene.face.option1 = false;
+  scene.face.option2 = true;
   const std::string a = scene.AddSource("a.msg");
   ASSERT_TRUE(testing_support::WriteFile(scene.src + "a.eml", "old"));
   scene.Run();
-  EXPECT_EQ(scene.host.Messages(), Texts{"Done."});
+  EXPECT_EQ(scene.Messages(), Texts{"Done."});
   EXPECT_EQ(ReadFile(scene.src + "a.eml"), Converted(a));
   EXPECT_TRUE(Entries(working).empty());
   fs::remove_all(working);
@@ -394,45 +391,45 @@ TEST(BatchRun, Option2AcrossFileSystems) {
   EXPECT_EQ(Entries(scene.src), (Texts{"a.eml", "a.msg"}));
 }
 
-TEST(BatchRun, NeitherOptionActsAsOption1) {
+TEST(Form1Convert, NeitherOptionActsAsOption1) {
   Scene scene;
   const std::string a = scene.AddSource("a.msg");
-  scene.host.option1 = false;
-  scene.host.option2 = false;
+  scene.face.option1 = false;
+  scene.face.option2 = false;
   scene.Run();
   EXPECT_EQ(ReadFile(scene.out + "a.eml"), Converted(a));
 }
 
-TEST(BatchRun, WorkingFolderWithoutTrailingSeparator) {
+TEST(Form1Convert, WorkingFolderWithoutTrailingSeparator) {
   Scene scene;
   const std::string a = scene.AddSource("a.msg");
-  scene.host.working_folder = scene.dir.File("out");
+  scene.face.text1 = scene.dir.File("out");
   scene.Run();
-  EXPECT_EQ(scene.host.Messages(), Texts{"Done."});
+  EXPECT_EQ(scene.Messages(), Texts{"Done."});
   EXPECT_EQ(ReadFile(scene.out + "a.eml"), Converted(a));
   EXPECT_EQ(scene.runner.calls[0].arguments[1], scene.out);
 }
 
-TEST(BatchRun, ControlsAreReadAnewPerItem) {
+TEST(Form1Convert, ControlsAreReadAnewPerItem) {
   Scene scene;
   const std::string a = scene.AddSource("a.msg");
   const std::string b = scene.AddSource("b.msg");
   const std::string other = scene.dir.File("other/");
   fs::create_directories(other);
-  scene.host.on_item_text = [&](int index) {
-    if (index == 2) scene.host.working_folder = other;
+  scene.face.on_item_text = [&](int index) {
+    if (index == 2) scene.face.text1 = other;
     // Added during the run: not converted in it.
-    if (index == 1) scene.host.items.push_back(scene.src + "late.msg");
+    if (index == 1) scene.face.rows.push_back(scene.src + "late.msg");
   };
   scene.Run();
   EXPECT_EQ(ReadFile(scene.out + "a.eml"), Converted(a));
   EXPECT_EQ(ReadFile(other + "b.eml"), Converted(b));
   EXPECT_EQ(scene.runner.calls.size(), 2u);
   // The share of items begun uses the count at each item.
-  EXPECT_EQ(std::lround(scene.host.bar.values[0]), 33);
+  EXPECT_EQ(std::lround(scene.face.progress_values[0]), 33);
 }
 
-TEST(BatchRun, PlantedOrLinkedToolIsNeverRun) {
+TEST(Form1Convert, PlantedOrLinkedToolIsNeverRun) {
   for (const bool link : {false, true}) {
     Scene scene;
     const std::string a = scene.AddSource("a.msg");
@@ -451,7 +448,7 @@ TEST(BatchRun, PlantedOrLinkedToolIsNeverRun) {
       continue;
     }
     // A link is refused; every item then fails.
-    const Texts messages = scene.host.Messages();
+    const Texts messages = scene.Messages();
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_NE(messages[0].find("at line 112"), std::string::npos);
     EXPECT_EQ(messages[1], "Failed to convert: " + a);
@@ -460,19 +457,19 @@ TEST(BatchRun, PlantedOrLinkedToolIsNeverRun) {
   }
 }
 
-TEST(BatchRun, UnsafeToolFolderIsReported) {
+TEST(Form1Convert, UnsafeToolFolderIsReported) {
   Scene scene;
   const std::string a = scene.AddSource("a.msg");
-  scene.options.tool_folder = scene.dir.File("open");
-  fs::create_directories(scene.options.tool_folder);
-  ::chmod(scene.options.tool_folder.c_str(), 0777);
+  scene.h.form->conversion_tool_folder = scene.dir.File("open");
+  fs::create_directories(scene.h.form->conversion_tool_folder);
+  ::chmod(scene.h.form->conversion_tool_folder.c_str(), 0777);
   scene.Run();
-  const Texts messages = scene.host.Messages();
+  const Texts messages = scene.Messages();
   ASSERT_EQ(messages.size(), 3u);
   EXPECT_NE(messages[0].find("at line 112"), std::string::npos);
   EXPECT_NE(messages[0].find("writable by others"), std::string::npos);
   EXPECT_EQ(messages[1], "Failed to convert: " + a);
-  EXPECT_FALSE(scene.busy);
+  EXPECT_FALSE(scene.Busy());
 }
 #endif
 
