@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstring>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,24 +22,14 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include "conversion/batch_run.h"
 #include "conversion/carried_tool.h"
 #include "conversion/tool_place.h"
+#include "conversion/tool_runner.h"
 #include "intake/folder_scan.h"
+#include "window/face.h"
+#include "window/form1.h"
 
 namespace {
-
-class QuietBar : public conversion::ProgressSink {
- public:
-  std::string Text() const override { return text_; }
-  void SetText(const std::string& text) override { text_ = text; }
-  double Value() const override { return value_; }
-  void SetValue(double value) override { value_ = value; }
-
- private:
-  std::string text_ = "Progress Bar";
-  double value_ = 0;
-};
 
 // Counts what would be shown instead of showing it.
 class CountingDialogs : public platform::Dialogs {
@@ -68,30 +59,73 @@ class AppPump : public platform::EventPump {
   void Yield() override { QCoreApplication::processEvents(); }
 };
 
-class HeadlessHost : public conversion::BatchHost {
+// The window without a toolkit: the list, the output folder and the bar as
+// plain values, everything else ignored.
+class HeadlessFace : public window::Face {
  public:
-  int ItemCount() override { return static_cast<int>(items.size()); }
-  std::string ItemText(int index1) override {
+  void SetCaption(const std::string&) override {}
+  void ApplySkin(const std::string&) override {}
+  std::string DesktopLocation() override { return {}; }
+  std::string HomeLocation() override { return {}; }
+  void LoadHandPointer(const std::string&) override {}
+  void SetFormPointer(window::Pointer pointer) override { pointer_ = pointer; }
+  window::Pointer FormPointer() const override { return pointer_; }
+  void LoadDragPointer(const std::string&) override {}
+  void SetListPointer(window::Pointer) override {}
+  int ScreenPointerY() const override { return 0; }
+  void SetListHeader(const std::string&) override {}
+  void SetListColumnWidth(int) override {}
+  int ItemCount() const override { return static_cast<int>(items.size()); }
+  std::string ItemText(int index1) const override {
     return index1 >= 1 && index1 <= ItemCount() ? items[static_cast<size_t>(index1 - 1)] : std::string();
   }
-  std::string WorkingFolder() override { return working_folder; }
-  bool Option1Selected() override { return true; }
-  bool Option2Selected() override { return false; }
-  conversion::ProgressSink& Bar() override { return bar; }
-  void SetHourglass() override {}
-  void SetDefaultPointer() override {}
-  platform::Dialogs& Dialogs() override { return dialogs; }
-  platform::EventPump& Pump() override { return pump; }
-  std::span<const std::byte> ToolImage() override {
-    return {reinterpret_cast<const std::byte*>(image.data()), static_cast<size_t>(image.size())};
-  }
+  void SetItemText(int, const std::string&) override {}
+  void AddItem(const std::string& text) override { items.push_back(text); }
+  void RemoveItem(int) override {}
+  void ClearItems() override { items.clear(); }
+  int SelectedItem() const override { return 0; }
+  void SetCurrentItem(int) override {}
+  void ScrollToItem(int) override {}
+  int ItemAt(int, int) const override { return 0; }
+  std::string Text1Value() const override { return text1; }
+  void SetText1(const std::string& text) override { text1 = text; }
+  bool Option1Value() const override { return true; }
+  void SetOption1Value(bool) override {}
+  bool Option2Value() const override { return false; }
+  void SetOption2Value(bool) override {}
+  void SetFrame4Enabled(bool) override {}
+  std::string ProgressText() const override { return progress_text_; }
+  void SetProgressText(const std::string& text) override { progress_text_ = text; }
+  double ProgressValue() const override { return progress_value_; }
+  void SetProgressValue(double value) override { progress_value_ = value; }
 
   std::vector<std::string> items;
-  std::string working_folder;
-  QByteArray image;
-  QuietBar bar;
+  std::string text1;
+
+ private:
+  window::Pointer pointer_ = window::Pointer::kDefault;
+  std::string progress_text_ = "Progress Bar";
+  double progress_value_ = 0;
+};
+
+class NoSettings : public platform::SettingsStore {
+ public:
+  std::string GetSetting(const std::string&, const std::string& default_value) override { return default_value; }
+  void SaveSetting(const std::string&, const std::string&) override {}
+};
+
+class FixedRandom : public platform::RandomSource {
+ public:
+  int Draw1To100() override { return 50; }
+};
+
+struct Headless {
+  HeadlessFace face;
   CountingDialogs dialogs;
   AppPump pump;
+  FixedRandom random;
+  NoSettings settings;
+  QByteArray image;
 };
 
 // CPU seconds used so far by this process (RUSAGE_SELF) or by the tools it
@@ -157,7 +191,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  HeadlessHost host;
+  Headless host;
   QString converter = QStringLiteral("quorvex (carried)");
   QStringList convertible;
   if (!trivial) {
@@ -191,19 +225,27 @@ int main(int argc, char** argv) {
   for (int i = 0; i < count; ++i) {
     const QString target = QStringLiteral("%1/m%2.msg").arg(sources).arg(i, 5, 10, QLatin1Char('0'));
     QFile::copy(convertible[i % convertible.size()], target);
-    host.items.push_back(target.toStdString());
+    host.face.items.push_back(target.toStdString());
   }
-  host.working_folder = (out + QLatin1Char('/')).toStdString();
+  host.face.text1 = (out + QLatin1Char('/')).toStdString();
 
-  conversion::ProcessToolRunner runner(host.pump);
-  conversion::BatchOptions options;
-  options.tool_folder = tools.toStdString();
-  bool busy = false;
+  window::Form1 form({.face = host.face,
+                      .dialogs = host.dialogs,
+                      .pump = host.pump,
+                      .random = host.random,
+                      .settings = host.settings,
+                      .app_folder = temp.path().toStdString()});
+  form.conversion_tool_folder = tools.toStdString();
+  form.conversion_tool_image = [&host] {
+    std::vector<std::byte> bytes(static_cast<size_t>(host.image.size()));
+    std::memcpy(bytes.data(), host.image.data(), bytes.size());
+    return bytes;
+  };
   QElapsedTimer timer;
   const double self_before = CpuSeconds(RUSAGE_SELF);
   const double tools_before = CpuSeconds(RUSAGE_CHILDREN);
   timer.start();
-  conversion::RunBatchConversion(host, runner, busy, options);
+  form.PushButton2_Click();
   const double seconds = timer.nsecsElapsed() / 1e9;
   const double self_cpu = CpuSeconds(RUSAGE_SELF) - self_before;
   const double tools_cpu = CpuSeconds(RUSAGE_CHILDREN) - tools_before;
