@@ -4,6 +4,8 @@
 #      (window size, caption, the settings it writes), "Load Sample/Example Files"
 #      then "Start Converting" (one .eml per sample), a second start that
 #      restores the settings; screenshots of the first start and of the run;
+#      a start in a profile whose Desktop points nowhere (no box, the profile
+#      folder offered);
 #   2. the installer: built with wixl, installed silently, the program its
 #      Start-menu shortcut points to started, uninstalled, and what is left.
 #
@@ -145,6 +147,37 @@ close_form
 rm -r "$check/app/x"
 wine reg add "$key" /v Option1 /d True /f > /dev/null
 wine reg add "$key" /v Option2 /d False /f > /dev/null
+
+echo "=== a profile whose Desktop points nowhere: no box, Text1 is the profile folder"
+# A Desktop redirected to a folder that is gone (a share that is offline): the
+# shell's lookup of the desktop fails, and the first start offers the profile.
+shell_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+saved_desktop=$(wine reg query "$shell_folders" /v Desktop < /dev/null 2> /dev/null | tr -d '\r' |
+                sed -n 's/^ *Desktop *REG_EXPAND_SZ *//p')
+profile=$(wine cmd /c echo %USERPROFILE% < /dev/null 2> /dev/null | tr -d '\r')
+desktop_link="$WINEPREFIX/drive_c/users/$(wine cmd /c echo %USERNAME% < /dev/null 2> /dev/null | tr -d '\r')/Desktop"
+moved_desktop=""
+if [ -e "$desktop_link" ] || [ -L "$desktop_link" ]; then
+  moved_desktop="$desktop_link.window-check"
+  rm -rf "$moved_desktop"
+  mv "$desktop_link" "$moved_desktop"
+fi
+ln -s "$check/no-such-desktop" "$desktop_link"
+wine reg add "$shell_folders" /v Desktop /t REG_EXPAND_SZ /d '%USERPROFILE%\Desktop' /f > /dev/null
+wine reg delete "$key" /f > /dev/null 2>&1 || true
+(cd "$check/app" && exec wine Mailvane.exe < /dev/null > /dev/null 2>&1) &
+form_pid=$!
+# Start-up's boxes come before the window shows, which they hold back.
+if ! drive wait 60 > /dev/null; then fail "the window did not open: $(drive answer ok 5)"; fi
+if drive answer ok 2; then fail "a box came with the window"; fi
+no_desktop_text=$(drive text 501)
+close_form
+rm "$desktop_link"
+[ -z "$moved_desktop" ] || mv "$moved_desktop" "$desktop_link"
+[ -z "$saved_desktop" ] || wine reg add "$shell_folders" /v Desktop /t REG_EXPAND_SZ /d "$saved_desktop" /f > /dev/null
+wine reg delete "$key" /f > /dev/null 2>&1 || true
+echo "Text1 without a desktop: $no_desktop_text"
+[ "$no_desktop_text" = "$profile\\" ] || fail "Text1 is not the profile folder $profile\\"
 
 echo "=== the installer"
 wxs="$build/mailvane.wxs"
