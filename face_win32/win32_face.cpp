@@ -6,8 +6,6 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <array>
-#include <exception>
 
 #include "face_win32/progress_bar.h"
 #include "face_win32/skin_colours.h"
