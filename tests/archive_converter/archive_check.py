@@ -296,6 +296,8 @@ def case_exit_codes(scratch):
     open(a_file, "w").close()
     out = os.path.join(scratch, "out")
     os.makedirs(out)
+    notes = os.path.join(scratch, "notes.txt")
+    open(notes, "w").write("not a report\n")
     damaged = os.path.join(scratch, "damaged.msg")
     open(damaged, "wb").write(b"\xd0\xcf\x11\xe0" + b"\0" * 600)
     cases = [
@@ -311,11 +313,14 @@ def case_exit_codes(scratch):
         (["--jobs", "0", good, out], 2),
         (["--from-list", os.path.join(scratch, "nolist"), out], 2),
         (["--bogus", good, out], 2),
+        (["--report", notes, good, out], 2),                # a file that is no report stays
     ]
     for args, code in cases:
         p = run(args)
         if p.returncode != code:
             problem(f"{args}: exit code {p.returncode}, expected {code}: {p.stderr[-200:]!r}")
+    if open(notes).read() != "not a report\n":
+        problem("--report replaced a file that is not a report")
     if run(["--help"]).returncode != 0:
         problem("--help does not exit with 0")
 
