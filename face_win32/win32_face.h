@@ -4,8 +4,8 @@
 //
 // Every control is a child of the main window itself (the two frames are group
 // boxes drawn around their controls), so each control's notifications reach
-// one window procedure. Positions below are the form's, in twips, relative to
-// each control's container.
+// one window procedure. The controls and their places come from the form's
+// table (window/form_layout.h), in twips, each made absolute and scaled.
 #pragma once
 
 #include <windows.h>
