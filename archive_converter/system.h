@@ -34,6 +34,8 @@ std::vector<std::string> ListFolder(const std::string& path, int& error);
 // `path` made absolute against the working folder, "." and ".." and repeated
 // separators taken out by the text alone (links are not resolved).
 std::string AbsolutePath(const std::string& path);
+// `path` with every link resolved; empty when it cannot be resolved.
+std::string CanonicalPath(const std::string& path);
 // The folder and every missing folder above it.
 int MakeFolders(const std::string& path);
 // Gives the finished file `temp` the name `target`. Without `replace`, an

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "archive_converter/system.h"
@@ -89,6 +90,14 @@ std::string AbsolutePath(const std::string& path) {
   std::string result;
   for (const std::string& part : parts) result += "/" + part;
   return result.empty() ? "/" : result;
+}
+
+std::string CanonicalPath(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return "";
+  std::string text = resolved;
+  std::free(resolved);
+  return text;
 }
 
 int MakeFolders(const std::string& path) {
