@@ -74,8 +74,8 @@ std::string ThisProgram();
 bool ErrorIsTerminal();
 // The standard streams in binary mode (Windows would otherwise change line ends).
 void BinaryStandardStreams();
-// Caps the address space of this process at its present size plus `extra`
-// bytes, so that an allocation beyond it fails. Does nothing where the system
+// Caps the address space of this process at its size at the first call plus
+// `extra` bytes, so that an allocation beyond it fails. Does nothing where the system
 // or a sanitizer cannot take a cap.
 void CapMemory(uint64_t extra);
 // The system's text for an error number.

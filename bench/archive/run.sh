@@ -132,6 +132,5 @@ updates=$(tr -cd '\r' <"$WORK/progress.txt" | wc -c)
 say "completed in $t_big s = $(rate "$BIG_COUNT" "$t_big") files/s; results: $(find "$WORK/out" -name '*.eml' | wc -l)"
 say "parent peak VmHWM: $(cat "$WORK/parent-hwm.txt" 2>/dev/null || echo '?') KB"
 say "progress line: $updates updates in $t_big s; last: $(tr '\r' '\n' <"$WORK/progress.txt" | grep files/s | tail -2 | head -1)"
-tail -1 "$WORK/progress.txt"
 rm -rf "$WORK/out" "$WORK/many"
 fi
