@@ -27,6 +27,10 @@ using Clock = std::chrono::steady_clock;
 // makes a batch durable and its rows are written.
 constexpr auto kBatchAge = std::chrono::milliseconds(500);
 constexpr size_t kBatchSize = 256;
+// A batch of at most this many results syncs each of them and their folders
+// instead of the whole file system, which may hold much more of other
+// programs' writes (a single large result is then as quick as quorvex's).
+constexpr size_t kFileSyncBatch = 4;
 // The progress line changes at most ten times a second.
 constexpr auto kProgressStep = std::chrono::milliseconds(100);
 // Past this many clashes a name is given up (two runs would need as many
@@ -279,15 +283,21 @@ Outcome Run::Convert(Slot& slot, const Source& source, const std::string& folder
 }
 
 void Run::Commit(std::vector<Done>& batch) {
-  bool any_converted = false;
-  for (const Done& done : batch) any_converted |= done.outcome.status == Status::kConverted;
   std::vector<ReportRow> rows;
   std::vector<std::string> kept;
   // The journal's lines for this batch are written: its sync may run beside
   // the feeding threads' appends. Then the results' bytes, then their names,
   // each with one sync for the whole batch.
+  size_t converted = 0;
+  for (const Done& done : batch) converted += done.outcome.status == Status::kConverted;
+  const bool any_converted = converted > 0;
+  const bool file_by_file = converted <= kFileSyncBatch;
   if (any_converted) journal_.Sync();
-  int sync_error = any_converted ? SyncFolderFileSystem(output_) : 0;
+  int sync_error = 0;
+  if (any_converted && !file_by_file) sync_error = SyncFolderFileSystem(output_);
+  for (const Done& done : batch) {
+    if (file_by_file && done.outcome.status == Status::kConverted && sync_error == 0) sync_error = SyncPath(done.temp);
+  }
   bool placed_any = false;
   for (Done& done : batch) {
     const Source& source = sources_[done.index];
@@ -320,7 +330,15 @@ void Run::Commit(std::vector<Done>& batch) {
     row.reason = done.outcome.reason;
     rows.push_back(std::move(row));
   }
-  if (placed_any) sync_error = SyncFolderFileSystem(output_);
+  if (placed_any && !file_by_file) {
+    SyncFolderFileSystem(output_);
+  } else if (placed_any) {
+    std::set<std::string> folders;
+    for (const Done& done : batch) {
+      if (done.outcome.status == Status::kConverted) folders.insert(done.folder);
+    }
+    for (const std::string& folder : folders) SyncPath(folder);
+  }
   std::string text;
   for (const ReportRow& row : rows) text += CsvRow(row);
   if (report_.Append(text) != 0 || report_.Sync() != 0) {

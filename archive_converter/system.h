@@ -48,6 +48,8 @@ int RemoveFile(const std::string& path);
 uint32_t LinkCount(const std::string& path);
 // Makes everything written below `folder` durable: one sync of its file system.
 int SyncFolderFileSystem(const std::string& folder);
+// Makes one file's bytes, or one folder's names, durable.
+int SyncPath(const std::string& path);
 
 // The report and its journal: appended to, synced, held by one run at a time.
 class LockedFile {

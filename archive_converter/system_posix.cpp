@@ -144,6 +144,12 @@ int SyncFolderFileSystem(const std::string& folder) {
 #endif
 }
 
+int SyncPath(const std::string& path) {
+  platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return errno;
+  return ::fsync(fd.get()) == 0 ? 0 : errno;
+}
+
 LockedFile::~LockedFile() {
   if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
