@@ -122,10 +122,10 @@ rm -rf "$WORK/out" "$WORK/many"
 mkdir -p "$WORK/many"
 for ((k = 0; k < BIG_COUNT / SMALL_COUNT; k++)); do cp -al "$WORK/in/small" "$WORK/many/$k"; done
 t0=$(now)
-script -qefc "'$MC' -j2 '$WORK/many' '$WORK/out'" "$WORK/progress.txt" >/dev/null &
-sleep 0.5
-parent=$(pgrep -n -f -- "^$MC -j2 $WORK/many" || true)
-[[ -n "$parent" ]] && watch_hwm "$parent" "$WORK/parent-hwm.txt" &
+rm -f "$WORK/pid"
+script -qefc "'$MC' -j2 '$WORK/many' '$WORK/out' & echo \$! > '$WORK/pid'; wait \$!" "$WORK/progress.txt" >/dev/null &
+while [[ ! -s "$WORK/pid" ]]; do sleep 0.01; done
+watch_hwm "$(cat "$WORK/pid")" "$WORK/parent-hwm.txt" &
 wait
 t_big=$(elapsed "$t0" "$(now)")
 updates=$(tr -cd '\r' <"$WORK/progress.txt" | wc -c)
