@@ -304,6 +304,19 @@ def case_exit_codes(scratch):
     open(notes, "w").write("not a report\n")
     damaged = os.path.join(scratch, "damaged.msg")
     open(damaged, "wb").write(b"\xd0\xcf\x11\xe0" + b"\0" * 600)
+    # As a user without privileges (a user namespace), modes count even for root.
+    os.chmod(scratch, 0o755)
+    unreadable = os.path.join(scratch, "locked", "secret.msg")
+    os.makedirs(os.path.dirname(unreadable))
+    shutil.copy(good, unreadable)
+    os.chmod(unreadable, 0)
+    read_only = os.path.join(scratch, "read-only")
+    os.makedirs(read_only)
+    os.chmod(read_only, 0o555)
+    user = ["unshare", "--map-user=1000", "--map-group=1000"]
+    if subprocess.run(user + ["true"], capture_output=True).returncode != 0:
+        user = None
+        print("no user namespace here: the cases of a user without privileges are left out")
     cases = [
         ([good, os.path.join(scratch, "o1")], 0),           # converted
         ([refused, os.path.join(scratch, "o2")], 0),        # a refusal is no failure
@@ -319,10 +332,19 @@ def case_exit_codes(scratch):
         (["--bogus", good, out], 2),
         (["--report", notes, good, out], 2),                # a file that is no report stays
     ]
-    for args, code in cases:
-        p = run(args)
+    if user:
+        cases += [
+            ([os.path.dirname(unreadable), os.path.join(scratch, "o5")], 1, user),  # an unreadable file fails
+            ([good, read_only], 2, user),                                       # an output folder taking no file
+        ]
+    for args, code, *as_user in cases:
+        p = subprocess.run((as_user[0] if as_user else []) + [CONVERT] + args, capture_output=True)
         if p.returncode != code:
             problem(f"{args}: exit code {p.returncode}, expected {code}: {p.stderr[-200:]!r}")
+    if user:
+        rows = report(os.path.join(scratch, "o5", "mailvane-report.csv"))
+        if [r[2] for r in rows] != ["failed"] or "Permission denied" not in rows[0][3]:
+            problem(f"unreadable file: {rows}")
     if open(notes).read() != "not a report\n":
         problem("--report replaced a file that is not a report")
     if run(["--help"]).returncode != 0:
