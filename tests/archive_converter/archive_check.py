@@ -216,32 +216,35 @@ def case_resume(scratch):
 
 
 def case_timeout(scratch):
-    """A worker that stops answering costs its file; the run goes on."""
+    """A worker that stops answering, or crashes, costs its file alone: a new
+    worker takes the next one and the run goes on."""
     src = copies(scratch, 300)
-    out = os.path.join(scratch, "out")
-    p = subprocess.Popen([CONVERT, "-j1", "--timeout", "1", src, out], stderr=subprocess.PIPE)
-    worker = None
-    deadline = time.monotonic() + 5
-    while worker is None and time.monotonic() < deadline:
-        # The feeding thread starts the worker: it is a child of any thread.
-        for task in os.listdir(f"/proc/{p.pid}/task"):
-            for child in open(f"/proc/{p.pid}/task/{task}/children").read().split():
-                # Once it runs as a worker: before its exec it still shares the
-                # parent's memory, and stopping it there would stop the parent.
-                if b"--worker" in open(f"/proc/{child}/cmdline", "rb").read():
-                    worker = int(child)
-    if worker is None:
-        p.kill()
-        problem("no worker appeared")
-        return
-    os.kill(worker, signal.SIGSTOP)
-    _, err = p.communicate(timeout=60)
-    rows = report(os.path.join(out, "mailvane-report.csv"))
-    timed_out = [r for r in rows if r[2] == "failed" and r[3].startswith("Timed out after 1 s")]
-    if p.returncode != 1 or len(timed_out) != 1:
-        problem(f"exit code {p.returncode}, {len(timed_out)} timed out: {err!r}")
-    if sum(r[2] == "converted" for r in rows) != len(rows) - 1:
-        problem("the files after the hung one did not convert")
+    for number, (sig, reason) in enumerate(((signal.SIGSTOP, "Timed out after 1 s"),
+                                            (signal.SIGSEGV, "The converter crashed (signal 11)"))):
+        out = os.path.join(scratch, f"out{number}")
+        p = subprocess.Popen([CONVERT, "-j1", "--timeout", "1", src, out], stderr=subprocess.PIPE)
+        worker = None
+        deadline = time.monotonic() + 5
+        while worker is None and time.monotonic() < deadline:
+            # The feeding thread starts the worker: it is a child of any thread.
+            for task in os.listdir(f"/proc/{p.pid}/task"):
+                for child in open(f"/proc/{p.pid}/task/{task}/children").read().split():
+                    # Once it runs as a worker: before its exec it still shares the
+                    # parent's memory, and stopping it there would stop the parent.
+                    if b"--worker" in open(f"/proc/{child}/cmdline", "rb").read():
+                        worker = int(child)
+        if worker is None:
+            p.kill()
+            problem("no worker appeared")
+            return
+        os.kill(worker, sig)
+        _, err = p.communicate(timeout=60)
+        rows = report(os.path.join(out, "mailvane-report.csv"))
+        lost = [r for r in rows if r[2] == "failed"]
+        if p.returncode != 1 or len(lost) != 1 or not lost[0][3].startswith(reason):
+            problem(f"{sig.name}: exit code {p.returncode}, failed {[r[3] for r in lost]}: {err!r}")
+        if sum(r[2] == "converted" for r in rows) != len(rows) - 1:
+            problem(f"{sig.name}: the files after the lost one did not convert")
 
 
 def case_two_runs(scratch):
