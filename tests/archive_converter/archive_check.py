@@ -159,6 +159,14 @@ def case_tree(scratch):
         problem(f"rows for {sorted(set(rows) - set(want))}")
     if leftovers(out):
         problem(f"left behind: {leftovers(out)}")
+    # --flat: every result directly in the output folder, from a list of sources.
+    flat = os.path.join(scratch, "flat")
+    with open(os.path.join(scratch, "list.txt"), "w", encoding="utf-8") as f:
+        f.write(f"{deep}\r\n{os.path.join(src, 'x.msg')}\n\n{os.path.join(src, '2019')}\n")
+    run(["--flat", "--from-list", os.path.join(scratch, "list.txt"), flat])
+    names = sorted(os.path.relpath(p, flat) for p in results(flat))
+    if names != ["a.eml", "b.eml", "inner.eml", "Отчёт 報告.eml"]:
+        problem(f"--flat from a list gave {names}")
     # The result's time is the message's date.
     eml = os.path.join(out, "2019", "a.eml")
     if os.path.exists(eml) and abs(os.stat(eml).st_mtime - time.time()) < 3600:
@@ -265,6 +273,12 @@ def case_two_runs(scratch):
     for path, inode in before.items():
         if os.stat(path).st_ino != inode:
             problem(f"{path} was replaced")
+    # --overwrite replaces what was there, and the results stay as many.
+    count = len(results(out))
+    run(["--quiet", "--overwrite", "--report", os.path.join(scratch, "r4.csv"), CORPUS, out])
+    replaced = [path for path, inode in before.items() if os.stat(path).st_ino != inode]
+    if len(results(out)) != count or not replaced:
+        problem(f"--overwrite: {len(results(out))} results for {count}, {len(replaced)} replaced")
     # The report is held by one run at a time.
     held = subprocess.Popen([CONVERT, "-j1", "--quiet", "--report", os.path.join(scratch, "r0.csv"), CORPUS, out])
     time.sleep(0.05)
