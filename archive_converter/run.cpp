@@ -27,6 +27,10 @@ using Clock = std::chrono::steady_clock;
 // makes a batch durable and its rows are written.
 constexpr auto kBatchAge = std::chrono::milliseconds(500);
 constexpr size_t kBatchSize = 256;
+// A batch of at most this many results syncs each of them and their folders
+// instead of the whole file system, which may hold much more of other
+// programs' writes (a single large result is then as quick as quorvex's).
+constexpr size_t kFileSyncBatch = 4;
 // The progress line changes at most ten times a second.
 constexpr auto kProgressStep = std::chrono::milliseconds(100);
 // Past this many clashes a name is given up (two runs would need as many
@@ -59,6 +63,7 @@ struct Slot {
   std::unique_ptr<platform::ChildProcess> worker;
   std::atomic<int64_t> deadline{0};  // ms since the run's start; 0 while idle
   bool timed_out = false;
+  std::string made_folder;  // the folder last made sure of, for the feeding thread
 };
 
 class Run {
@@ -104,16 +109,16 @@ bool Run::OpenReport() {
          (error == EWOULDBLOCK ? std::string("another run is writing it") : ErrorText(error)));
     return false;
   }
-  if (const int error = journal_.Open(report_path_ + ".pending"); error != 0) {
-    Line("cannot use " + report_path_ + ".pending: " + ErrorText(error));
-    return false;
-  }
   // The rows so far, the last one of a source counting; a row whose writing
   // was cut off is dropped.
   const std::string text = report_.ReadAll();
   if (!text.empty() && text.rfind(kReportHeader, 0) != 0) {
     // --report naming some other file must not cost that file.
     Line(report_path_ + " is not a report of this program; give another --report");
+    return false;
+  }
+  if (const int error = journal_.Open(report_path_ + ".pending"); error != 0) {
+    Line("cannot use " + report_path_ + ".pending: " + ErrorText(error));
     return false;
   }
   size_t complete = 0;
@@ -184,9 +189,10 @@ void Run::Feed(Slot& slot) {
       done.outcome = {Status::kFailed, "Cannot open " + source.path + ": " + ErrorText(source.error)};
     } else if (source.kind != EntryKind::kFile) {
       done.outcome = {Status::kFailed, "Cannot open " + source.path + ": not a regular file"};
-    } else if (const int error = MakeFolders(done.folder); error != 0) {
+    } else if (const int error = done.folder == slot.made_folder ? 0 : MakeFolders(done.folder); error != 0) {
       done.outcome = {Status::kFailed, "Cannot create the folder " + done.folder + ": " + ErrorText(error)};
     } else {
+      slot.made_folder = done.folder;
       const std::string temp_name = kTempPrefix + converter::NewUuid() + ".tmp";
       const std::string temp = done.folder + "/" + temp_name;
       {
@@ -277,16 +283,21 @@ Outcome Run::Convert(Slot& slot, const Source& source, const std::string& folder
 }
 
 void Run::Commit(std::vector<Done>& batch) {
-  bool any_converted = false;
-  for (const Done& done : batch) any_converted |= done.outcome.status == Status::kConverted;
   std::vector<ReportRow> rows;
   std::vector<std::string> kept;
-  if (any_converted) {
-    // The results' bytes first, then their names, each batch with one sync.
-    std::lock_guard lock(journal_mutex_);
-    journal_.Sync();
+  // The journal's lines for this batch are written: its sync may run beside
+  // the feeding threads' appends. Then the results' bytes, then their names,
+  // each with one sync for the whole batch.
+  size_t converted = 0;
+  for (const Done& done : batch) converted += done.outcome.status == Status::kConverted;
+  const bool any_converted = converted > 0;
+  const bool file_by_file = converted <= kFileSyncBatch;
+  if (any_converted) journal_.Sync();
+  int sync_error = 0;
+  if (any_converted && !file_by_file) sync_error = SyncFolderFileSystem(output_);
+  for (const Done& done : batch) {
+    if (file_by_file && done.outcome.status == Status::kConverted && sync_error == 0) sync_error = SyncPath(done.temp);
   }
-  int sync_error = any_converted ? SyncFolderFileSystem(output_) : 0;
   bool placed_any = false;
   for (Done& done : batch) {
     const Source& source = sources_[done.index];
@@ -319,7 +330,15 @@ void Run::Commit(std::vector<Done>& batch) {
     row.reason = done.outcome.reason;
     rows.push_back(std::move(row));
   }
-  if (placed_any) sync_error = SyncFolderFileSystem(output_);
+  if (placed_any && !file_by_file) {
+    SyncFolderFileSystem(output_);
+  } else if (placed_any) {
+    std::set<std::string> folders;
+    for (const Done& done : batch) {
+      if (done.outcome.status == Status::kConverted) folders.insert(done.folder);
+    }
+    for (const std::string& folder : folders) SyncPath(folder);
+  }
   std::string text;
   for (const ReportRow& row : rows) text += CsvRow(row);
   if (report_.Append(text) != 0 || report_.Sync() != 0) {

@@ -34,6 +34,8 @@ std::vector<std::string> ListFolder(const std::string& path, int& error);
 // `path` made absolute against the working folder, "." and ".." and repeated
 // separators taken out by the text alone (links are not resolved).
 std::string AbsolutePath(const std::string& path);
+// `path` with every link resolved; empty when it cannot be resolved.
+std::string CanonicalPath(const std::string& path);
 // The folder and every missing folder above it.
 int MakeFolders(const std::string& path);
 // Gives the finished file `temp` the name `target`. Without `replace`, an
@@ -46,6 +48,8 @@ int RemoveFile(const std::string& path);
 uint32_t LinkCount(const std::string& path);
 // Makes everything written below `folder` durable: one sync of its file system.
 int SyncFolderFileSystem(const std::string& folder);
+// Makes one file's bytes, or one folder's names, durable.
+int SyncPath(const std::string& path);
 
 // The report and its journal: appended to, synced, held by one run at a time.
 class LockedFile {
@@ -72,8 +76,8 @@ std::string ThisProgram();
 bool ErrorIsTerminal();
 // The standard streams in binary mode (Windows would otherwise change line ends).
 void BinaryStandardStreams();
-// Caps the address space of this process at its present size plus `extra`
-// bytes, so that an allocation beyond it fails. Does nothing where the system
+// Caps the address space of this process at its size at the first call plus
+// `extra` bytes, so that an allocation beyond it fails. Does nothing where the system
 // or a sanitizer cannot take a cap.
 void CapMemory(uint64_t extra);
 // The system's text for an error number.

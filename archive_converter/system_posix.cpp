@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "archive_converter/system.h"
@@ -91,6 +92,14 @@ std::string AbsolutePath(const std::string& path) {
   return result.empty() ? "/" : result;
 }
 
+std::string CanonicalPath(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return "";
+  std::string text = resolved;
+  std::free(resolved);
+  return text;
+}
+
 int MakeFolders(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) {
     struct stat st {};
@@ -133,6 +142,12 @@ int SyncFolderFileSystem(const std::string& folder) {
   ::sync();
   return 0;
 #endif
+}
+
+int SyncPath(const std::string& path) {
+  platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return errno;
+  return ::fsync(fd.get()) == 0 ? 0 : errno;
 }
 
 LockedFile::~LockedFile() {
@@ -190,18 +205,24 @@ void CapMemory(uint64_t extra) {
 #if defined(__SANITIZE_ADDRESS__)
   (void)extra;  // the sanitizer reserves far more address space than it uses
 #else
-  unsigned long pages = 0;
-  if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(statm, "%lu", &pages) != 1) pages = 0;
-    std::fclose(statm);
-  }
-  if (pages == 0) return;
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_AS, &limit) != 0) return;
-  rlim_t wanted = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + extra;
+  // The size without a message is taken once, at the first call; each call
+  // then costs one system call.
+  static const uint64_t base = [] {
+    unsigned long pages = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(statm, "%lu", &pages) != 1) pages = 0;
+      std::fclose(statm);
+    }
+    return static_cast<uint64_t>(pages) * static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+  }();
+  static rlimit limit{};
+  static const bool known = ::getrlimit(RLIMIT_AS, &limit) == 0;
+  if (base == 0 || !known) return;
+  rlim_t wanted = static_cast<rlim_t>(base + extra);
   if (limit.rlim_max != RLIM_INFINITY && wanted > limit.rlim_max) wanted = limit.rlim_max;
-  limit.rlim_cur = wanted;
-  ::setrlimit(RLIMIT_AS, &limit);
+  rlimit now = limit;
+  now.rlim_cur = wanted;
+  ::setrlimit(RLIMIT_AS, &now);
 #endif
 }
 

@@ -108,8 +108,9 @@ def check_exactly_once(rows, sources, out):
 
 def case_tree(scratch):
     """Nested folders with Cyrillic and CJK names, the output folder inside the
-    source, and bad entries: a folder named x.msg, a link loop of folders, a link
-    to itself, a named pipe, a damaged file, a source given twice."""
+    source, a source given twice (named again, and by a link), a hard link (a
+    name of its own), and bad entries: a folder named x.msg, a link loop of
+    folders, a link to itself, a named pipe, a damaged file."""
     files = corpus_files()
     converted = [f for f in files if quorvex(f, scratch)[0] is not None]
     src = os.path.join(scratch, "Почта 郵件")
@@ -119,6 +120,8 @@ def case_tree(scratch):
     shutil.copy(converted[0], os.path.join(deep, "Отчёт 報告.MSG"))
     shutil.copy(converted[1], os.path.join(src, "x.msg", "inner.msg"))
     shutil.copy(converted[2], os.path.join(src, "2019", "a.msg"))
+    os.link(os.path.join(src, "2019", "a.msg"), os.path.join(src, "2019", "b.msg"))  # a second name
+    os.symlink("2019/a.msg", os.path.join(src, "link.msg"))  # the same name again
     os.symlink("..", os.path.join(deep, "up"))
     os.symlink("self.msg", os.path.join(src, "self.msg"))
     os.mkfifo(os.path.join(src, "pipe.msg"))
@@ -138,6 +141,7 @@ def case_tree(scratch):
         "2019/Входящие/受信箱/Отчёт 報告.MSG": ("converted", "2019/Входящие/受信箱/Отчёт 報告.eml", ""),
         "x.msg/inner.msg": ("converted", "x.msg/inner.eml", ""),
         "2019/a.msg": ("converted", "2019/a.eml", ""),
+        "2019/b.msg": ("converted", "2019/b.eml", ""),
         "self.msg": ("failed", "", "Too many levels of symbolic links"),
         "pipe.msg": ("failed", "", "not a regular file"),
         "damaged.msg": ("failed", "", "Cannot read the message"),
@@ -155,6 +159,14 @@ def case_tree(scratch):
         problem(f"rows for {sorted(set(rows) - set(want))}")
     if leftovers(out):
         problem(f"left behind: {leftovers(out)}")
+    # --flat: every result directly in the output folder, from a list of sources.
+    flat = os.path.join(scratch, "flat")
+    with open(os.path.join(scratch, "list.txt"), "w", encoding="utf-8") as f:
+        f.write(f"{deep}\r\n{os.path.join(src, 'x.msg')}\n\n{os.path.join(src, '2019')}\n")
+    run(["--flat", "--from-list", os.path.join(scratch, "list.txt"), flat])
+    names = sorted(os.path.relpath(p, flat) for p in results(flat))
+    if names != ["a.eml", "b.eml", "inner.eml", "Отчёт 報告.eml"]:
+        problem(f"--flat from a list gave {names}")
     # The result's time is the message's date.
     eml = os.path.join(out, "2019", "a.eml")
     if os.path.exists(eml) and abs(os.stat(eml).st_mtime - time.time()) < 3600:
@@ -212,32 +224,35 @@ def case_resume(scratch):
 
 
 def case_timeout(scratch):
-    """A worker that stops answering costs its file; the run goes on."""
+    """A worker that stops answering, or crashes, costs its file alone: a new
+    worker takes the next one and the run goes on."""
     src = copies(scratch, 300)
-    out = os.path.join(scratch, "out")
-    p = subprocess.Popen([CONVERT, "-j1", "--timeout", "1", src, out], stderr=subprocess.PIPE)
-    worker = None
-    deadline = time.monotonic() + 5
-    while worker is None and time.monotonic() < deadline:
-        # The feeding thread starts the worker: it is a child of any thread.
-        for task in os.listdir(f"/proc/{p.pid}/task"):
-            for child in open(f"/proc/{p.pid}/task/{task}/children").read().split():
-                # Once it runs as a worker: before its exec it still shares the
-                # parent's memory, and stopping it there would stop the parent.
-                if b"--worker" in open(f"/proc/{child}/cmdline", "rb").read():
-                    worker = int(child)
-    if worker is None:
-        p.kill()
-        problem("no worker appeared")
-        return
-    os.kill(worker, signal.SIGSTOP)
-    _, err = p.communicate(timeout=60)
-    rows = report(os.path.join(out, "mailvane-report.csv"))
-    timed_out = [r for r in rows if r[2] == "failed" and r[3].startswith("Timed out after 1 s")]
-    if p.returncode != 1 or len(timed_out) != 1:
-        problem(f"exit code {p.returncode}, {len(timed_out)} timed out: {err!r}")
-    if sum(r[2] == "converted" for r in rows) != len(rows) - 1:
-        problem("the files after the hung one did not convert")
+    for number, (sig, reason) in enumerate(((signal.SIGSTOP, "Timed out after 1 s"),
+                                            (signal.SIGSEGV, "The converter crashed (signal 11)"))):
+        out = os.path.join(scratch, f"out{number}")
+        p = subprocess.Popen([CONVERT, "-j1", "--timeout", "1", src, out], stderr=subprocess.PIPE)
+        worker = None
+        deadline = time.monotonic() + 5
+        while worker is None and time.monotonic() < deadline:
+            # The feeding thread starts the worker: it is a child of any thread.
+            for task in os.listdir(f"/proc/{p.pid}/task"):
+                for child in open(f"/proc/{p.pid}/task/{task}/children").read().split():
+                    # Once it runs as a worker: before its exec it still shares the
+                    # parent's memory, and stopping it there would stop the parent.
+                    if b"--worker" in open(f"/proc/{child}/cmdline", "rb").read():
+                        worker = int(child)
+        if worker is None:
+            p.kill()
+            problem("no worker appeared")
+            return
+        os.kill(worker, sig)
+        _, err = p.communicate(timeout=60)
+        rows = report(os.path.join(out, "mailvane-report.csv"))
+        lost = [r for r in rows if r[2] == "failed"]
+        if p.returncode != 1 or len(lost) != 1 or not lost[0][3].startswith(reason):
+            problem(f"{sig.name}: exit code {p.returncode}, failed {[r[3] for r in lost]}: {err!r}")
+        if sum(r[2] == "converted" for r in rows) != len(rows) - 1:
+            problem(f"{sig.name}: the files after the lost one did not convert")
 
 
 def case_two_runs(scratch):
@@ -258,6 +273,12 @@ def case_two_runs(scratch):
     for path, inode in before.items():
         if os.stat(path).st_ino != inode:
             problem(f"{path} was replaced")
+    # --overwrite replaces what was there, and the results stay as many.
+    count = len(results(out))
+    run(["--quiet", "--overwrite", "--report", os.path.join(scratch, "r4.csv"), CORPUS, out])
+    replaced = [path for path, inode in before.items() if os.stat(path).st_ino != inode]
+    if len(results(out)) != count or not replaced:
+        problem(f"--overwrite: {len(results(out))} results for {count}, {len(replaced)} replaced")
     # The report is held by one run at a time.
     held = subprocess.Popen([CONVERT, "-j1", "--quiet", "--report", os.path.join(scratch, "r0.csv"), CORPUS, out])
     time.sleep(0.05)
@@ -300,6 +321,19 @@ def case_exit_codes(scratch):
     open(notes, "w").write("not a report\n")
     damaged = os.path.join(scratch, "damaged.msg")
     open(damaged, "wb").write(b"\xd0\xcf\x11\xe0" + b"\0" * 600)
+    # As a user without privileges (a user namespace), modes count even for root.
+    os.chmod(scratch, 0o755)
+    unreadable = os.path.join(scratch, "locked", "secret.msg")
+    os.makedirs(os.path.dirname(unreadable))
+    shutil.copy(good, unreadable)
+    os.chmod(unreadable, 0)
+    read_only = os.path.join(scratch, "read-only")
+    os.makedirs(read_only)
+    os.chmod(read_only, 0o555)
+    user = ["unshare", "--map-user=1000", "--map-group=1000"]
+    if subprocess.run(user + ["true"], capture_output=True).returncode != 0:
+        user = None
+        print("no user namespace here: the cases of a user without privileges are left out")
     cases = [
         ([good, os.path.join(scratch, "o1")], 0),           # converted
         ([refused, os.path.join(scratch, "o2")], 0),        # a refusal is no failure
@@ -315,10 +349,19 @@ def case_exit_codes(scratch):
         (["--bogus", good, out], 2),
         (["--report", notes, good, out], 2),                # a file that is no report stays
     ]
-    for args, code in cases:
-        p = run(args)
+    if user:
+        cases += [
+            ([os.path.dirname(unreadable), os.path.join(scratch, "o5")], 1, user),  # an unreadable file fails
+            ([good, read_only], 2, user),                                       # an output folder taking no file
+        ]
+    for args, code, *as_user in cases:
+        p = subprocess.run((as_user[0] if as_user else []) + [CONVERT] + args, capture_output=True)
         if p.returncode != code:
             problem(f"{args}: exit code {p.returncode}, expected {code}: {p.stderr[-200:]!r}")
+    if user:
+        rows = report(os.path.join(scratch, "o5", "mailvane-report.csv"))
+        if [r[2] for r in rows] != ["failed"] or "Permission denied" not in rows[0][3]:
+            problem(f"unreadable file: {rows}")
     if open(notes).read() != "not a report\n":
         problem("--report replaced a file that is not a report")
     if run(["--help"]).returncode != 0:
