@@ -141,6 +141,9 @@ Node MessageTree(const FixtureMessage& message, bool top_level, const std::strin
     if (a.embedded) {
       props.Raw(0x3701, kPtObject, {});
       c.push_back(MessageTree(*a.embedded, false, "__substg1.0_3701000D"));
+    } else if (!a.object.empty()) {
+      props.Raw(0x3701, kPtObject, {});
+      c.push_back(Node::Storage("__substg1.0_3701000D", a.object));
     }
     AddProperties(props, std::vector<uint8_t>(8, 0), c);
     children.push_back(Node::Storage(NumberedName("__attach_version1.0_#", i), std::move(c)));

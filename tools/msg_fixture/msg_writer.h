@@ -63,6 +63,8 @@ struct FixtureAttachment {
   // With an embedded message, the writer adds the __substg1.0_3701000D storage
   // and its PT_OBJECT entry; set PidTagAttachMethod (5) in props yourself.
   std::shared_ptr<FixtureMessage> embedded;
+  // An OLE object (method 6): the streams of its __substg1.0_3701000D storage.
+  std::vector<Node> object;
 };
 
 // A named property of the top-level map: entry k of named_properties is
