@@ -392,7 +392,7 @@ namespace {
 // then show two or three times.
 std::string_view WithoutRepeatedAddress(std::string_view name, std::string_view address) {
   if (EqualsIgnoreCase(name, address)) return {};
-  if (name.size() <= address.size() + 2 || name.back() != '>') return name;
+  if (name.size() < address.size() + 2 || name.back() != '>') return name;
   const size_t open = name.size() - address.size() - 2;
   if (name[open] != '<' || !EqualsIgnoreCase(name.substr(open + 1, address.size()), address)) return name;
   std::string_view rest = Trim(name.substr(0, open));
