@@ -197,29 +197,6 @@ FixtureMessage RichTextMail(bool in_sync) {
   return m;
 }
 
-// An \1Ole10Native stream packaging `data` as the file `path`.
-std::vector<uint8_t> PackageStream(std::string_view label, std::string_view path, std::string_view data) {
-  std::vector<uint8_t> body = {2, 0};
-  auto u32 = [&body](size_t v) {
-    for (int i = 0; i < 4; ++i) body.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  };
-  for (std::string_view text : {label, path}) {
-    body.insert(body.end(), text.begin(), text.end());
-    body.push_back(0);
-  }
-  body.insert(body.end(), {0, 0, 3, 0});
-  u32(path.size() + 1);
-  body.insert(body.end(), path.begin(), path.end());
-  body.push_back(0);
-  u32(data.size());
-  body.insert(body.end(), data.begin(), data.end());
-  std::vector<uint8_t> out;
-  std::swap(out, body);
-  u32(out.size());
-  body.insert(body.end(), out.begin(), out.end());
-  return body;
-}
-
 // Reports, Outlook's own states, names and rich-text bodies end to end: each
 // converts, both readers agree on it, the email package finds the report with
 // its machine part's recipients (check_eml.py), and the file holds these lines
@@ -286,7 +263,7 @@ TEST(ToolTest, ItemsKeepTheirInternetForms) {
   FixtureAttachment ole;
   ole.props.Long(0x3705, 6).Unicode(0x3001, "OLE Package").Time(0x3007, msg_fixture::FileTime(2026, 3, 1, 9, 30, 0));
   ole.object = {msg_fixture::Node::Stream("\x01Ole10Native",
-                                          PackageStream("Attach.txt", "C:\\Users\\dana\\Attach.txt", "packaged text\r\n"))};
+                                          msg_fixture::PackageStream("Attach.txt", "C:\\Users\\dana\\Attach.txt", "packaged text\r\n"))};
   package.attachments.push_back(std::move(ole));
   package.attachments.push_back(msg_fixture::FileAttachment("dated.pdf", "application/pdf", Bytes("%PDF-1.4")));
   package.attachments.back().props.Time(0x3007, msg_fixture::FileTime(2026, 2, 28, 23, 59, 59))

@@ -111,6 +111,12 @@ FixtureAttachment FileAttachment(std::string_view filename,
                                  std::vector<uint8_t> data,
                                  std::string_view content_id = {});
 
+// An \1Ole10Native stream packaging `data` as the file `path` under `label`,
+// followed by the UTF-16 copies of the temporary path, label and path when
+// `wide_path` is not empty (then the path the UTF-16 copy names).
+std::vector<uint8_t> PackageStream(std::string_view label, std::string_view path, std::string_view data,
+                                   std::string_view wide_path = {});
+
 // A PidTagRtfCompressed value holding `rtf` in the stored, uncompressed form ("MELA").
 std::vector<uint8_t> StoredRtf(std::string_view rtf);
 
