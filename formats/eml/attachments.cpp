@@ -9,6 +9,7 @@
 #include "formats/eml/compose_p.h"
 #include "formats/mime/media_types.h"
 #include "formats/mime/transfer_encoding.h"
+#include "formats/msg/filetime.h"
 
 namespace formats::eml {
 
@@ -157,11 +158,14 @@ Result<std::optional<mime::Entity>> AttachmentEntity(const Context& context, con
       break;
     case msg::AttachMethod::kOle: {
       if (!a.object_storage) break;
-      Result<std::optional<mime::ChunkSource>> ole = context.content.OleData(a);
+      Result<std::optional<msg::OleExport>> ole = context.content.OleData(a);
       if (!ole) return std::move(ole).error();
-      mime::Entity e = NamedLeaf(media_type, name, false);
+      // A packaged file goes out as itself: its own name, a type from its extension.
+      const std::string packaged = *ole ? SanitizeFileName((*ole)->packaged_name) : std::string();
+      mime::Entity e = packaged.empty() ? NamedLeaf(media_type, name, false)
+                                        : NamedLeaf(mime::MediaTypeForFileName(packaged), packaged, false);
       if (*ole) {
-        e.source = std::move(**ole);
+        e.source = std::move((*ole)->data);
       } else {
         e.source = [](const mime::ChunkFn&) { return Status(); };
       }
@@ -217,11 +221,22 @@ Result<std::optional<mime::Entity>> AttachmentPart(const Context& context, const
   if (cid.empty()) cid = made_cid;
   const size_t inline_before = inline_parts.size();
   Result<std::optional<mime::Entity>> part = AttachmentEntity(context, a, cid, cids, lower_html, inline_parts);
-  if (!part || cid.empty()) return part;
+  if (!part) return part;
+  mime::Entity* e = *part ? &**part : inline_parts.size() > inline_before ? &inline_parts.back() : nullptr;
+  if (e == nullptr) return part;
   // Every attachment keeps its Content-ID, referred to by the body or not:
   // mail programs and archives refer to attachments by it.
-  mime::Entity* e = *part ? &**part : inline_parts.size() > inline_before ? &inline_parts.back() : nullptr;
-  if (e != nullptr) e->fields.insert(e->fields.begin(), {"Content-ID", "<" + cid + ">"});
+  if (!cid.empty()) e->fields.insert(e->fields.begin(), {"Content-ID", "<" + cid + ">"});
+  // The file's own dates, as RFC 2183 carries them.
+  if (!e->disposition.empty()) {
+    for (const auto& [param, time] : {std::pair{"creation-date", a.creation_time},
+                                      std::pair{"modification-date", a.modification_time}}) {
+      if (!time) continue;
+      if (std::optional<int64_t> seconds = msg::FileTimeToUnixSeconds(*time)) {
+        e->disposition_params.push_back({param, mime::FormatDate(*seconds), false});
+      }
+    }
+  }
   return part;
 }
 

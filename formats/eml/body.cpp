@@ -65,7 +65,7 @@ std::string DecodeHtml(const msg::Message& m) {
 
 std::string CleanText(std::string_view text) { return mime::NormalizeLineEnds(RemoveNuls(text)); }
 
-HtmlBody Html(std::string html) { return HtmlBody{CleanText(html), {}, {}, {}}; }
+HtmlBody Html(std::string html) { return HtmlBody{CleanText(html), {}, {}, {}, false}; }
 
 bool IsBlank(char32_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xA0 || c == 0x3000; }
 
@@ -102,6 +102,65 @@ bool RtfIsOwnBody(const msg::Message& m) {
     return !tag.empty() && Significant(*m.body, tag.size()) == tag;
   }
   return false;
+}
+
+// Whether the file leaves open which body is current: no PidTagRtfInSync and
+// no PidTagNativeBody. Writers other than Outlook store items like that.
+bool SyncUnknown(const msg::Message& m) { return !m.rtf_in_sync && !m.native_body; }
+
+// How many attachment placeholders (\objattph) the RTF holds.
+size_t PlaceholderCount(std::string_view rtf) {
+  constexpr std::string_view kWord = "\\objattph";
+  size_t count = 0;
+  for (size_t pos = rtf.find(kWord); pos != std::string_view::npos; pos = rtf.find(kWord, pos + kWord.size())) {
+    const size_t after = pos + kWord.size();
+    if (after == rtf.size() || !std::isalpha(static_cast<unsigned char>(rtf[after]))) ++count;
+  }
+  return count;
+}
+
+// An RTF whose placeholders are exactly the attachments the item places in its
+// text was written with those attachments: it is the letter, not a stale copy.
+bool RtfPlacesTheAttachments(const msg::Message& m, std::string_view rtf) {
+  const size_t placed = static_cast<size_t>(std::count_if(m.attachments.begin(), m.attachments.end(), [](const msg::Attachment& a) {
+    return a.rendering_position && *a.rendering_position != 0xFFFFFFFFu;
+  }));
+  return placed > 0 && PlaceholderCount(rtf) == placed;
+}
+
+// The visible text of HTML, roughly: the body's text without tags, the common
+// entities decoded. Enough to compare its start with a plain body.
+std::string VisibleText(std::string_view html) {
+  const std::string lower = AsciiLower(html.substr(0, 1u << 20));
+  size_t pos = lower.find("<body");
+  if (pos == std::string::npos) pos = 0;
+  std::string out;
+  bool in_tag = false;
+  for (size_t i = pos; i < lower.size() && out.size() < 4096; ++i) {
+    const char c = html[i];
+    if (in_tag) {
+      in_tag = c != '>';
+    } else if (c == '<') {
+      in_tag = true;
+      out += ' ';
+    } else if (c == '&') {
+      static constexpr std::pair<std::string_view, char> kEntities[] = {
+          {"&nbsp;", ' '}, {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}};
+      bool known = false;
+      for (const auto& [entity, ch] : kEntities) {
+        if (lower.compare(i, entity.size(), entity) == 0) {
+          out += ch;
+          i += entity.size() - 1;
+          known = true;
+          break;
+        }
+      }
+      if (!known) out += c;
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 // Image types every mail reader shows in HTML.
@@ -181,18 +240,30 @@ Result<HtmlBody> BodyHtml(const msg::Message& m, const msg::ContentAccess& conte
     if (raw) rtf = std::move(*raw);
   }
   if (rtf) {
+    std::optional<HtmlBody> from_rtf;
     switch (rtf::DetectEncapsulation(*rtf)) {
       case rtf::Encapsulation::kHtml:
-        if (Result<std::string> html = rtf::ExtractHtml(*rtf)) return Html(RewriteMetaCharset(*html));
+        if (Result<std::string> html = rtf::ExtractHtml(*rtf)) from_rtf = Html(RewriteMetaCharset(*html));
         break;
       case rtf::Encapsulation::kText:
         if (Result<std::string> text = rtf::ExtractText(*rtf)) return Html(rtf::PlainTextToHtml(*text));
         break;
       case rtf::Encapsulation::kNone:
-        if (RtfIsOwnBody(m)) {
-          if (std::optional<HtmlBody> body = RenderedRtfBody(m, *rtf, cid_suffix)) return std::move(*body);
+        // Absent sync is not stale: an RTF that places the item's attachments
+        // is the letter they belong to.
+        if (RtfIsOwnBody(m) || (SyncUnknown(m) && RtfPlacesTheAttachments(m, *rtf))) {
+          from_rtf = RenderedRtfBody(m, *rtf, cid_suffix);
         }
         break;
+    }
+    if (from_rtf) {
+      // Under unknown sync a plain body that is not this text (a banner some
+      // writers put there) is no alternative of it.
+      if (SyncUnknown(m) && m.body) {
+        const std::u32string plain = Significant(*m.body, 64);
+        from_rtf->plain_is_other = plain != Significant(VisibleText(from_rtf->html), plain.size());
+      }
+      return std::move(*from_rtf);
     }
   }
   if (m.body && !m.body->empty()) return Html(rtf::PlainTextToHtml(*m.body));

@@ -9,7 +9,7 @@
 // item whose only body is an empty plain text keeps it as an empty text/plain),
 // with the stored plain text before it in
 // multipart/alternative, the calendar of a meeting request, cancellation or
-// response as their last alternative (and as invite.ics), inline images beside
+// response as their last alternative, inline images beside
 // them in multipart/related, every other attachment in multipart/mixed,
 // embedded messages as message/rfc822,
 // and the signed or encrypted body of S/MIME items unchanged. A report goes out

@@ -59,6 +59,8 @@ struct HtmlBody {
   // Per attachment of the item (or empty): a Content-ID the HTML refers to it
   // by, made for an image the RTF places in its text.
   std::vector<std::string> attachment_cids;
+  // The item's plain body is other text than this one, not its alternative.
+  bool plain_is_other = false;
 };
 
 // The HTML of the body, UTF-8, from the first source that has one; empty when

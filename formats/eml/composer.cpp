@@ -209,16 +209,12 @@ Result<mime::Message> ComposeItem(const Context& context, const msg::Message& m,
 
   mime::Entity body = std::move(html_part);
   // A meeting's calendar follows the text and HTML as the last alternative,
-  // and goes along as invite.ics for programs that show only attachments.
+  // and only there: a second text/calendar part, as an attachment, is drawn
+  // as a second invitation by mail programs that act on the type.
   std::optional<mime::Entity> calendar = CalendarPart(m, top_level);
-  if (calendar) {
-    attached.push_back(NamedLeaf("text/calendar", "invite.ics", false));
-    attached.back().type_params.insert(attached.back().type_params.begin(), {"charset", "utf-8", false});
-    attached.back().body = calendar->body;
-  }
   // A stored plain body goes first beside the HTML, as Outlook sends it: the
   // images belong to all renderings, so multipart/related holds them.
-  std::optional<std::string> text = empty_body ? std::nullopt : BodyText(m);
+  std::optional<std::string> text = empty_body || html->plain_is_other ? std::nullopt : BodyText(m);
   if (text || calendar) {
     mime::Entity alternative;
     alternative.kind = mime::Entity::Kind::kMultipart;

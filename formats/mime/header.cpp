@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "formats/common/ascii.h"
 #include "formats/mime/base64.h"
 
 namespace formats::mime {
@@ -384,6 +385,23 @@ std::vector<std::string> PhraseTokens(std::string_view text) {
   return {Quote(utf8)};
 }
 
+namespace {
+
+// A display name without the address it repeats: some writers store the whole
+// mailbox ("X <address>") or the address itself as the name, which readers
+// then show two or three times.
+std::string_view WithoutRepeatedAddress(std::string_view name, std::string_view address) {
+  if (EqualsIgnoreCase(name, address)) return {};
+  if (name.size() < address.size() + 2 || name.back() != '>') return name;
+  const size_t open = name.size() - address.size() - 2;
+  if (name[open] != '<' || !EqualsIgnoreCase(name.substr(open + 1, address.size()), address)) return name;
+  std::string_view rest = Trim(name.substr(0, open));
+  if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') rest = Trim(rest.substr(1, rest.size() - 2));
+  return EqualsIgnoreCase(rest, address) ? std::string_view() : rest;
+}
+
+}  // namespace
+
 std::string FoldAddressList(std::string_view name, const std::vector<Mailbox>& mailboxes) {
   std::vector<std::string> tokens;
   for (size_t i = 0; i < mailboxes.size(); ++i) {
@@ -391,8 +409,8 @@ std::string FoldAddressList(std::string_view name, const std::vector<Mailbox>& m
     // Blanks around a name mean nothing, and readers differ on whether an
     // encoded word's trailing blank is part of the name.
     const std::string cleaned = ControlsToBlanks(m.display_name);
-    const std::string_view name = Trim(cleaned);
-    if (name.empty() || name == m.address) {
+    const std::string_view name = WithoutRepeatedAddress(Trim(cleaned), m.address);
+    if (name.empty()) {
       tokens.push_back(m.address);
     } else {
       for (std::string& t : PhraseTokens(name)) tokens.push_back(std::move(t));

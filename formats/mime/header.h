@@ -61,7 +61,8 @@ std::vector<std::string> PhraseTokens(std::string_view utf8);
 // An address field (From, To, Cc, Bcc): mailboxes separated by ", ", folded between
 // mailboxes or between the words of a display name. Control characters in a
 // display name become blanks, blanks around it are dropped; a name that is
-// empty or equal to the address is left out.
+// empty or equal to the address (case aside) is left out, and a name that is a
+// whole mailbox "X <address>" for the same address is written as X.
 std::string FoldAddressList(std::string_view name, const std::vector<Mailbox>& mailboxes);
 
 // "Tue, 14 Mar 2023 15:09:26 +0000" (RFC 5322 3.3, UTC).

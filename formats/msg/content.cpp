@@ -4,6 +4,7 @@
 
 #include "formats/cfb/compound_file.h"
 #include "formats/common/byte_reader.h"
+#include "formats/common/codepage.h"
 #include "formats/common/limits.h"
 #include "formats/msg/reader.h"
 
@@ -38,24 +39,66 @@ Status ForwardChunks(const cfb::CompoundFile& file, cfb::EntryId id, uint64_t sk
 
 }  // namespace
 
-std::optional<std::pair<uint64_t, uint64_t>> Ole10NativePayload(std::string_view head, uint64_t stream_size) {
-  ByteReader r({reinterpret_cast<const uint8_t*>(head.data()), head.size()});
-  if (!r.ReadU32Le() || !r.ReadU16Le()) return std::nullopt;
-  for (int s = 0; s < 2; ++s) {
-    while (true) {
-      auto c = r.ReadU8();
-      if (!c) return std::nullopt;
-      if (*c == 0) break;
-    }
+namespace {
+
+// A NUL-terminated ANSI string of the package header. Its code page is not
+// recorded; UTF-8 stands as it is, anything else is read as Windows-1252.
+std::optional<std::string> ReadAnsiString(ByteReader& r) {
+  std::string out;
+  while (true) {
+    auto c = r.ReadU8();
+    if (!c) return std::nullopt;
+    if (*c == 0) break;
+    out += static_cast<char>(*c);
   }
-  if (!r.Skip(4)) return std::nullopt;
+  if (!IsValidUtf8(out)) out = DecodeLenient(out, 1252);
+  return out;
+}
+
+// The part of a path after its last separator.
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::optional<PackagedFile> Ole10NativePackage(std::string_view head, uint64_t stream_size) {
+  ByteReader r({reinterpret_cast<const uint8_t*>(head.data()), head.size()});
+  auto declared = r.ReadU32Le();
+  if (!declared || stream_size < 4 || *declared > stream_size - 4 || !r.ReadU16Le()) return std::nullopt;
+  const uint64_t end = 4 + uint64_t{*declared};
+  std::optional<std::string> label = ReadAnsiString(r);
+  if (!label) return std::nullopt;
+  std::optional<std::string> source = ReadAnsiString(r);
+  if (!source || !r.Skip(4)) return std::nullopt;
   auto temp_len = r.ReadU32Le();
   if (!temp_len || !r.Skip(*temp_len)) return std::nullopt;
   auto data_len = r.ReadU32Le();
   if (!data_len) return std::nullopt;
-  const uint64_t offset = r.offset();
-  if (*data_len > stream_size - offset) return std::nullopt;
-  return std::make_pair(offset, uint64_t{*data_len});
+  PackagedFile out;
+  out.offset = r.offset();
+  out.length = *data_len;
+  if (out.offset > end || out.length > end - out.offset) return std::nullopt;
+  out.name = BaseName(*source);
+  if (out.name.empty()) out.name = BaseName(*label);
+  // The UTF-16 copies after the bytes, when the head holds them, name the file
+  // in any script; the last one is its path.
+  if (r.Skip(*data_len)) {
+    std::string wide;
+    for (int s = 0; s < 3; ++s) {
+      auto count = r.ReadU32Le();
+      if (!count || *count > r.remaining() / 2) {
+        wide.clear();
+        break;
+      }
+      Bytes chars = *r.ReadBytes(size_t{*count} * 2);
+      wide = Utf16LeToUtf8(chars);
+    }
+    while (!wide.empty() && wide.back() == '\0') wide.pop_back();
+    if (!BaseName(wide).empty()) out.name = BaseName(wide);
+  }
+  return out;
 }
 
 Status CompoundFileContent::StreamAttachment(const Attachment& attachment, const ChunkFn& fn) const {
@@ -92,7 +135,7 @@ Result<std::optional<std::string>> CompoundFileContent::ReadCompressedRtf(const 
   return std::optional<std::string>(std::string(bytes->begin(), bytes->end()));
 }
 
-Result<std::optional<ChunkSource>> CompoundFileContent::OleData(const Attachment& attachment) const {
+Result<std::optional<OleExport>> CompoundFileContent::OleData(const Attachment& attachment) const {
   using cfb::EntryId;
   const EntryId storage = *attachment.object_storage;
   const cfb::CompoundFile& file = file_;
@@ -107,20 +150,20 @@ Result<std::optional<ChunkSource>> CompoundFileContent::OleData(const Attachment
       return prefix.size() < 65536;
     });
     if (!st) return std::move(st).error();
-    if (auto payload = Ole10NativePayload(prefix, file.entry(*native).size)) {
+    if (std::optional<PackagedFile> package = Ole10NativePackage(prefix, file.entry(*native).size)) {
       const EntryId id = *native;
-      // Plain copies, not a structured binding: clang 14 cannot capture those.
-      const uint64_t offset = payload->first;
-      const uint64_t length = payload->second;
-      return std::optional<ChunkSource>(
-          [&file, id, offset, length](const ChunkFn& fn) { return ForwardChunks(file, id, offset, length, fn); });
+      const uint64_t offset = package->offset;
+      const uint64_t length = package->length;
+      return std::optional<OleExport>(OleExport{
+          [&file, id, offset, length](const ChunkFn& fn) { return ForwardChunks(file, id, offset, length, fn); },
+          std::move(package->name)});
     }
-    return std::optional<ChunkSource>(whole(*native));
+    return std::optional<OleExport>(OleExport{whole(*native), {}});
   }
   // An OOXML document embedded as its package, or an object's native contents.
   for (std::string_view name : {"Package", "CONTENTS"}) {
     if (auto id = file.FindChild(storage, name); id && file.entry(*id).is_stream()) {
-      return std::optional<ChunkSource>(whole(*id));
+      return std::optional<OleExport>(OleExport{whole(*id), {}});
     }
   }
   // Otherwise the largest stream (Word's WordDocument, Excel's Workbook, ...).
@@ -129,8 +172,8 @@ Result<std::optional<ChunkSource>> CompoundFileContent::OleData(const Attachment
     const auto& e = file.entry(child);
     if (e.is_stream() && (!largest || e.size > file.entry(*largest).size)) largest = child;
   }
-  if (!largest) return std::optional<ChunkSource>();
-  return std::optional<ChunkSource>(whole(*largest));
+  if (!largest) return std::optional<OleExport>();
+  return std::optional<OleExport>(OleExport{whole(*largest), {}});
 }
 
 MessageFile::MessageFile() = default;

@@ -29,6 +29,14 @@ using ChunkFn = std::function<Status(std::span<const uint8_t>)>;
 // Produces a stream's bytes piece by piece when called.
 using ChunkSource = std::function<Status(const ChunkFn&)>;
 
+// The bytes an OLE object goes out as.
+struct OleExport {
+  ChunkSource data;
+  // For a file packaged by the shell, the file's own name (UTF-8, may hold a
+  // path); empty for any other object.
+  std::string packaged_name;
+};
+
 class ContentAccess {
  public:
   virtual ~ContentAccess() = default;
@@ -41,7 +49,7 @@ class ContentAccess {
   virtual Result<std::optional<std::string>> ReadCompressedRtf(const Message& message) const = 0;
   // What an OLE attachment (method 6) is exported as: the native data of the
   // object, nullopt when its storage holds no stream at all.
-  virtual Result<std::optional<ChunkSource>> OleData(const Attachment& attachment) const = 0;
+  virtual Result<std::optional<OleExport>> OleData(const Attachment& attachment) const = 0;
 };
 
 // ContentAccess over the compound file the model was read from; the sources it
@@ -52,18 +60,27 @@ class CompoundFileContent : public ContentAccess {
   Status StreamAttachment(const Attachment& attachment, const ChunkFn& fn) const override;
   Result<std::string> ReadAttachmentPrefix(const Attachment& attachment, size_t max_bytes) const override;
   Result<std::optional<std::string>> ReadCompressedRtf(const Message& message) const override;
-  Result<std::optional<ChunkSource>> OleData(const Attachment& attachment) const override;
+  Result<std::optional<OleExport>> OleData(const Attachment& attachment) const override;
 
  private:
   const cfb::CompoundFile& file_;
 };
 
-// The file's bytes inside an \1Ole10Native stream (an object packaged by the
-// shell) as {offset, length} in the stream: u32 size, u16 flags, label and source
-// path as NUL-terminated strings, u16 x2, u32 length + temporary path, u32 length
-// + the file's bytes. head is the stream's start, stream_size its whole size.
-// nullopt when the stream does not have that shape (it is then exported whole).
-std::optional<std::pair<uint64_t, uint64_t>> Ole10NativePayload(std::string_view head, uint64_t stream_size);
+// A file packaged by the shell inside an \1Ole10Native stream:
+//   u32 size of what follows, u16 flags, label and source path as NUL-terminated
+//   ANSI strings, u16 x2, u32 length + temporary path, u32 length + the file's
+//   bytes, then optionally u32 count + UTF-16LE for the temporary path, the label
+//   and the file name.
+struct PackagedFile {
+  uint64_t offset = 0, length = 0;  // the file's bytes in the stream
+  std::string name;                 // UTF-8: the file name, else the label; may be empty
+};
+
+// The package in an \1Ole10Native stream; head is the stream's start (the name
+// strings must lie inside it), stream_size its whole size. nullopt when the
+// stream does not have that shape or a size in it points beyond the stream or
+// beyond the declared size (the stream is then exported whole).
+std::optional<PackagedFile> Ole10NativePackage(std::string_view head, uint64_t stream_size);
 
 // An item read from an in-memory .msg, with the content its model refers to. The
 // bytes must outlive it.

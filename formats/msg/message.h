@@ -118,6 +118,8 @@ struct Attachment {
   // (0xFFFFFFFF or absent: nowhere).
   std::optional<uint32_t> rendering_position;
   bool hidden = false;  // PidTagAttachmentHidden
+  // PidTagCreationTime and PidTagLastModificationTime of the attached file (FILETIME).
+  std::optional<uint64_t> creation_time, modification_time;
   std::optional<StreamRef> data;      // PidTagAttachDataBinary
   std::unique_ptr<Message> embedded;  // method 5: the embedded message
   // Method 6 (OLE): the storage's own streams are reachable through the file; the

@@ -52,6 +52,7 @@ constexpr uint16_t kDisplayName = 0x3001;
 constexpr uint16_t kAddressType = 0x3002;
 constexpr uint16_t kEmailAddress = 0x3003;
 constexpr uint16_t kCreationTime = 0x3007;
+constexpr uint16_t kLastModificationTime = 0x3008;
 constexpr uint16_t kAttachDataBinary = 0x3701;  // also PidTagAttachDataObject as PT_OBJECT
 constexpr uint16_t kAttachExtension = 0x3703;
 constexpr uint16_t kAttachFilename = 0x3704;
@@ -330,6 +331,8 @@ Result<Attachment> ReadAttachment(const cfb::CompoundFile& file,
   a.flags = bag->GetLong(kAttachFlags).value_or(0);
   a.rendering_position = bag->GetLong(kRenderingPosition);
   a.hidden = bag->GetBool(kAttachmentHidden).value_or(false);
+  a.creation_time = bag->GetTime(kCreationTime);
+  a.modification_time = bag->GetTime(kLastModificationTime);
   a.data = StreamOf(*bag, kAttachDataBinary, kPtBinary);
 
   if (std::optional<cfb::EntryId> object = bag->FindStorage(kAttachDataBinary, kPtObject)) {

@@ -19,8 +19,8 @@ checked) and compared with expected.json:
                RECURRENCE-ID in UTC
   names        {address: CN or null} of the organizer and attendees (absent:
                not checked)
-Also checked: the invite.ics attachment holds the same bytes; the text is UTF-8
-with CR LF lines of at most 75 octets. --show prints the calendar text and the events as read.
+Also checked: the calendar is the message's only text/calendar part (a second
+one, attached, is drawn as a second invitation); the text is UTF-8 with CR LF lines of at most 75 octets. --show prints the calendar text and the events as read.
 Prints one line per problem and exits with 1 when there is any.
 """
 import datetime
@@ -40,15 +40,7 @@ def problem(text):
 
 
 def calendar_parts(msg):
-    alternative, attached = [], []
-    for part in msg.walk():
-        if part.get_content_type() != "text/calendar":
-            continue
-        if part.get_filename() == "invite.ics":
-            attached.append(part)
-        else:
-            alternative.append(part)
-    return alternative, attached
+    return [part for part in msg.walk() if part.get_content_type() == "text/calendar"]
 
 
 def physical(raw):
@@ -166,19 +158,19 @@ def main():
         msg = email.message_from_bytes(f.read(), policy=email.policy.default)
     with open(sys.argv[2], encoding="utf-8") as f:
         exp = json.load(f)
-    alternative, attached = calendar_parts(msg)
-    if len(alternative) != 1 or len(attached) != 1:
-        problem(f"{len(alternative)} calendar alternatives and {len(attached)} invite.ics attachments, not one each")
+    calendars = calendar_parts(msg)
+    if len(calendars) != 1:
+        problem(f"{len(calendars)} text/calendar parts, not one")
         return report()
-    part = alternative[0]
+    part = calendars[0]
     parent = [p for p in msg.walk() if p.is_multipart() and part in p.get_payload()]
     if not parent or parent[0].get_content_type() != "multipart/alternative" or parent[0].get_payload()[-1] is not part:
         problem("the calendar is not the last part of a multipart/alternative")
     if part.get_param("method") != exp["method"]:
         problem(f"method parameter {part.get_param('method')!r} != {exp['method']}")
+    if part.get_content_disposition() == "attachment":
+        problem("the calendar is written as an attachment")
     raw = part.get_payload(decode=True)
-    if attached[0].get_payload(decode=True) != raw:
-        problem("invite.ics differs from the calendar alternative")
     physical(raw)
 
     cal = icalendar.Calendar.from_ical(raw.decode("utf-8"))

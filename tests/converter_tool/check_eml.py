@@ -12,18 +12,21 @@ embedded message in turn:
   body_words words of the plain body to look for in the text of the HTML body,
              body_words_min of them at least (all when absent)
   signed     true when the body must be the stored multipart/signed entity
-  calendar   the method of the meeting's text/calendar alternative, which
-             invite.ics repeats (absent: the message has no calendar part)
+  calendar   the method of the meeting's text/calendar alternative, the one
+             calendar part of the message (absent: it has none)
   content_ids  the Content-IDs the item's attachments carry
 The pictures of an RTF body rendered as HTML (pictureN.ext, Content-ID
 imageN.<hex>@mailvane.invalid) are parts beside the attachments.
   attachments  list of {"name", "file"} (bytes to compare) or {"name"} (name
-               only) or {"name", "message": {...}} (an embedded message)
+               only) or {"name", "message": {...}} (an embedded message);
+               "created" and "modified" (Unix seconds): the creation-date and
+               modification-date its Content-Disposition must carry
   report     for a report: {"type": report-type, "recipients": [...]}, the
              addresses its machine part names in Final-Recipient, in order
 A second, independent reader (GMime, through the gi bindings) must decode From,
 Sender, Reply-To, To, Cc, Bcc (names and addresses), Subject and every part's
-file name exactly as the email package does, blanks included; without the gi
+file name, creation-date and modification-date exactly as the email package
+does, blanks included; without the gi
 module that comparison is skipped with a note on stderr. One known fault of the
 email package is allowed for: before Python 3.14 it keeps the blank between two
 encoded words of a display name (CPython gh-128110), which RFC 2047 drops.
@@ -34,6 +37,7 @@ Prints one line per problem and exits with 1 when there is any.
 import email
 import email.message
 import email.policy
+import email.utils
 import html
 import json
 import re
@@ -149,18 +153,15 @@ def check_message(msg, exp, where):
 
     # Attachments: every expected one appears once, by name, with its bytes.
     parts = [p for p in leaf_parts(msg) if p is not body and p is not machine]
-    # A meeting's calendar: the last alternative, and the same bytes as invite.ics.
+    # A meeting's calendar: the last alternative and nowhere else, or mail
+    # programs show the invitation twice.
     calendars = [p for p in parts if p.get_content_type() == "text/calendar"]
     if exp.get("calendar"):
-        shown = [p for p in calendars if p.get_filename() is None]
-        attached = [p for p in calendars if p.get_filename() == "invite.ics"]
-        if len(shown) != 1 or len(attached) != 1:
-            problem(where, f"calendar parts {[p.get_filename() for p in calendars]}, not one shown and invite.ics")
-        elif shown[0].get_param("method") != exp["calendar"]:
-            problem(where, f"calendar method {shown[0].get_param('method')!r} != {exp['calendar']}")
-        elif shown[0].get_payload(decode=True) != attached[0].get_payload(decode=True):
-            problem(where, "invite.ics differs from the calendar alternative")
-        for p in shown + attached:
+        if len(calendars) != 1 or calendars[0].get_filename() is not None:
+            problem(where, f"calendar parts {[p.get_filename() for p in calendars]}, not one shown")
+        elif calendars[0].get_param("method") != exp["calendar"]:
+            problem(where, f"calendar method {calendars[0].get_param('method')!r} != {exp['calendar']}")
+        for p in calendars:
             parts.remove(p)
     for att in exp.get("attachments", []):
         name = att["name"]
@@ -176,6 +177,14 @@ def check_message(msg, exp, where):
             continue
         part = match[0]
         parts.remove(part)
+        for key, param in (("created", "creation-date"), ("modified", "modification-date")):
+            value = part.get_param(param, header="content-disposition")
+            try:
+                got = email.utils.parsedate_to_datetime(value).timestamp() if value else None
+            except (TypeError, ValueError):
+                got = None
+            if got != att.get(key):
+                problem(where, f"{name!r}: {param} {value!r} is not {att.get(key)}")
         if "message" in att:
             if part.get_content_type() != "message/rfc822":
                 problem(where, f"{name!r} is {part.get_content_type()}, not message/rfc822")
@@ -252,7 +261,8 @@ def python_reading(msg):
     parts = []
     for part in leaf_parts(msg):
         inner = part.get_payload()[0] if part.get_content_type() == "message/rfc822" else None
-        parts.append([part.get_filename(), python_reading(inner) if inner is not None else None])
+        dates = [part.get_param(p, header="content-disposition") for p in ("creation-date", "modification-date")]
+        parts.append([part.get_filename(), python_reading(inner) if inner is not None else None, dates])
     reading = {field: mailboxes(field) for field in ADDRESS_FIELDS}
     reading.update({"subject": str(msg["Subject"] or ""), "parts": parts})
     return reading
@@ -283,7 +293,9 @@ def gmime_reading(message):
         else:
             name = obj.get_content_disposition_parameter("filename") or obj.get_content_type_parameter("name")
         inner = obj.get_message() if isinstance(obj, GMime.MessagePart) else None
-        parts.append([name, gmime_reading(inner) if inner is not None else None])
+        disposition = obj.get_content_disposition()
+        dates = [disposition.get_parameter(p) if disposition else None for p in ("creation-date", "modification-date")]
+        parts.append([name, gmime_reading(inner) if inner is not None else None, dates])
     reading = {field: mailboxes(lists[field]) for field in ADDRESS_FIELDS}
     reading.update({"subject": message.get_subject() or "", "parts": parts})
     return reading
@@ -318,10 +330,13 @@ def compare_readers(data, msg):
                 theirs = [[re.sub(r"  +", " ", name), addr] for name, addr in theirs]
             if ours != theirs:
                 problem(where, f"GMime reads {field} {b[field]!r}, email package {a[field]!r}")
-        if [n for n, _ in a["parts"]] != [n for n, _ in b["parts"]]:
-            problem(where, f"GMime reads part names {[n for n, _ in b['parts']]!r}, "
-                           f"email package {[n for n, _ in a['parts']]!r}")
-        for (name, x), (_, y) in zip(a["parts"], b["parts"]):
+        if [n for n, _, _ in a["parts"]] != [n for n, _, _ in b["parts"]]:
+            problem(where, f"GMime reads part names {[n for n, _, _ in b['parts']]!r}, "
+                           f"email package {[n for n, _, _ in a['parts']]!r}")
+        if [d for _, _, d in a["parts"]] != [d for _, _, d in b["parts"]]:
+            problem(where, f"GMime reads part dates {[d for _, _, d in b['parts']]!r}, "
+                           f"email package {[d for _, _, d in a['parts']]!r}")
+        for (name, x, _), (_, y, _) in zip(a["parts"], b["parts"]):
             if x is not None and y is not None:
                 walk(x, y, f"{where} > {name}")
 

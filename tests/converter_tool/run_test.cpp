@@ -11,6 +11,7 @@
 #include "converter_tool/console_text.h"
 #include "converter_tool/run.h"
 #include "formats/cfb/compound_file.h"
+#include "formats/msg/content.h"
 #include "formats/msg/reader.h"
 #include "tests/converter_tool/tool_test_util.h"
 #include "tools/msg_fixture/msg_writer.h"
@@ -92,7 +93,8 @@ std::string ExpectationFor(const std::string& msg_path, const std::string& dir) 
   auto m = formats::msg::ReadMessage(*file);
   if (!m) return "";
   int counter = 0;
-  return tool_test::Expectation(*m, dir, counter);
+  formats::msg::CompoundFileContent content(*file);
+  return tool_test::Expectation(*m, dir, counter, true, &content);
 }
 
 // Runs the tool into an empty folder and checks the one .eml it must leave.
@@ -249,11 +251,35 @@ TEST(ToolTest, ItemsKeepTheirInternetForms) {
   devanagari.embedded = std::make_shared<FixtureMessage>(Mail("Inner"));
   names.attachments.push_back(std::move(devanagari));
 
+  // Names that repeat their address, as some writers store them.
+  FixtureMessage doubled = From("Doubled", "IPM.Note", "test@gmail.com <test@gmail.com>", "test@gmail.com");
+  doubled.props.Unicode(0x1000, "Doubled.\r\n");
+  doubled.recipients.push_back(msg_fixture::SmtpRecipient(1, "\"Pat Lee\" <PAT@example.org>", "pat@example.org"));
+  doubled.recipients.push_back(msg_fixture::SmtpRecipient(2, "Ann@Example.org", "ann@example.org"));
+
+  // A file packaged as an OLE object, and the dates attachments store.
+  FixtureMessage package = Mail("Package");
+  package.props.Unicode(0x1000, "Package.\r\n");
+  FixtureAttachment ole;
+  ole.props.Long(0x3705, 6).Unicode(0x3001, "OLE Package").Time(0x3007, msg_fixture::FileTime(2026, 3, 1, 9, 30, 0));
+  ole.object = {msg_fixture::Node::Stream("\x01Ole10Native",
+                                          msg_fixture::PackageStream("Attach.txt", "C:\\Users\\dana\\Attach.txt", "packaged text\r\n"))};
+  package.attachments.push_back(std::move(ole));
+  package.attachments.push_back(msg_fixture::FileAttachment("dated.pdf", "application/pdf", Bytes("%PDF-1.4")));
+  package.attachments.back().props.Time(0x3007, msg_fixture::FileTime(2026, 2, 28, 23, 59, 59))
+      .Time(0x3008, msg_fixture::FileTime(2026, 3, 2, 8, 0, 1));
+
   const struct {
     const char* name;
     const FixtureMessage& message;
     std::vector<std::string> in_order;
   } rows[] = {
+      {"doubled.msg", doubled, {"From: test@gmail.com\r\n", "To: Pat Lee <pat@example.org>\r\n", "Cc: ann@example.org\r\n"}},
+      {"package.msg", package,
+       {"Content-Type: text/plain; name=Attach.txt\r\n",
+        "Content-Disposition: attachment; filename=Attach.txt;\r\n creation-date=\"Sun, 1 Mar 2026 09:30:00 +0000\"\r\n",
+        "cGFja2FnZWQgdGV4dA0K\r\n", "Content-Disposition: attachment; filename=dated.pdf;\r\n"
+        " creation-date=\"Sat, 28 Feb 2026 23:59:59 +0000\";\r\n modification-date=\"Mon, 2 Mar 2026 08:00:01 +0000\"\r\n"}},
       {"names.msg", names,
        {"From: \"Lab (MSD)  Received: from evil.example\" <dana@example.com>\r\n",
         "To: =?utf-8?Q?=D0=A1=D0=B2=D0=B8=D1=80=D0=B8=D0=B4=D0=BE=D0=B2_?=\r\n", "filename*=utf-8''%E0%A4%85%E0%A4%87%E0%A4%89.eml"}},

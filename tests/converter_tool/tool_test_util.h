@@ -19,6 +19,7 @@
 #include "formats/common/codepage.h"
 #include "formats/eml/compose.h"
 #include "formats/mime/header_block.h"
+#include "formats/msg/filetime.h"
 #include "formats/msg/message.h"
 
 namespace tool_test {
@@ -144,8 +145,10 @@ inline std::string ExpectedSubject(const formats::msg::Message& m) {
 
 // The expectation check_eml.py reads, for m and its embedded messages. Attachment
 // bytes the reader gives are saved under dir for a byte-for-byte comparison.
+// With the item's content, a file packaged as an OLE object is expected under
+// its own name.
 inline std::string Expectation(const formats::msg::Message& m, const std::string& dir, int& counter,
-                               bool body_words = true) {
+                               bool body_words = true, const formats::msg::ContentAccess* content = nullptr) {
   using formats::msg::AttachMethod;
   std::string j = "{";
   std::optional<std::string> from = formats::eml::InternetAddress(m.sender);
@@ -254,6 +257,12 @@ inline std::string Expectation(const formats::msg::Message& m, const std::string
   for (const auto& a : m.attachments) {
     j += first ? "" : ", ";
     first = false;
+    std::string dates;
+    for (const auto& [key, time] : {std::pair{"created", a.creation_time}, std::pair{"modified", a.modification_time}}) {
+      if (auto seconds = time ? formats::msg::FileTimeToUnixSeconds(*time) : std::nullopt) {
+        dates += std::string(", \"") + key + "\": " + std::to_string(*seconds);
+      }
+    }
     if (a.method == AttachMethod::kEmbeddedMessage && a.embedded) {
       // The names the user saw, the subject, and only then the 8.3 short name.
       std::string name = formats::eml::SanitizeFileName(a.long_filename);
@@ -265,11 +274,17 @@ inline std::string Expectation(const formats::msg::Message& m, const std::string
         name.resize(name.size() - 4);
       }
       if (name.size() < 4 || name.substr(name.size() - 4) != ".eml") name += ".eml";
-      j += "{\"name\": " + JsonString(name) + ", \"message\": " + Expectation(*a.embedded, dir, counter, body_words) + "}";
+      j += "{\"name\": " + JsonString(name) + dates + ", \"message\": " + Expectation(*a.embedded, dir, counter, body_words, content) + "}";
       continue;
     }
     std::string name = formats::eml::SanitizeFileName(a.filename);
-    j += "{\"name\": " + (name.empty() ? std::string("null") : JsonString(name));
+    if (a.method == AttachMethod::kOle && a.object_storage && content != nullptr) {
+      auto ole = content->OleData(a);
+      if (ole && *ole && !formats::eml::SanitizeFileName((*ole)->packaged_name).empty()) {
+        name = formats::eml::SanitizeFileName((*ole)->packaged_name);
+      }
+    }
+    j += "{\"name\": " + (name.empty() ? std::string("null") : JsonString(name)) + dates;
     if (a.method == AttachMethod::kByValue || a.method == AttachMethod::kNone) {
       std::vector<uint8_t> bytes;
       if (a.data) {

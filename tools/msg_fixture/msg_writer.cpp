@@ -141,11 +141,44 @@ Node MessageTree(const FixtureMessage& message, bool top_level, const std::strin
     if (a.embedded) {
       props.Raw(0x3701, kPtObject, {});
       c.push_back(MessageTree(*a.embedded, false, "__substg1.0_3701000D"));
+    } else if (!a.object.empty()) {
+      props.Raw(0x3701, kPtObject, {});
+      c.push_back(Node::Storage("__substg1.0_3701000D", a.object));
     }
     AddProperties(props, std::vector<uint8_t>(8, 0), c);
     children.push_back(Node::Storage(NumberedName("__attach_version1.0_#", i), std::move(c)));
   }
   return Node::Storage(name, std::move(children));
+}
+
+std::vector<uint8_t> PackageStream(std::string_view label, std::string_view path, std::string_view data,
+                                   std::string_view wide_path) {
+  std::vector<uint8_t> body = {2, 0};
+  auto u32 = [&body](size_t v) {
+    for (int i = 0; i < 4; ++i) body.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  for (std::string_view text : {label, path}) {
+    body.insert(body.end(), text.begin(), text.end());
+    body.push_back(0);
+  }
+  body.insert(body.end(), {0, 0, 3, 0});
+  u32(path.size() + 1);
+  body.insert(body.end(), path.begin(), path.end());
+  body.push_back(0);
+  u32(data.size());
+  body.insert(body.end(), data.begin(), data.end());
+  if (!wide_path.empty()) {
+    for (std::string_view text : {path, label, wide_path}) {
+      const std::vector<uint8_t> wide = Utf16Le(text);
+      u32(wide.size() / 2);
+      body.insert(body.end(), wide.begin(), wide.end());
+    }
+  }
+  std::vector<uint8_t> out;
+  const size_t size = body.size();
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(size >> (8 * i)));
+  out.insert(out.end(), body.begin(), body.end());
+  return out;
 }
 
 CompoundImage WriteMsg(const FixtureMessage& message, const CfbOptions& options) {

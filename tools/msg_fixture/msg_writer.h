@@ -63,6 +63,8 @@ struct FixtureAttachment {
   // With an embedded message, the writer adds the __substg1.0_3701000D storage
   // and its PT_OBJECT entry; set PidTagAttachMethod (5) in props yourself.
   std::shared_ptr<FixtureMessage> embedded;
+  // An OLE object (method 6): the streams of its __substg1.0_3701000D storage.
+  std::vector<Node> object;
 };
 
 // A named property of the top-level map: entry k of named_properties is
@@ -108,6 +110,12 @@ FixtureAttachment FileAttachment(std::string_view filename,
                                  std::string_view mime_type,
                                  std::vector<uint8_t> data,
                                  std::string_view content_id = {});
+
+// An \1Ole10Native stream packaging `data` as the file `path` under `label`,
+// followed by the UTF-16 copies of the temporary path, label and path when
+// `wide_path` is not empty (then the path the UTF-16 copy names).
+std::vector<uint8_t> PackageStream(std::string_view label, std::string_view path, std::string_view data,
+                                   std::string_view wide_path = {});
 
 // A PidTagRtfCompressed value holding `rtf` in the stored, uncompressed form ("MELA").
 std::vector<uint8_t> StoredRtf(std::string_view rtf);

@@ -499,12 +499,12 @@ TEST(ComposeTest, CarriesWhatTheItemHolds) {
          content.data = {{"i.png", "P"}, {"a.pdf", "%PDF"}};
        },
        {}, {}, "multipart/mixed(multipart/related(multipart/alternative(text/plain,text/html),image/png),application/pdf)"},
-      {"a meeting request without plain text still gets the alternative: calendar last, and as invite.ics",
+      {"a meeting request without plain text still gets the alternative: calendar last, and only there",
        [](msg::Message& m, FakeContent&) {
          m.message_class = "IPM.Schedule.Meeting.Request";
          m.meeting.emplace().start = m.client_submit_time;
        },
-       {}, {}, "multipart/mixed(multipart/alternative(text/html,text/calendar),text/calendar)"},
+       {}, {}, "multipart/alternative(text/html,text/calendar)"},
       {"a meeting item without its appointment has no calendar",
        [](msg::Message& m, FakeContent&) { m.message_class = "IPM.Schedule.Meeting.Resp.Pos"; }, {}, {},
        "text/html"},

@@ -34,13 +34,13 @@ class FakeContent : public msg::ContentAccess {
     return it->second.substr(0, max_bytes);
   }
   Result<std::optional<std::string>> ReadCompressedRtf(const msg::Message&) const override { return rtf; }
-  Result<std::optional<mime::ChunkSource>> OleData(const msg::Attachment& a) const override {
+  Result<std::optional<msg::OleExport>> OleData(const msg::Attachment& a) const override {
     auto it = data.find(a.filename);
-    if (it == data.end()) return std::optional<mime::ChunkSource>();
+    if (it == data.end()) return std::optional<msg::OleExport>();
     std::string bytes = it->second;
-    return std::optional<mime::ChunkSource>([bytes](const mime::ChunkFn& fn) {
+    return std::optional<msg::OleExport>(msg::OleExport{[bytes](const mime::ChunkFn& fn) {
       return fn({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
-    });
+    }, {}});
   }
 };
 

@@ -94,8 +94,11 @@ TEST(ConvertBytesTest, BrokenInputIsAnErrorNotACrash) {
 }
 
 // Which body becomes the HTML of a rich-text item: its RTF when the RTF is its
-// own body, else the plain text Outlook keeps beside it.
+// own body (or, when nothing says whether it is current, when it holds HTML or
+// places the item's attachments), else the plain text Outlook keeps beside it.
 TEST(ConvertBytesTest, RichTextBodyRendersOnlyWhenTheRtfIsItsOwn) {
+  enum Rtf { kPlainRtf, kPlacingRtf, kHtmlRtf };
+  constexpr char kBanner[] = "This message was converted by the archive.\r\n";
   struct Row {
     const char* fault;
     int in_sync;  // -1: no PidTagRtfInSync
@@ -103,27 +106,54 @@ TEST(ConvertBytesTest, RichTextBodyRendersOnlyWhenTheRtfIsItsOwn) {
     const char* sync_tag;
     const char* plain;  // null: none
     bool rendered;
+    bool plain_alternative;
+    Rtf rtf = kPlainRtf;
   } rows[] = {
-      {"in sync", 1, 0, "", "Hello there\r\n", true},
-      {"written in RTF", -1, 2, "", "Hello there\r\n", true},
-      {"sync tag agrees with the plain text (blanks and case aside)", 0, 0, "HELLOTHER", " hello\tthere\r\n", true},
-      {"out of sync: the stale RTF loses", 0, 0, "GOODBYE", "Hello there\r\n", false},
-      {"nothing says so: the plain text stays", -1, 0, "", "Hello there\r\n", false},
-      {"RTF alone", -1, 0, "", nullptr, true},
+      {"in sync", 1, 0, "", "Hello there\r\n", true, true},
+      {"written in RTF", -1, 2, "", "Hello there\r\n", true, true},
+      {"sync tag agrees with the plain text (blanks and case aside)", 0, 0, "HELLOTHER", " hello\tthere\r\n", true, true},
+      {"out of sync: the stale RTF loses", 0, 0, "GOODBYE", "Hello there\r\n", false, true},
+      {"nothing says so: the plain text stays", -1, 0, "", "Hello there\r\n", false, true},
+      {"RTF alone", -1, 0, "", nullptr, true, false},
+      {"sync unknown, RTF places the item's picture: the RTF wins over a banner", -1, 0, "", kBanner, true, false,
+       kPlacingRtf},
+      {"out of sync, RTF places the picture: the plain text stays", 0, 0, "GOODBYE", kBanner, false, true, kPlacingRtf},
+      {"sync unknown, HTML in the RTF wins over a banner, its cid: picture inline", -1, 0, "", kBanner, true, false,
+       kHtmlRtf},
+      {"sync unknown, HTML in the RTF with its own text as plain: both alternatives", -1, 0, "", "Hello there\r\n",
+       true, true, kHtmlRtf},
+      {"HTML in the RTF, in sync", 1, 0, "", kBanner, true, true, kHtmlRtf},
+      {"HTML in the RTF, out of sync, as before: the HTML", 0, 0, "GOODBYE", kBanner, true, true, kHtmlRtf},
   };
   for (const Row& r : rows) {
     FixtureMessage m;
     m.props.Unicode(0x001A, "IPM.Note").Unicode(0x0037, "Rich").Time(0x0039, msg_fixture::FileTime(2026, 3, 1, 8, 0, 0));
     msg_fixture::SetSmtpSender(m.props, "Sam", "sam@example.com");
-    m.props.Binary(0x1009, msg_fixture::StoredRtf("{\\rtf1\\ansi {\\b Hello} there\\par}"));
+    const char* rtf = r.rtf == kPlainRtf ? "{\\rtf1\\ansi {\\b Hello} there\\par}"
+                      : r.rtf == kPlacingRtf
+                          ? "{\\rtf1\\ansi {\\b Hello} there\\par {\\*\\objattph}\\par}"
+                          : "{\\rtf1\\ansi\\fromhtml1 {\\*\\htmltag <body><div><b>}Hello{\\*\\htmltag </b>} there"
+                            "{\\*\\htmltag </div><img src=\"cid:barcode\"></body>}}";
+    m.props.Binary(0x1009, msg_fixture::StoredRtf(rtf));
     if (r.in_sync >= 0) m.props.Bool(0x0E1F, r.in_sync == 1);
     if (r.native_body != 0) m.props.Long(0x1016, r.native_body);
     if (*r.sync_tag != 0) m.props.Unicode(0x1008, r.sync_tag);
     if (r.plain != nullptr) m.props.Unicode(0x1000, r.plain);
+    if (r.rtf != kPlainRtf) {
+      m.attachments.push_back(msg_fixture::FileAttachment("barcode.png", "image/png", Bytes("\x89PNG\r\n\x1a\nbar"),
+                                                          r.rtf == kHtmlRtf ? "barcode" : ""));
+      if (r.rtf == kPlacingRtf) m.attachments.back().props.Long(0x370B, 12);
+    }
     formats::mime::StringSink sink;
     ASSERT_TRUE(formats::eml::ConvertBytes(msg_fixture::WriteMsg(m).bytes, sink, FixedCompose(), FixedBoundaries()).ok());
-    EXPECT_EQ(sink.str().find("<div><b>Hello</b> there</div>") != std::string::npos, r.rendered) << r.fault;
-    EXPECT_EQ(sink.str().find("<pre") != std::string::npos, !r.rendered) << r.fault;
+    const std::string& eml = sink.str();
+    EXPECT_EQ(eml.find("<div><b>Hello</b> there</div>") != std::string::npos, r.rendered) << r.fault;
+    EXPECT_EQ(eml.find("<pre") != std::string::npos, !r.rendered) << r.fault;
+    EXPECT_EQ(eml.find("Content-Type: text/plain") != std::string::npos, r.plain_alternative) << r.fault;
+    if (r.rtf != kPlainRtf) {
+      EXPECT_EQ(eml.find("Content-Disposition: inline; filename=barcode.png") != std::string::npos, r.rendered)
+          << r.fault << "\n" << eml;
+    }
   }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/common/limits.h"
+#include "formats/msg/content.h"
 #include "formats/msg/properties.h"
 #include "tools/msg_fixture/msg_writer.h"
 
@@ -232,6 +233,46 @@ TEST(ReaderTest, ReadsAttachmentsByReferenceAndOleStorages) {
   EXPECT_FALSE(r.attachments[1].embedded);
   ASSERT_TRUE(r.attachments[1].object_storage);
   EXPECT_TRUE(loaded->file().entry(*r.attachments[1].object_storage).is_storage());
+}
+
+// A file packaged by the shell: its name and bytes, or nothing when a size in
+// the header points beyond the stream or the declared size.
+TEST(ReaderTest, PackagedFileInOle10NativeStream) {
+  const std::vector<uint8_t> good = msg_fixture::PackageStream("Label.txt", "C:\\in\\Attach.txt", "DATA");
+  const size_t data_at = good.size() - 4;  // the bytes end the stream
+  auto with_u32 = [](std::vector<uint8_t> bytes, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    return bytes;
+  };
+  struct Row {
+    const char* fault;
+    std::vector<uint8_t> stream;
+    std::optional<std::string> name;  // nullopt: no package
+    size_t head = SIZE_MAX;           // bytes of the stream the reader has
+  } rows[] = {
+      {"the file name of the source path", good, "Attach.txt"},
+      {"no source path: the label", msg_fixture::PackageStream("Label.txt", "", "DATA"), "Label.txt"},
+      {"the UTF-16 path names the file in any script",
+       msg_fixture::PackageStream("a.txt", "C:\\a.txt", "DATA", "C:\\in\\Bericht \u00fcber M\u00e4rz.txt"),
+       "Bericht \u00fcber M\u00e4rz.txt"},
+      {"UTF-16 copies beyond the head are not read",
+       msg_fixture::PackageStream("a.txt", "C:\\a.txt", "DATA", "C:\\b.txt"), "a.txt", good.size()},
+      {"declared size beyond the stream", with_u32(good, 0, static_cast<uint32_t>(good.size())), std::nullopt},
+      {"data beyond the declared size", with_u32(good, 0, static_cast<uint32_t>(good.size() - 6)), std::nullopt},
+      {"data length beyond the stream", with_u32(good, data_at - 4, 0xFFFFFFF0u), std::nullopt},
+      {"temporary path beyond the head", with_u32(good, data_at - 4 - 17 - 4, 0x7FFFFFFF), std::nullopt},
+      {"label without its NUL in the head", good, std::nullopt, 10},
+      {"shorter than a size field", {1, 0}, std::nullopt},
+  };
+  for (const Row& r : rows) {
+    const std::string bytes(r.stream.begin(), r.stream.end());
+    const std::optional<PackagedFile> p = Ole10NativePackage(std::string_view(bytes).substr(0, r.head), bytes.size());
+    ASSERT_EQ(p.has_value(), r.name.has_value()) << r.fault;
+    if (!p) continue;
+    EXPECT_EQ(p->name, *r.name) << r.fault;
+    ASSERT_LE(p->offset + p->length, bytes.size()) << r.fault;
+    EXPECT_EQ(bytes.substr(p->offset, p->length), "DATA") << r.fault;
+  }
 }
 
 TEST(ReaderTest, EmbeddedMessageInheritsTheParentsCodepage) {
