@@ -1,11 +1,10 @@
-// The input file as read-only bytes. On POSIX and Windows the file is mapped, so
-// a large attachment costs page cache, not heap; elsewhere it is read into memory.
+// The input file as read-only bytes. The file is mapped (file_map_posix.cpp,
+// file_map_windows.cpp), so a large attachment costs page cache, not heap.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "formats/common/result.h"
 
@@ -29,7 +28,6 @@ class FileMap {
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
   bool mapped_ = false;
-  std::vector<uint8_t> copy_;  // the fallback without mmap
 };
 
 }  // namespace converter

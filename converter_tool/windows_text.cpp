@@ -28,35 +28,21 @@ std::string Utf8FromWide(std::wstring_view text) {
 std::wstring WideFromUtf8(std::string_view text) {
   std::wstring out;
   out.reserve(text.size());
-  const auto* b = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t n = text.size();
-  size_t i = 0;
-  while (i < n) {
-    const unsigned char c = b[i];
-    const size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-    bool ok = len != 0 && n - i >= len;
-    for (size_t k = 1; ok && k < len; ++k) {
-      ok = (b[i + k] & 0xC0) == 0x80;
-      cp = (cp << 6) | (b[i + k] & 0x3F);
-    }
-    // Overlong forms and values beyond Unicode are no characters; surrogates
-    // come back as themselves (see Utf8FromWide).
-    if (ok && ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF)) {
-      ok = false;
-    }
-    if (!ok) {
+  for (size_t i = 0; i < text.size();) {
+    // Surrogates come back as themselves (see Utf8FromWide).
+    const formats::Utf8Char c = formats::DecodeUtf8At(text, i, formats::Surrogates::kAllowed);
+    if (c.length == 0) {
       out.push_back(0xFFFD);
       ++i;
       continue;
     }
-    if (cp >= 0x10000) {
-      out.push_back(static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10)));
-      out.push_back(static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    if (c.code_point >= 0x10000) {
+      out.push_back(static_cast<wchar_t>(0xD800 + ((c.code_point - 0x10000) >> 10)));
+      out.push_back(static_cast<wchar_t>(0xDC00 + ((c.code_point - 0x10000) & 0x3FF)));
     } else {
-      out.push_back(static_cast<wchar_t>(cp));
+      out.push_back(static_cast<wchar_t>(c.code_point));
     }
-    i += len;
+    i += c.length;
   }
   return out;
 }

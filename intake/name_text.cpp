@@ -3,29 +3,18 @@
 #include <algorithm>
 #include <string_view>
 
+#include "formats/common/utf8.h"
+
 namespace intake {
 
 std::optional<std::u32string> DecodeUtf8(const std::string& text) {
   std::u32string out;
   out.reserve(text.size());
-  const auto* b = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t n = text.size();
-  size_t i = 0;
-  while (i < n) {
-    const unsigned char c = b[i];
-    const size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || n - i < len) return std::nullopt;
-    char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-    for (size_t k = 1; k < len; ++k) {
-      if ((b[i + k] & 0xC0) != 0x80) return std::nullopt;
-      cp = (cp << 6) | (b[i + k] & 0x3F);
-    }
-    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-        cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return std::nullopt;
-    }
-    out.push_back(cp);
-    i += len;
+  for (size_t i = 0; i < text.size();) {
+    const formats::Utf8Char c = formats::DecodeUtf8At(text, i);
+    if (c.length == 0) return std::nullopt;
+    out.push_back(c.code_point);
+    i += c.length;
   }
   return out;
 }

@@ -7,6 +7,8 @@
 
 namespace platform {
 
+// The one conversion for the window's side of the program (this layer, and the
+// Win32 face). Invalid sequences become U+FFFD on either side.
 std::wstring WideFromUtf8(std::string_view text);
 std::string Utf8FromWide(std::wstring_view text);
 

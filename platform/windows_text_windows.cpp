@@ -1,27 +1,31 @@
 #include <windows.h>
 
+#include <climits>
+
 #include "platform/error_report.h"
 #include "platform/windows_text.h"
 
 namespace platform {
 
+// The system's conversions; a text too long for their int counts converts to
+// nothing rather than to a wrapped count.
 std::wstring WideFromUtf8(std::string_view text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  if (text.empty() || text.size() > INT_MAX) return {};
+  const int size = static_cast<int>(text.size());
+  const int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  if (count <= 0) return {};
+  std::wstring out(static_cast<size_t>(count), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), count);
   return out;
 }
 
 std::string Utf8FromWide(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                    nullptr, nullptr);
-  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                        nullptr);
-  }
+  if (text.empty() || text.size() > INT_MAX) return {};
+  const int size = static_cast<int>(text.size());
+  const int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  if (count <= 0) return {};
+  std::string out(static_cast<size_t>(count), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), count, nullptr, nullptr);
   return out;
 }
 

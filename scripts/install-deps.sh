@@ -15,7 +15,7 @@ packages=(
   xvfb xauth fonts-liberation
   desktop-file-utils appstream file
   g++-mingw-w64-x86-64-posix wine wine64
-  wixl xdotool imagemagick
+  wixl xdotool imagemagick lintian
   libcli11-dev parallel
 )
 

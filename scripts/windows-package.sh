@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds the portable download for Windows users,
+# Builds the two downloads for Windows users: the portable
 # build/windows/quorvex-<version>-windows-x64.zip (Mailvane.exe with its pointer
-# files, Quorvex.exe, README.txt, LICENSE.txt, the sample messages), then checks
-# it: the contents and their line ends, and, unzipped, Quorvex.exe under Wine
-# converts every sample into one new .eml and prints nothing. The window itself
-# is tried by scripts/windows-window-test.sh.
+# files, Quorvex.exe, README.txt, LICENSE.txt, the sample messages) and the
+# installer build/windows/mailvane-<version>-x64.msi (the msi target). Then checks
+# the zip: the contents and their line ends, and, unzipped, Quorvex.exe under Wine
+# converts every sample into one new .eml and prints nothing. The window, and
+# the installer installed, are tried by scripts/windows-window-test.sh.
 #
 #   bash scripts/windows-package.sh        (after the windows preset is built)
 set -euo pipefail
@@ -99,6 +100,12 @@ with zipfile.ZipFile(zip_path, "w", zipfile.ZIP_DEFLATED) as z:
         z.write(os.path.join(samples, sample), f"{name}/Samples/{sample}")
 PY
 echo "built $zip ($(du -k "$zip" | cut -f1) KB)"
+
+# The installer, from the same files.
+msi="$build/mailvane-${version}-x64.msi"
+cmake --build --preset windows --target msi > /dev/null || fail "the msi target failed"
+[ -f "$msi" ] || fail "the msi target wrote no $msi"
+echo "built $msi ($(du -k "$msi" | cut -f1) KB)"
 
 # Unzipped into a scratch folder, as a user would.
 check="$build/package-check"

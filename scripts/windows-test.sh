@@ -50,12 +50,13 @@ mkdir -p "$scratch"
 python3 tests/converter_tool/windows_check.py build/windows/bin/Quorvex.exe "$linux_tool" "$scratch" \
   ../shared/corpus build/windows/bin/Samples
 
+# The downloads first: the window's check installs the .msi made here.
+echo "=== windows: the downloads (zip and installer)"
+bash scripts/windows-package.sh
+
 echo "=== windows: the window end to end, and its installer"
 window_check=0
 bash scripts/windows-window-test.sh || window_check=$?
-
-echo "=== windows: the download"
-bash scripts/windows-package.sh
 
 if [ "$unit_tests" -ne 0 ]; then
   echo "windows: unit tests failed (above)" >&2

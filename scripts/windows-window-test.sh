@@ -6,10 +6,13 @@
 #      restores the settings; screenshots of the first start and of the run;
 #      a start in a profile whose Desktop points nowhere (no box, the profile
 #      folder offered);
-#   2. the installer: built with wixl, installed silently, the program its
-#      Start-menu shortcut points to started, uninstalled, and what is left.
+#   2. the installer the msi target made: installed silently, the program its
+#      Start-menu shortcut points to started as a user would, with the samples
+#      loaded from Program Files and the results written under Documents
+#      (README's screenshots), uninstalled, and what is left.
 #
-#   bash scripts/windows-window-test.sh     (after the windows preset is built)
+#   bash scripts/windows-window-test.sh     (after the windows preset and its msi
+#                                             target are built: scripts/windows-package.sh)
 #
 # Screenshots go to build/windows/shots/ (SHOTS_DIR overrides).
 set -euo pipefail
@@ -27,6 +30,7 @@ winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 for f in Mailvane.exe ui_driver.exe Quorvex.exe HAND-M.CUR drag.ico; do
   [ -f "$bin/$f" ] || fail "$bin/$f is missing; build the windows preset first"
 done
+[ -f "$msi" ] || fail "$msi is missing; build it first: cmake --build --preset windows --target msi"
 headers=$(x86_64-w64-mingw32-objdump -p "$bin/Mailvane.exe")
 if grep 'DLL Name' <<< "$headers" |
    grep -viE 'kernel32|msvcrt|user32|gdi32|comctl32|comdlg32|shell32|ole32|advapi32|bcrypt|shlwapi'; then
@@ -74,6 +78,22 @@ shot() {
   import -window "$xid" "$1"
   echo "screenshot $1 ($(identify -format '%wx%h' "$1"))"
 }
+# Load Sample/Example Files, Start Converting, the boxes answered; a screenshot
+# of the window after the run; one .eml per sample in the output folder $1.
+convert_samples() {
+  drive click 107                  # Load Sample/Example Files
+  drive answer no 30 || fail "no question after loading the samples"
+  drive click 102                  # Start Converting
+  for _ in $(seq 1 20); do
+    drive answer ok 30 || break
+    [ "$(ls "$1" | grep -c '\.eml$')" -ge "$samples" ] && break
+  done
+  echo "progress bar: $(drive text 601)"
+  shot "$2"
+  converted=$(ls "$1" | grep -c '\.eml$' || true)
+  echo "$converted .eml files for $samples samples"
+  [ "$converted" -eq "$samples" ] || fail "expected one .eml per sample"
+}
 start_form() {
   (cd "$1" && exec wine Mailvane.exe < /dev/null > /dev/null 2>&1) &
   form_pid=$!
@@ -94,7 +114,7 @@ samples=$(ls "$check/app/Samples/"*.msg | wc -l)
 echo "=== Mailvane.exe alone beside Samples\\: first start"
 wine reg delete "$key" /f > /dev/null 2>&1 || true
 start_form "$check/app"
-shot "$shots/windows-first-start.png"
+shot "$shots/windows-portable-first-start.png"
 echo "Text1 shows: $(drive text 501)"
 echo "stored Text1 after the first start: $(setting Text1)"
 [ -n "$(setting Text1)" ] || fail "the first start stored no Text1"
@@ -106,18 +126,7 @@ start_form "$check/app"
 restored=$(drive text 501)
 echo "Text1 restored: $restored"
 [ "$restored" = "$(winpath "$check/out")\\" ] || fail "the stored output folder was not restored"
-drive click 107                  # Load Sample/Example Files
-drive answer no 30 || fail "no question after loading the samples"
-drive click 102                  # Start Converting
-for _ in $(seq 1 20); do
-  drive answer ok 30 || break
-  [ "$(ls "$check/out" | grep -c '\.eml$')" -ge "$samples" ] && break
-done
-echo "progress bar: $(drive text 601)"
-shot "$shots/windows-after-run.png"
-converted=$(ls "$check/out" | grep -c '\.eml$' || true)
-echo "$converted .eml files for $samples samples"
-[ "$converted" -eq "$samples" ] || fail "expected one .eml per sample"
+convert_samples "$check/out" "$shots/windows-portable-after-run.png"
 
 echo "=== the shell's dialogs"
 before=$(drive items)
@@ -180,10 +189,7 @@ echo "Text1 without a desktop: $no_desktop_text"
 [ "$no_desktop_text" = "$profile\\" ] || fail "Text1 is not the profile folder $profile\\"
 
 echo "=== the installer"
-wxs="$build/mailvane.wxs"
-python3 packaging/windows/make_wxs.py "$bin" "$version" "$wxs"
-(cd "$bin" && wixl -a x64 -o "$(realpath -m "../mailvane-${version}-x64.msi")" "$(realpath "../mailvane.wxs")")
-echo "built $msi ($(du -k "$msi" | cut -f1) KB)"
+echo "installing $msi ($(du -k "$msi" | cut -f1) KB)"
 installed="$WINEPREFIX/drive_c/Program Files/Mailvane"
 # The product code of the installed Mailvane, from the installed programs.
 installed_code() {
@@ -202,9 +208,31 @@ shortcut=$(find "$WINEPREFIX/drive_c" -name 'Mailvane.lnk' | head -1)
 echo "shortcut: ${shortcut#"$WINEPREFIX/"}"
 [ -n "$(installed_code)" ] || fail "no entry among the installed programs"
 echo "installed programs: Mailvane $version, $(installed_code)"
-(wine start /wait /unix "$shortcut" < /dev/null > /dev/null 2>&1 &)
-drive wait 60 || fail "the shortcut's program did not open"
+start_installed() {
+  (wine start /wait /unix "$shortcut" < /dev/null > /dev/null 2>&1 &)
+  drive wait 60 || fail "the shortcut's program did not open"
+}
+
+echo "=== the installed program from its shortcut, as a user meets it (README's screenshots)"
+wine reg delete "$key" /f > /dev/null 2>&1 || true
+start_installed
+shot "$shots/windows-first-start.png"
+echo "Text1 at the first start: $(drive text 501)"
 close_form
+# The results go to a folder under the user's Documents, the output folder the
+# user chose last time; the samples come from the installed Samples folder.
+documents_win=$(wine cmd /c 'echo %USERPROFILE%\Documents' < /dev/null 2> /dev/null | tr -d '\r')
+results_win="$documents_win\Converted mail"
+results=$(winepath -u "$results_win" 2> /dev/null)
+[ -n "$results" ] || fail "no Unix path for $results_win"
+rm -rf "$results"
+mkdir -p "$results"
+wine reg add "$key" /v Text1 /d "$results_win\\" /f > /dev/null
+start_installed
+echo "Text1: $(drive text 501)"
+convert_samples "$results" "$shots/windows-after-run.png"
+close_form
+rm -rf "$results"
 # As the installed-programs entry uninstalls it: by its product code.
 wine msiexec /x "$(installed_code)" /qn < /dev/null
 [ ! -e "$installed" ] || fail "left after uninstalling: $(ls "$installed")"

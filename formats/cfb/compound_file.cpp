@@ -64,20 +64,13 @@ uint64_t CeilDiv(uint64_t a, uint64_t b) {
   return a / b + (a % b != 0);
 }
 
-// Decodes one code point of (trusted, our own) UTF-8 and advances; bad bytes
-// come out as themselves so that comparison stays total.
+// Decodes one code point and advances; a byte that starts no valid UTF-8 comes
+// out as itself, so that comparison stays total.
 char32_t NextCodePoint(std::string_view s, size_t& i) {
-  const auto b0 = static_cast<uint8_t>(s[i]);
-  int extra = b0 >= 0xF0 ? 3 : b0 >= 0xE0 ? 2 : b0 >= 0xC0 ? 1 : 0;
-  if (i + extra >= s.size() + (extra ? 0 : 1)) extra = 0;
-  if (extra == 0) {
-    ++i;
-    return b0;
-  }
-  char32_t cp = b0 & (0x3F >> extra);
-  for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3F);
-  i += extra + 1;
-  return cp;
+  const Utf8Char c = DecodeUtf8At(s, i);
+  if (c.length == 0) return static_cast<uint8_t>(s[i++]);
+  i += c.length;
+  return c.code_point;
 }
 
 // The simple upper-casing that the format's name ordering uses, for the scripts

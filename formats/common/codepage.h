@@ -9,13 +9,9 @@
 #include <string_view>
 
 #include "formats/common/byte_reader.h"
+#include "formats/common/utf8.h"
 
 namespace formats {
-
-// Appends one code point as UTF-8 (surrogates and values above U+10FFFF become U+FFFD).
-void AppendUtf8(std::string& out, char32_t cp);
-
-bool IsValidUtf8(std::string_view text);
 
 // UTF-16LE to UTF-8. Unpaired surrogates become U+FFFD; an odd trailing byte is dropped.
 std::string Utf16LeToUtf8(Bytes bytes);

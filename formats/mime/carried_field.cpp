@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "formats/common/civil_time.h"
 #include "formats/mime/header.h"
 #include "formats/mime/header_block.h"
 
@@ -70,15 +71,6 @@ std::string EncodeUnsafeWords(std::string_view value) {
     pos = end;
   }
   return out;
-}
-
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
 // A cursor over a date-time that skips blanks, line ends and comments.
@@ -255,7 +247,7 @@ std::optional<int64_t> ParseDate(std::string_view text) {
     zone = *named;
   }
   if (!c.AtEnd()) return std::nullopt;
-  const int64_t days = DaysFromCivil(y, month, static_cast<unsigned>(day->first));
+  const int64_t days = DaysFromCivil(y, static_cast<int>(month), day->first);
   return days * 86400 + hour->first * 3600 + minute->first * 60 + second - zone * 60;
 }
 

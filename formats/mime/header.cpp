@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "formats/common/ascii.h"
+#include "formats/common/civil_time.h"
+#include "formats/common/utf8.h"
 #include "formats/mime/base64.h"
 
 namespace formats::mime {
@@ -25,16 +27,10 @@ bool IsPrintableAscii(std::string_view text, bool allow_space) {
   });
 }
 
-// Length of the UTF-8 sequence starting at text[i], or 1 for a byte that does not
-// start a valid sequence (it is then carried alone).
+// Length of the UTF-8 character starting at text[i], or 1 for a byte that does
+// not start a valid one (it is then carried alone).
 size_t Utf8SequenceLength(std::string_view text, size_t i) {
-  const auto c = static_cast<unsigned char>(text[i]);
-  size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
-  if (n == 1 || i + n > text.size()) return 1;
-  for (size_t k = 1; k < n; ++k) {
-    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
-  }
-  return n;
+  return std::max<size_t>(DecodeUtf8At(text, i).length, 1);
 }
 
 bool QLiteral(unsigned char c, WordContext context) {
@@ -137,20 +133,6 @@ std::vector<std::string> ParamTokens(const Param& p) {
     sections.push_back(std::move(section));
   }
   return sections;
-}
-
-// Days since 1970-01-01 to a civil date (proleptic Gregorian).
-void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const auto doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  y = static_cast<int64_t>(yoe) + era * 400;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  d = doy - (153 * mp + 2) / 5 + 1;
-  m = mp < 10 ? mp + 3 : mp - 9;
-  if (m <= 2) ++y;
 }
 
 bool IsDotAtomText(std::string_view s) {
@@ -422,23 +404,14 @@ std::string FoldAddressList(std::string_view name, const std::vector<Mailbox>& m
 }
 
 std::string FormatDate(int64_t unix_seconds) {
-  static constexpr const char* kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
+  static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  int64_t days = unix_seconds / 86400;
-  int64_t rest = unix_seconds % 86400;
-  if (rest < 0) {
-    rest += 86400;
-    --days;
-  }
-  int64_t year = 0;
-  unsigned month = 0, day = 0;
-  CivilFromDays(days, year, month, day);
-  const int64_t weekday = ((days % 7) + 7) % 7;  // 1970-01-01 was a Thursday
+  const CivilTime t = CivilFromSeconds(unix_seconds);
+  const int weekday = WeekdayOfDays(DaysFromCivil(t.year, t.month, t.day));
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%s, %u %s %04lld %02d:%02d:%02d +0000", kDays[weekday], day,
-                kMonths[month - 1], static_cast<long long>(year), static_cast<int>(rest / 3600),
-                static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
+  std::snprintf(buf, sizeof buf, "%s, %d %s %04d %02d:%02d:%02d +0000", kDays[weekday], t.day, kMonths[t.month - 1],
+                t.year, t.hour, t.minute, t.second);
   return buf;
 }
 

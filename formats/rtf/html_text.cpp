@@ -34,15 +34,6 @@ std::string ReadFieldArgument(std::string_view& s) {
   return arg;
 }
 
-// Length of the valid UTF-8 sequence at text[i], or 0 when there is none.
-size_t Utf8SequenceLength(std::string_view text, size_t i) {
-  const auto c = static_cast<unsigned char>(text[i]);
-  if (c < 0x80) return 1;
-  size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-  if (len == 0 || text.size() - i < len) return 0;
-  return IsValidUtf8(text.substr(i, len)) ? len : 0;
-}
-
 // Length of a URL starting at text[i] ("http://", "https://", "mailto:", "www."
 // at a word start), or 0.
 size_t UrlLength(std::string_view text, size_t i) {
@@ -145,7 +136,7 @@ std::string PlainTextToHtml(std::string_view text) {
       ++i;  // other control characters have no place in HTML text
       continue;
     }
-    const size_t len = Utf8SequenceLength(text, i);
+    const size_t len = DecodeUtf8At(text, i).length;
     if (len == 0) {
       AppendUtf8(out, 0xFFFD);
       ++i;

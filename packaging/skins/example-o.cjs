@@ -2,7 +2,7 @@
  *
  * The window reads x/o.cjs beside the program at start-up. To use this skin,
  * copy it there (as root for an installed copy):
- *     mkdir -p /opt/mailvane/x && cp /opt/mailvane/skins/example-o.cjs /opt/mailvane/x/o.cjs
+ *     mkdir -p /usr/lib/mailvane/x && cp /usr/lib/mailvane/skins/example-o.cjs /usr/lib/mailvane/x/o.cjs
  * Remove x/o.cjs to get the plain window back. Controls keep their form names,
  * so a rule can pick one out, e.g. QPushButton#PushButton2.
  */

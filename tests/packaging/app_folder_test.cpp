@@ -24,23 +24,23 @@ class AppFolderTest : public QObject {
 
  private slots:
   void program_folder_of_data() {
-    // Each row lays out links in a temporary root holding opt/mailvane/mailvane,
+    // Each row lays out links in a temporary root holding usr/lib/mailvane/mailvane,
     // then names the path the program was started by; all are relative to the root.
     QTest::addColumn<QStringList>("links");  // "link=target" pairs, created in order
     QTest::addColumn<QString>("started_as");
     QTest::addColumn<QString>("expected_folder");
-    QTest::newRow("the program itself") << QStringList{} << "opt/mailvane/mailvane" << "opt/mailvane";
+    QTest::newRow("the program itself") << QStringList{} << "usr/lib/mailvane/mailvane" << "usr/lib/mailvane";
     QTest::newRow("relative link on the PATH")
-        << QStringList{"usr/bin/mailvane=../../opt/mailvane/mailvane"} << "usr/bin/mailvane" << "opt/mailvane";
+        << QStringList{"usr/bin/mailvane=../lib/mailvane/mailvane"} << "usr/bin/mailvane" << "usr/lib/mailvane";
     QTest::newRow("absolute link on the PATH")
-        << QStringList{"usr/bin/mailvane=@/opt/mailvane/mailvane"} << "usr/bin/mailvane" << "opt/mailvane";
+        << QStringList{"usr/bin/mailvane=@/usr/lib/mailvane/mailvane"} << "usr/bin/mailvane" << "usr/lib/mailvane";
     QTest::newRow("link to a link")
-        << QStringList{"usr/bin/mailvane=../../opt/mailvane/mailvane", "usr/local/bin/mv=../../bin/mailvane"}
-        << "usr/local/bin/mv" << "opt/mailvane";
+        << QStringList{"usr/bin/mailvane=../lib/mailvane/mailvane", "usr/local/bin/mv=../../bin/mailvane"}
+        << "usr/local/bin/mv" << "usr/lib/mailvane";
     QTest::newRow("linked folder holding the program")
-        << QStringList{"home/ann/mailvane=@/opt/mailvane"} << "home/ann/mailvane/mailvane" << "opt/mailvane";
+        << QStringList{"home/ann/mailvane=@/usr/lib/mailvane"} << "home/ann/mailvane/mailvane" << "usr/lib/mailvane";
     QTest::newRow("dangling link keeps its own folder")
-        << QStringList{"usr/bin/mailvane=../../opt/gone/mailvane"} << "usr/bin/mailvane" << "usr/bin";
+        << QStringList{"usr/bin/mailvane=../lib/gone/mailvane"} << "usr/bin/mailvane" << "usr/bin";
   }
 
   void program_folder_of() {
@@ -50,8 +50,8 @@ class AppFolderTest : public QObject {
     QTemporaryDir temp;
     QVERIFY(temp.isValid());
     const QString root = Canonical(temp.path());
-    QVERIFY(QDir(root).mkpath("opt/mailvane"));
-    QFile program(root + "/opt/mailvane/mailvane");
+    QVERIFY(QDir(root).mkpath("usr/lib/mailvane"));
+    QFile program(root + "/usr/lib/mailvane/mailvane");
     QVERIFY(program.open(QIODevice::WriteOnly));
     program.close();
     for (const QString& pair : links) {

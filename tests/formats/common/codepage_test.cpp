@@ -82,13 +82,5 @@ TEST(CodepageTest, CharsetLabelsAndLocales) {
   EXPECT_EQ(LcidToAnsiCodepage(0x0000), 0u);
 }
 
-TEST(Utf8Test, RejectsOverlongAndSurrogates) {
-  EXPECT_TRUE(IsValidUtf8("plain \xE2\x82\xAC"));
-  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));          // overlong '/'
-  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // surrogate
-  EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
-  EXPECT_FALSE(IsValidUtf8("\xE2\x82"));          // cut off
-}
-
 }  // namespace
 }  // namespace formats

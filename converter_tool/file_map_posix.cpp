@@ -1,17 +1,12 @@
 #include "converter_tool/file_map.h"
 
-#include <cerrno>
-#include <cstring>
-
-#if defined(__unix__) || defined(__APPLE__)
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#define CONVERTER_HAVE_MMAP 1
-#else
-#include <fstream>
-#endif
+
+#include <cerrno>
+#include <cstring>
 
 #include "converter_tool/system_error.h"
 
@@ -19,8 +14,6 @@ namespace converter {
 
 using formats::ErrorCode;
 using formats::MakeError;
-
-#ifdef CONVERTER_HAVE_MMAP
 
 FileMap::~FileMap() {
   if (mapped_) munmap(const_cast<uint8_t*>(data_), size_);
@@ -56,28 +49,5 @@ formats::Status FileMap::Open(const std::string& path, uint64_t max_bytes) {
   mapped_ = true;
   return {};
 }
-
-#else
-
-// Without mmap (Windows has its own, file_map_windows.cpp): read it.
-FileMap::~FileMap() = default;
-
-formats::Status FileMap::Open(const std::string& path, uint64_t max_bytes) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return MakeError(ErrorCode::kIo, 0, "Cannot open " + path);
-  const std::streamoff size = in.tellg();
-  if (size < 0) return MakeError(ErrorCode::kIo, 0, "Cannot read " + path);
-  if (static_cast<uint64_t>(size) > max_bytes) {
-    return MakeError(ErrorCode::kLimitExceeded, 0, path + " is larger than " + std::to_string(max_bytes) + " bytes");
-  }
-  copy_.resize(static_cast<size_t>(size));
-  in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(copy_.data()), size)) return MakeError(ErrorCode::kIo, 0, "Cannot read " + path);
-  data_ = copy_.data();
-  size_ = copy_.size();
-  return {};
-}
-
-#endif
 
 }  // namespace converter
