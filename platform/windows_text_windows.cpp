@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "formats/common/long_path.h"
 #include "platform/error_report.h"
 #include "platform/windows_text.h"
 
@@ -23,6 +24,12 @@ std::string Utf8FromWide(std::wstring_view text) {
                         nullptr);
   }
   return out;
+}
+
+std::wstring WidePath(std::string_view path) {
+  std::wstring current(GetCurrentDirectoryW(0, nullptr), L'\0');
+  current.resize(GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data()));
+  return WideFromUtf8(formats::ExtendedLengthPath(path, Utf8FromWide(current)));
 }
 
 void FailWithWindowsError(const std::string& what, unsigned long error) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "converter_tool/windows_text.h"
+#include "tests/support/temp_dir.h"
 #include "tools/msg_fixture/msg_writer.h"
 
 namespace {
@@ -160,6 +161,14 @@ TEST(WindowsToolTest, ConvertsFromAnyNameIntoTheFolderTheWindowPasses) {
     EXPECT_NE(eml.find("The figures are attached."), std::string::npos);
   }
   fs::remove(mail_out / name);
+
+  // Into a folder deeper than 260 characters, passed the same way.
+  const fs::path deep = sources.path() / testing_support::U8Path(testing_support::DeepFolders('\\'));
+  fs::create_directories(deep);
+  r = RunTool(QuoteLikeTheWindow(source.wstring(), false) + L" " + QuoteLikeTheWindow(deep.wstring() + L"\\", true));
+  EXPECT_EQ(r.output, "");
+  ASSERT_EQ(Names(deep).size(), 1u);
+  EXPECT_EQ(Names(deep).begin()->substr(36), L".eml");
 
   // Damaged: the first half of the file.
   const fs::path damaged = folder / L"\u0411\u0438\u0442\u044B\u0439 \u58CA.msg";  // Битый 壊.msg

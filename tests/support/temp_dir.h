@@ -32,6 +32,19 @@ inline std::string ReadFile(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Seven nested folders, in Cyrillic and CJK, whose names alone come to 293
+// characters: past the 260 of Windows' usual path form wherever they are made.
+inline std::string DeepFolders(char separator) {
+  // "Архив переписки 2019 年度報告書類 отдела продаж"
+  const std::string name =
+      "\xd0\x90\xd1\x80\xd1\x85\xd0\xb8\xd0\xb2 \xd0\xbf\xd0\xb5\xd1\x80\xd0\xb5\xd0\xbf\xd0\xb8\xd1\x81"
+      "\xd0\xba\xd0\xb8 2019 \xe5\xb9\xb4\xe5\xba\xa6\xe5\xa0\xb1\xe5\x91\x8a\xe6\x9b\xb8\xe9\xa1\x9e "
+      "\xd0\xbe\xd1\x82\xd0\xb4\xd0\xb5\xd0\xbb\xd0\xb0 \xd0\xbf\xd1\x80\xd0\xbe\xd0\xb4\xd0\xb0\xd0\xb6";
+  std::string path;
+  for (int level = 0; level < 7; ++level) path += (level > 0 ? std::string(1, separator) : "") + name;
+  return path;
+}
+
 struct TempDir {
   std::filesystem::path path;
   TempDir() {
