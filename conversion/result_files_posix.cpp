@@ -7,12 +7,15 @@
 #include <cerrno>
 #include <random>
 
-#include "conversion/fd_p.h"
+#include "platform/unique_fd_posix.h"
 #include "conversion/result_files.h"
 #include "platform/error_report.h"
 #include "platform/path_helpers.h"
 
 namespace conversion {
+
+using platform::UniqueFd;
+using platform::WriteAll;
 
 using platform::FailWithErrno;
 

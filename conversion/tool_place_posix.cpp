@@ -9,11 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "conversion/fd_p.h"
+#include "platform/unique_fd_posix.h"
 #include "conversion/tool_place.h"
 #include "platform/error_report.h"
 
 namespace conversion {
+
+using platform::UniqueFd;
+using platform::WriteAll;
 
 using platform::FailWithErrno;
 

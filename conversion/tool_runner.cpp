@@ -3,7 +3,7 @@
 #include <cfenv>
 #include <cmath>
 
-#include "conversion/child_process.h"
+#include "platform/child_process.h"
 
 namespace conversion {
 

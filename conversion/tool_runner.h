@@ -16,9 +16,13 @@
 
 #include "platform/dialogs.h"
 
+namespace platform {
+class ChildProcess;
+}  // namespace platform
+
 namespace conversion {
 
-class ChildProcess;
+using platform::ChildProcess;
 
 // The progress bar as the runner and the batch run use it: a text and a real
 // value (a percentage, which may be set above 100).

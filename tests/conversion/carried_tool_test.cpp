@@ -5,7 +5,7 @@
 
 #include <sys/stat.h>
 
-#include "conversion/child_process.h"
+#include "platform/child_process.h"
 #include "conversion/tool_place.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/temp_dir.h"
@@ -23,7 +23,7 @@ TEST(CarriedTool, IsTheBuiltToolAndRuns) {
   ASSERT_EQ(::chmod(dir.Path().c_str(), 0700), 0);
   testing_support::ScriptedPump pump;
   const std::string path = conversion::PlaceTool(image, dir.Path(), pump);
-  conversion::ChildProcess process;
+  platform::ChildProcess process;
   ASSERT_EQ(process.Start(path, {}), 0);
   while (process.Running()) process.WaitFor(std::chrono::milliseconds(100));
   // Without arguments the tool prints its usage line and exits with 0.

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "conversion/child_process.h"
+#include "platform/child_process.h"
 #include "tests/conversion/fake_progress.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/temp_dir.h"
@@ -49,7 +49,7 @@ TEST(ToolRunner, WindowsCommandLine) {
        "\"C:\\t\\Quorvex.exe\" \"\xd0\x9f\xd0\xb8\xd1\x81\xd1\x8c\xd0\xbc\xd0\xbe \xe6\x96\x87.msg\""},
   };
   for (const auto& [arguments, line] : cases) {
-    EXPECT_EQ(conversion::WindowsCommandLine("C:\\t\\Quorvex.exe", arguments), line);
+    EXPECT_EQ(platform::WindowsCommandLine("C:\\t\\Quorvex.exe", arguments), line);
   }
 }
 

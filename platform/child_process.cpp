@@ -1,7 +1,7 @@
 // The system-independent part of child_process.h: the Windows command line.
-#include "conversion/child_process.h"
+#include "platform/child_process.h"
 
-namespace conversion {
+namespace platform {
 
 namespace {
 
@@ -45,4 +45,4 @@ std::string WindowsCommandLine(const std::string& program, const std::vector<std
   return line;
 }
 
-}  // namespace conversion
+}  // namespace platform

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <utility>
 
-namespace conversion {
+namespace platform {
 
 class UniqueFd {
  public:
@@ -54,4 +54,4 @@ inline bool WriteAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
-}  // namespace conversion
+}  // namespace platform
