@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -65,9 +66,19 @@ std::wstring QuoteLikeTheWindow(const std::wstring& text, bool double_backslashe
   return out + L"\"";
 }
 
+// By the system's own listing: the C runtime's cannot list folders deeper than
+// 260 characters.
 std::set<std::wstring> Names(const fs::path& folder) {
   std::set<std::wstring> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().wstring());
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((L"\\\\?\\" + folder.wstring() + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (std::wcscmp(found.cFileName, L".") != 0 && std::wcscmp(found.cFileName, L"..") != 0) {
+      names.insert(found.cFileName);
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
   return names;
 }
 
@@ -79,10 +90,7 @@ class TempFolder {
       path_ = fs::temp_directory_path() / (name + L"_" + std::to_wstring(random()));
     } while (!fs::create_directories(path_));
   }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
+  ~TempFolder() { testing_support::RemoveTree(path_); }
   const fs::path& path() const { return path_; }
 
  private:

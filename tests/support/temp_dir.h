@@ -9,7 +9,44 @@
 #include <fstream>
 #include <string>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace testing_support {
+
+#ifdef _WIN32
+// std::filesystem's folder listing on Windows goes through the C runtime, which
+// cannot list a folder whose path runs past 260 characters (it lists another
+// one). A tree made that deep is removed through the system's own calls, in the
+// extended-length form.
+inline void RemoveTree(const std::filesystem::path& folder) {
+  const std::wstring path = folder.wstring().starts_with(L"\\\\?\\") ? folder.wstring()
+                                                                        : L"\\\\?\\" + folder.wstring();
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        DeleteFileW(child.c_str());
+      } else if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        RemoveDirectoryW(child.c_str());
+      } else {
+        RemoveTree(child);
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+#endif
 
 inline std::filesystem::path U8Path(const std::string& text) {
   return std::filesystem::path(std::u8string(text.begin(), text.end()));
@@ -57,6 +94,9 @@ struct TempDir {
     std::filesystem::create_directories(path);
   }
   ~TempDir() {
+#ifdef _WIN32
+    RemoveTree(path);
+#endif
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(path, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
