@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,12 @@ class OutputFile : public formats::mime::Sink {
   // Written bytes handed to the disk in steps of this size before the fsync.
   static constexpr uint64_t kWritebackStep = 8 << 20;
 
-  // Errors: kIo naming the folder and the system's reason.
-  static formats::Result<std::unique_ptr<OutputFile>> Create(const std::string& folder);
+  // Errors: kIo naming the folder and the system's reason. With `temp_name`,
+  // the temporary file has exactly that name in the folder (created
+  // exclusively: an existing file is an error), for a caller that must know the
+  // name before the file exists.
+  static formats::Result<std::unique_ptr<OutputFile>> Create(const std::string& folder,
+                                                             const std::string& temp_name = "");
   ~OutputFile() override;
 
   // Buffered; errors: kIo with the system's reason (disk full, folder gone).
@@ -50,6 +55,12 @@ class OutputFile : public formats::mime::Sink {
 
   // Makes the file visible as <uuid>.eml; returns its path. Errors: kIo.
   formats::Result<std::string> Commit();
+
+  // For a caller that makes the file visible itself: writes out the buffer,
+  // sets the modification time (Unix seconds) when given, and closes the file
+  // without syncing it. The temporary file then stays and belongs to the caller.
+  // Errors: kIo (the file is then removed).
+  formats::Status Finish(std::optional<int64_t> modified);
 
   const std::string& temp_path() const { return temp_path_; }
 

@@ -73,7 +73,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 OutputFile::OutputFile(std::string folder, std::string uuid, std::string temp_path, int fd)
     : folder_(std::move(folder)), uuid_(std::move(uuid)), temp_path_(std::move(temp_path)), fd_(fd) {}
 
-Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder) {
+Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder, const std::string& temp_name) {
   struct stat st {};
   if (stat(folder.c_str(), &st) != 0) {
     return SystemError("Output folder " + folder, errno);
@@ -81,7 +81,7 @@ Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder
   if (!S_ISDIR(st.st_mode)) return MakeError(ErrorCode::kIo, 0, "Output folder " + folder + " is not a folder");
   for (int attempt = 0; attempt < 8; ++attempt) {
     std::string uuid = NewUuid();
-    std::string temp = JoinPath(folder, "." + uuid + ".tmp");
+    std::string temp = JoinPath(folder, temp_name.empty() ? "." + uuid + ".tmp" : temp_name);
     // Signals wait while the file is created and recorded, so a handler never
     // finds a file of ours that it does not know about.
     sigset_t block, previous;
@@ -108,7 +108,7 @@ Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder
       out->buffer_.reserve(kBufferSize);  // if this throws, the destructor removes the file
       return out;
     }
-    if (errno != EEXIST) {
+    if (errno != EEXIST || !temp_name.empty()) {
       return SystemError("Cannot write to the output folder " + folder, errno);
     }
   }
@@ -146,6 +146,20 @@ Status OutputFile::WriteAll(const char* data, size_t size) {
     writeback_from_ = written_;
   }
 #endif
+  return {};
+}
+
+Status OutputFile::Finish(std::optional<int64_t> modified) {
+  if (Status st = Flush(); !st) return st;
+  if (modified) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(*modified), 0}};
+    if (::futimens(fd_, times) != 0) return Fail("Cannot set the time of", errno);
+  }
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) return Fail("Cannot write", errno);
+  committed_ = true;
+  g_temp_active = 0;
   return {};
 }
 

@@ -63,7 +63,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 OutputFile::OutputFile(std::string folder, std::string uuid, std::string temp_path, FileHandle fd)
     : folder_(std::move(folder)), uuid_(std::move(uuid)), temp_path_(std::move(temp_path)), fd_(fd) {}
 
-Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder) {
+Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder, const std::string& temp_name) {
   // Repeated backslashes inside the folder (C:\\Mail Out\ as the window passes
   // C:\Mail Out\) are one separator to Windows.
   const DWORD attributes = GetFileAttributesW(WidePath(folder).c_str());
@@ -73,7 +73,7 @@ Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder
   }
   for (int attempt = 0; attempt < 8; ++attempt) {
     std::string uuid = NewUuid();
-    std::string temp = JoinPath(folder, "." + uuid + ".tmp");
+    std::string temp = JoinPath(folder, temp_name.empty() ? "." + uuid + ".tmp" : temp_name);
     const std::wstring wide_temp = WidePath(temp);
     HANDLE file;
     DWORD error;
@@ -98,7 +98,7 @@ Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder
       out->buffer_.reserve(kBufferSize);  // if this throws, the destructor removes the file
       return out;
     }
-    if (!IsTaken(error)) return WindowsError("Cannot write to the output folder " + folder, error);
+    if (!IsTaken(error) || !temp_name.empty()) return WindowsError("Cannot write to the output folder " + folder, error);
   }
   return MakeError(ErrorCode::kIo, 0, "Cannot find a free file name in " + folder);
 }
@@ -123,6 +123,26 @@ Status OutputFile::WriteAll(const char* data, size_t size) {
     done += n;
   }
   written_ += size;
+  return {};
+}
+
+Status OutputFile::Finish(std::optional<int64_t> modified) {
+  if (Status st = Flush(); !st) return st;
+  if (modified) {
+    // FILETIME: 100 ns ticks since 1601-01-01.
+    const uint64_t ticks = static_cast<uint64_t>(*modified + 11644473600LL) * 10000000ULL;
+    FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    if (!SetFileTime(fd_, nullptr, nullptr, &time)) return Fail("Cannot set the time of", static_cast<int>(GetLastError()));
+  }
+  // A user cannot flush a whole volume as the caller does on POSIX systems:
+  // each file is made durable here.
+  if (!FlushFileBuffers(fd_)) return Fail("Cannot write", static_cast<int>(GetLastError()));
+  HANDLE file = fd_;
+  fd_ = nullptr;
+  if (!CloseHandle(file)) return Fail("Cannot write", static_cast<int>(GetLastError()));
+  committed_ = true;
+  Locked lock;
+  g_temp_active = false;
   return {};
 }
 

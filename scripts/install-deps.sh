@@ -16,6 +16,7 @@ packages=(
   desktop-file-utils appstream file
   g++-mingw-w64-x86-64-posix wine wine64
   wixl xdotool imagemagick
+  libcli11-dev parallel
 )
 
 missing=()
