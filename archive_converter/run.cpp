@@ -84,7 +84,8 @@ class Run {
   std::mutex journal_mutex_;
   std::vector<Source> sources_;
   std::vector<size_t> todo_;
-  std::map<std::string, std::string> resumed_;  // source -> result, converted before
+  std::map<std::string, std::string> resumed_;
+  std::set<std::string> placed_;  // with --overwrite: the results of this run  // source -> result, converted before
   std::atomic<size_t> next_{0};
   std::mutex done_mutex_;
   std::condition_variable done_ready_;
@@ -110,6 +111,11 @@ bool Run::OpenReport() {
   // The rows so far, the last one of a source counting; a row whose writing
   // was cut off is dropped.
   const std::string text = report_.ReadAll();
+  if (!text.empty() && text.rfind(kReportHeader, 0) != 0) {
+    // --report naming some other file must not cost that file.
+    Line(report_path_ + " is not a report of this program; give another --report");
+    return false;
+  }
   size_t complete = 0;
   const auto records = ParseCsv(text, complete);
   std::map<std::string, std::string> recorded;  // source -> result of a converted row
@@ -295,9 +301,12 @@ void Run::Commit(std::vector<Done>& batch) {
       bool temp_kept = false;
       for (int attempt = 1; attempt <= kMaxNameAttempts && error == EEXIST; ++attempt) {
         target = done.folder + "/" + ResultName(name, attempt);
+        // --overwrite replaces what was there before, never a result of this run.
+        if (options_.overwrite && placed_.count(target)) continue;
         error = PlaceFile(done.temp, target, options_.overwrite, temp_kept);
       }
       if (error == 0) {
+        if (options_.overwrite) placed_.insert(target);
         row.result = target;
         placed_any = true;
         if (temp_kept) kept.push_back(done.temp);
@@ -356,6 +365,17 @@ int Run::Go() {
     Line("cannot create the output folder " + output_ + ": " + ErrorText(error));
     return kExitUsage;
   }
+  {
+    // A folder that takes no files is a usage error, found before anything runs.
+    const std::string probe = output_ + "/" + kTempPrefix + converter::NewUuid() + ".tmp";
+    LockedFile file;
+    const int error = file.Open(probe);
+    if (error != 0) {
+      Line("cannot write to the output folder " + output_ + ": " + ErrorText(error));
+      return kExitUsage;
+    }
+    RemoveFile(probe);
+  }
   const FileId output_id = Inspect(output_).id;
   for (const std::string& root : options_.sources) {
     const Entry entry = Inspect(root);
@@ -407,7 +427,8 @@ int Run::Go() {
       const int64_t deadline = slot->deadline;
       if (deadline == 0 || now < deadline) continue;
       std::lock_guard lock(slot->mutex);
-      if (slot->deadline != 0 && slot->worker) {
+      // The slot may have moved on to its next file meanwhile.
+      if (slot->deadline != 0 && now >= slot->deadline && slot->worker) {
         slot->timed_out = true;
         slot->worker->Kill();
       }
@@ -426,8 +447,12 @@ int Run::Go() {
     }
   }
   for (std::thread& feeder : feeders) feeder.join();
+  // Idle workers end when their input does; one that does not is killed.
   for (auto& slot : slots) {
     if (slot->worker) slot->worker->CloseInput();
+  }
+  for (auto& slot : slots) {
+    if (slot->worker) slot->worker->WaitFor(std::chrono::seconds(2));
   }
   slots.clear();
   // Nothing is pending any more: the journal goes (while its lock is held).

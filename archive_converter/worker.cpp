@@ -67,7 +67,7 @@ Outcome ConvertToTemporary(const std::string& source, const std::string& folder,
                            const WorkerOptions& options) {
   converter::FileMap input;
   if (formats::Status st = input.Open(source, formats::limits::kMaxInputBytes); !st) return FromError(st.error());
-  CapMemory(input.bytes().size() + options.memory_cap);
+  CapMemory(options.memory_cap);  // the mapped input already counts
   // The same steps as the tool's conversion, with the item kept at hand for
   // its dates and the result left under the name the parent chose.
   formats::Result<std::unique_ptr<formats::msg::MessageFile>> file = formats::msg::MessageFile::Open(input.bytes());

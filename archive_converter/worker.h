@@ -25,7 +25,7 @@ struct Outcome {
 
 struct WorkerOptions {
   bool file_time = true;        // the result's time is the message's date
-  uint64_t memory_cap = 1ull << 30;  // address space per file beyond the input
+  uint64_t memory_cap = 1ull << 30;  // address space per file beyond the mapped input
 };
 
 // Converts `source` into the new file `temp_name` in `folder`, which it leaves

@@ -59,7 +59,7 @@ trap 'rm -rf "$root"' EXIT
 step "Unpack into $root"
 dpkg -x "$deb" "$root/fs"
 app="$root/fs/opt/mailvane"
-for f in mailvane quorvex HAND-M.CUR drag.ico mailvane.png mailvane.svg skins/example-o.cjs \
+for f in mailvane quorvex mailvane-convert HAND-M.CUR drag.ico mailvane.png mailvane.svg skins/example-o.cjs \
   ../../usr/share/applications/example.mailvane.Mailvane.desktop \
   ../../usr/share/metainfo/example.mailvane.Mailvane.metainfo.xml \
   ../../usr/share/icons/hicolor/scalable/apps/mailvane.svg \
@@ -73,7 +73,7 @@ samples=("$app"/Samples/*.msg)
 # The links name /opt/mailvane on the installed system; here a link of the
 # same shape into the scratch root stands in for each.
 mkdir -p "$root/bin"
-for program in mailvane quorvex; do
+for program in mailvane quorvex mailvane-convert; do
   [ "$(readlink "$root/fs/usr/bin/$program")" = "/opt/mailvane/$program" ] ||
     fail "/usr/bin/$program does not lead to /opt/mailvane/$program"
   ln -s "$app/$program" "$root/bin/$program"
@@ -119,6 +119,12 @@ PY
 }
 step "Convert the installed samples with the unpacked quorvex"
 convert_samples "$root/bin/quorvex" "$root/out"
+
+step "Convert the installed samples with the unpacked mailvane-convert"
+"$root/bin/mailvane-convert" --quiet --flat "$app/Samples" "$root/out-convert" ||
+  fail "mailvane-convert failed on the samples"
+[ "$(find "$root/out-convert" -name '*.eml' | wc -l)" -eq "${#samples[@]}" ] ||
+  fail "mailvane-convert did not convert every sample"
 
 if [ "$system" = 1 ]; then
   [ "$(id -u)" -eq 0 ] || fail "--system needs root"

@@ -135,22 +135,22 @@ def case_tree(scratch):
         problem(f"no line about the link loop: {p.stderr!r}")
     rows = {os.path.relpath(r[0], src): r for r in report(os.path.join(out, "mailvane-report.csv"))}
     want = {
-        "2019/Входящие/受信箱/Отчёт 報告.MSG": ("converted", "2019/Входящие/受信箱/Отчёт 報告.eml"),
-        "x.msg/inner.msg": ("converted", "x.msg/inner.eml"),
-        "2019/a.msg": ("converted", "2019/a.eml"),
-        "self.msg": ("failed", ""),
-        "pipe.msg": ("failed", ""),
-        "damaged.msg": ("failed", ""),
+        "2019/Входящие/受信箱/Отчёт 報告.MSG": ("converted", "2019/Входящие/受信箱/Отчёт 報告.eml", ""),
+        "x.msg/inner.msg": ("converted", "x.msg/inner.eml", ""),
+        "2019/a.msg": ("converted", "2019/a.eml", ""),
+        "self.msg": ("failed", "", "Too many levels of symbolic links"),
+        "pipe.msg": ("failed", "", "not a regular file"),
+        "damaged.msg": ("failed", "", "Cannot read the message"),
     }
-    for name, (status, result) in want.items():
+    for name, (status, result, reason) in want.items():
         row = rows.get(name)
         if row is None:
             problem(f"no row for {name}")
             continue
         if row[2] != status or (row[1] and os.path.relpath(row[1], out)) != (result or row[1]):
             problem(f"{name}: {row[1:4]}, expected {status} {result}")
-        if status == "failed" and not row[3]:
-            problem(f"{name}: failed without a reason")
+        if reason not in row[3] or (status == "failed") != bool(row[3]):
+            problem(f"{name}: reason {row[3]!r}, expected one with {reason!r}")
     if len(rows) != len(want):
         problem(f"rows for {sorted(set(rows) - set(want))}")
     if leftovers(out):
@@ -296,6 +296,8 @@ def case_exit_codes(scratch):
     open(a_file, "w").close()
     out = os.path.join(scratch, "out")
     os.makedirs(out)
+    notes = os.path.join(scratch, "notes.txt")
+    open(notes, "w").write("not a report\n")
     damaged = os.path.join(scratch, "damaged.msg")
     open(damaged, "wb").write(b"\xd0\xcf\x11\xe0" + b"\0" * 600)
     cases = [
@@ -311,11 +313,14 @@ def case_exit_codes(scratch):
         (["--jobs", "0", good, out], 2),
         (["--from-list", os.path.join(scratch, "nolist"), out], 2),
         (["--bogus", good, out], 2),
+        (["--report", notes, good, out], 2),                # a file that is no report stays
     ]
     for args, code in cases:
         p = run(args)
         if p.returncode != code:
             problem(f"{args}: exit code {p.returncode}, expected {code}: {p.stderr[-200:]!r}")
+    if open(notes).read() != "not a report\n":
+        problem("--report replaced a file that is not a report")
     if run(["--help"]).returncode != 0:
         problem("--help does not exit with 0")
 
