@@ -31,7 +31,9 @@ struct Anchored {
   char drive = 0;  // the letter, folded; 0 for a share
 };
 
-// Splits `rest` on separators into `segments`, resolving "." and "..".
+// Splits `rest` on separators into `segments`, resolving "." and "..". A name
+// ending in one dot loses it ("a." is "a"), as in the usual form; "a.." and
+// "..." are names of their own.
 void AppendSegments(std::string_view rest, std::vector<std::string_view>& segments) {
   size_t i = 0;
   while (i < rest.size()) {
@@ -41,7 +43,8 @@ void AppendSegments(std::string_view rest, std::vector<std::string_view>& segmen
     }
     size_t end = i;
     while (end < rest.size() && !IsSeparator(rest[end])) ++end;
-    const std::string_view segment = rest.substr(i, end - i);
+    std::string_view segment = rest.substr(i, end - i);
+    if (segment.size() >= 2 && segment.back() == '.' && segment[segment.size() - 2] != '.') segment.remove_suffix(1);
     if (segment == "..") {
       if (!segments.empty()) segments.pop_back();
     } else if (segment != ".") {
