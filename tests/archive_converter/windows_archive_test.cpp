@@ -24,10 +24,11 @@ std::wstring Long(const fs::path& path) { return L"\\\\?\\" + path.wstring(); }
 
 struct Ran {
   DWORD exit_code = 1234;
-  std::string error;  // standard error
+  std::string output;  // standard output and standard error
 };
 
-Ran RunConvert(const std::wstring& arguments) {
+// With `input` as its standard input when given.
+Ran RunConvert(const std::wstring& arguments, HANDLE input = nullptr) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE read_end = nullptr;
   HANDLE write_end = nullptr;
@@ -37,7 +38,7 @@ Ran RunConvert(const std::wstring& arguments) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdInput = input != nullptr ? input : GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = write_end;
   startup.hStdError = write_end;
   std::wstring line = L"\"" + fs::absolute(fs::path(CONVERT_PATH)).wstring() + L"\" " + arguments;
@@ -48,7 +49,7 @@ Ran RunConvert(const std::wstring& arguments) {
   if (started) {
     char buffer[4096];
     DWORD n = 0;
-    while (ReadFile(read_end, buffer, sizeof buffer, &n, nullptr) && n > 0) ran.error.append(buffer, n);
+    while (ReadFile(read_end, buffer, sizeof buffer, &n, nullptr) && n > 0) ran.output.append(buffer, n);
     WaitForSingleObject(process.hProcess, INFINITE);
     GetExitCodeProcess(process.hProcess, &ran.exit_code);
     CloseHandle(process.hProcess);
@@ -129,7 +130,7 @@ TEST(WindowsArchiveTest, ConvertsATreeBeyondTheOldPathLimit) {
 
   const std::wstring arguments = L"-j2 \"" + sources.wstring() + L"\" \"" + out.wstring() + L"\"";
   Ran ran = RunConvert(arguments);
-  EXPECT_EQ(ran.exit_code, 1u) << ran.error;  // the damaged file failed
+  EXPECT_EQ(ran.exit_code, 1u) << ran.output;  // the damaged file failed
   const fs::path result = out / deep / L"2019" / L"\u041E\u0442\u0447\u0451\u0442 \u65E5\u672C.eml";
   const std::string eml = ReadLong(result);
   EXPECT_NE(eml.find("Subject: Quarterly figures\r\n"), std::string::npos) << eml.substr(0, 200);
@@ -140,7 +141,7 @@ TEST(WindowsArchiveTest, ConvertsATreeBeyondTheOldPathLimit) {
   EXPECT_EQ(written, msg_fixture::FileTime(2026, 3, 14, 15, 9, 26));
 
   const std::map<std::string, std::string> rows = ReportRows(ReadLong(out / L"mailvane-report.csv"));
-  ASSERT_EQ(rows.size(), 3u) << ran.error;
+  ASSERT_EQ(rows.size(), 3u) << ran.output;
   EXPECT_EQ(rows.at(ReportPath(mail)), ReportPath(result) + ",converted,");
   EXPECT_EQ(rows.at(ReportPath(contact)), ",refused,Item is not a mail message (IPM.Contact)");
   const std::string failed = rows.at(ReportPath(damaged));
@@ -150,9 +151,21 @@ TEST(WindowsArchiveTest, ConvertsATreeBeyondTheOldPathLimit) {
 
   // Again into the same tree: the result there stays, the new one gets " (2)".
   ran = RunConvert(arguments);
-  EXPECT_EQ(ran.exit_code, 1u) << ran.error;
+  EXPECT_EQ(ran.exit_code, 1u) << ran.output;
   EXPECT_EQ(ReadLong(result), eml);
   EXPECT_EQ(ReadLong(out / deep / L"2019" / L"\u041E\u0442\u0447\u0451\u0442 \u65E5\u672C (2).eml").size(), eml.size());
+
+  // "- -": the same message through the standard streams, byte for byte (no
+  // line-end translation either way).
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE input = CreateFileW(Long(mail).c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(input, INVALID_HANDLE_VALUE);
+  ran = RunConvert(L"- -", input);
+  CloseHandle(input);
+  EXPECT_EQ(ran.exit_code, 0u);
+  EXPECT_EQ(ran.output.size(), eml.size());
+  EXPECT_EQ(ran.output.find("\r\r\n"), std::string::npos);
+  EXPECT_NE(ran.output.find("Subject: Quarterly figures\r\n"), std::string::npos);
 }
 
 }  // namespace
