@@ -59,6 +59,7 @@ struct Slot {
   std::unique_ptr<platform::ChildProcess> worker;
   std::atomic<int64_t> deadline{0};  // ms since the run's start; 0 while idle
   bool timed_out = false;
+  std::string made_folder;  // the folder last made sure of, for the feeding thread
 };
 
 class Run {
@@ -184,9 +185,10 @@ void Run::Feed(Slot& slot) {
       done.outcome = {Status::kFailed, "Cannot open " + source.path + ": " + ErrorText(source.error)};
     } else if (source.kind != EntryKind::kFile) {
       done.outcome = {Status::kFailed, "Cannot open " + source.path + ": not a regular file"};
-    } else if (const int error = MakeFolders(done.folder); error != 0) {
+    } else if (const int error = done.folder == slot.made_folder ? 0 : MakeFolders(done.folder); error != 0) {
       done.outcome = {Status::kFailed, "Cannot create the folder " + done.folder + ": " + ErrorText(error)};
     } else {
+      slot.made_folder = done.folder;
       const std::string temp_name = kTempPrefix + converter::NewUuid() + ".tmp";
       const std::string temp = done.folder + "/" + temp_name;
       {

@@ -10,13 +10,14 @@ namespace {
 struct Walk {
   const bool flat;
   FileId output;
-  std::set<FileId> files;
+  std::set<std::string> files;  // resolved paths: hard links stay separate files
   std::set<FileId> folders;
   Collected collected;
 
   void AddFile(const std::string& path, const std::string& subfolder, const Entry& entry) {
     if (entry.kind == EntryKind::kFile || entry.kind == EntryKind::kOther) {
-      if (!files.insert(entry.id).second) return;
+      const std::string resolved = CanonicalPath(path);
+      if (!resolved.empty() && !files.insert(resolved).second) return;
     }
     collected.sources.push_back({path, flat ? "" : subfolder, entry.kind, entry.error, entry.size});
   }

@@ -24,8 +24,8 @@ struct Collected {
   std::vector<std::string> notes;  // one line each: what was skipped and why
 };
 
-// Walks `roots` in order. A file found twice (named twice, linked, reached
-// through a link to a folder) is taken once; a folder reached again (a link
+// Walks `roots` in order. A file found twice (named twice, or reached again
+// through a symbolic link) is taken once, while hard links are separate names; a folder reached again (a link
 // loop) and the output folder are not walked into; a folder that cannot be
 // listed is a note. With `flat`, every subfolder is "".
 Collected CollectSources(const std::vector<std::string>& roots, const std::string& output_folder, bool flat);

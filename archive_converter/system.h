@@ -34,6 +34,8 @@ std::vector<std::string> ListFolder(const std::string& path, int& error);
 // `path` made absolute against the working folder, "." and ".." and repeated
 // separators taken out by the text alone (links are not resolved).
 std::string AbsolutePath(const std::string& path);
+// `path` with every link resolved; empty when it cannot be resolved.
+std::string CanonicalPath(const std::string& path);
 // The folder and every missing folder above it.
 int MakeFolders(const std::string& path);
 // Gives the finished file `temp` the name `target`. Without `replace`, an
@@ -77,8 +79,8 @@ std::string ThisProgram();
 bool ErrorIsTerminal();
 // The standard streams in binary mode (Windows would otherwise change line ends).
 void BinaryStandardStreams();
-// Caps the address space of this process at its present size plus `extra`
-// bytes, so that an allocation beyond it fails. Does nothing where the system
+// Caps the address space of this process at its size at the first call plus
+// `extra` bytes, so that an allocation beyond it fails. Does nothing where the system
 // or a sanitizer cannot take a cap.
 void CapMemory(uint64_t extra);
 // The system's text for an error number.

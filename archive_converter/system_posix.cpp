@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "archive_converter/system.h"
@@ -90,6 +91,14 @@ std::string AbsolutePath(const std::string& path) {
   std::string result;
   for (const std::string& part : parts) result += "/" + part;
   return result.empty() ? "/" : result;
+}
+
+std::string CanonicalPath(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return "";
+  std::string text = resolved;
+  std::free(resolved);
+  return text;
 }
 
 int MakeFolders(const std::string& path) {
@@ -193,18 +202,24 @@ void CapMemory(uint64_t extra) {
 #if defined(__SANITIZE_ADDRESS__)
   (void)extra;  // the sanitizer reserves far more address space than it uses
 #else
-  unsigned long pages = 0;
-  if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(statm, "%lu", &pages) != 1) pages = 0;
-    std::fclose(statm);
-  }
-  if (pages == 0) return;
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_AS, &limit) != 0) return;
-  rlim_t wanted = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + extra;
+  // The size without a message is taken once, at the first call; each call
+  // then costs one system call.
+  static const uint64_t base = [] {
+    unsigned long pages = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(statm, "%lu", &pages) != 1) pages = 0;
+      std::fclose(statm);
+    }
+    return static_cast<uint64_t>(pages) * static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+  }();
+  static rlimit limit{};
+  static const bool known = ::getrlimit(RLIMIT_AS, &limit) == 0;
+  if (base == 0 || !known) return;
+  rlim_t wanted = static_cast<rlim_t>(base + extra);
   if (limit.rlim_max != RLIM_INFINITY && wanted > limit.rlim_max) wanted = limit.rlim_max;
-  limit.rlim_cur = wanted;
-  ::setrlimit(RLIMIT_AS, &limit);
+  rlimit now = limit;
+  now.rlim_cur = wanted;
+  ::setrlimit(RLIMIT_AS, &now);
 #endif
 }
 

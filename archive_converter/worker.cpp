@@ -67,7 +67,7 @@ Outcome ConvertToTemporary(const std::string& source, const std::string& folder,
                            const WorkerOptions& options) {
   converter::FileMap input;
   if (formats::Status st = input.Open(source, formats::limits::kMaxInputBytes); !st) return FromError(st.error());
-  CapMemory(options.memory_cap);  // the mapped input already counts
+  CapMemory(input.bytes().size() + options.memory_cap);
   // The same steps as the tool's conversion, with the item kept at hand for
   // its dates and the result left under the name the parent chose.
   formats::Result<std::unique_ptr<formats::msg::MessageFile>> file = formats::msg::MessageFile::Open(input.bytes());
@@ -88,6 +88,7 @@ Outcome ConvertToTemporary(const std::string& source, const std::string& folder,
 
 int WorkerMain(const WorkerOptions& options) {
   BinaryStandardStreams();
+  CapMemory(options.memory_cap);  // the size without a message, taken now
   std::string source, folder, temp_name;
   while (ReadField(source) && ReadField(folder) && ReadField(temp_name)) {
     Outcome outcome;

@@ -13,7 +13,8 @@
 #   - that every small result parses (check_outputs.py).
 #
 # Usage: bench/archive/run.sh [work folder]   (default: a new /tmp/archive-bench.*)
-# Environment: SMALL_COUNT (2000), BIG_COUNT (100000), RUNS (3), KEEP=1 keeps the folder.
+# Environment: SMALL_COUNT (2000), BIG_COUNT (100000, a multiple of SMALL_COUNT), RUNS (3),
+# SECTIONS (small,large,many: which parts run), KEEP=1 keeps the folder.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -23,6 +24,7 @@ MC=$BIN/mailvane-convert
 SMALL_COUNT=${SMALL_COUNT:-2000}
 BIG_COUNT=${BIG_COUNT:-100000}
 RUNS=${RUNS:-3}
+SECTIONS=${SECTIONS:-small,large,many}
 WORK=${1:-$(mktemp -d /tmp/archive-bench.XXXXXX)}
 mkdir -p "$WORK"
 if [[ -z "${KEEP:-}" && -z "${1:-}" ]]; then trap 'rm -rf "$WORK"' EXIT; fi
@@ -50,9 +52,10 @@ say "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg), $(uname -r)
 say "work folder: $WORK ($(df -PT "$WORK" | awk 'NR == 2 { print $2 }'))"
 
 say "== generate"
-"$BIN/make_bench_msgs" "$WORK/in" "$SMALL_COUNT" 200
+[[ -f "$WORK/in/big200.msg" ]] || "$BIN/make_bench_msgs" "$WORK/in" "$SMALL_COUNT" 200
 say "$SMALL_COUNT small items ($(du -sh "$WORK/in/small" | cut -f1)), big200.msg"
 
+if [[ ,$SECTIONS, == *,small,* ]]; then
 say "== $SMALL_COUNT small items, best of $RUNS"
 declare -A best
 for what in j2 j1 loop true; do
@@ -78,7 +81,9 @@ done
 say "ratios: -j2 / quorvex loop = $(awk -v a="${best[loop]}" -v b="${best[j2]}" 'BEGIN { printf "%.2f", a / b }')," \
   "-j2 / /bin/true loop = $(awk -v a="${best[true]}" -v b="${best[j2]}" 'BEGIN { printf "%.2f", a / b }')," \
   "-j2 / -j1 = $(awk -v a="${best[j1]}" -v b="${best[j2]}" 'BEGIN { printf "%.2f", a / b }')"
+fi
 
+if [[ ,$SECTIONS, == *,large,* ]]; then
 say "== 200 MiB attachment, best of $RUNS (input $(stat -c %s "$WORK/in/big200.msg") bytes)"
 mkdir -p "$WORK/one" && ln -f "$WORK/in/big200.msg" "$WORK/one/big200.msg"
 payload=$((200 << 20))
@@ -109,13 +114,13 @@ wait $parent
 wait
 say "worker peak VmHWM: $(cat "$WORK/hwm.txt") KB (input $(($(stat -c %s "$WORK/in/big200.msg") / 1024)) KB + 64 MiB = $(($(stat -c %s "$WORK/in/big200.msg") / 1024 + 65536)) KB)"
 
-say "== $BIG_COUNT small files (hard links into 100 folders)"
+fi
+
+if [[ ,$SECTIONS, == *,many,* ]]; then
+say "== $BIG_COUNT small files (hard links, $SMALL_COUNT per folder)"
 rm -rf "$WORK/out" "$WORK/many"
-small=("$WORK"/in/small/*.msg)
-for ((i = 0; i < BIG_COUNT; i++)); do
-  ((i % 1000 == 0)) && mkdir -p "$WORK/many/$((i / 1000))"
-  ln "${small[i % ${#small[@]}]}" "$WORK/many/$((i / 1000))/m$i.msg"
-done
+mkdir -p "$WORK/many"
+for ((k = 0; k < BIG_COUNT / SMALL_COUNT; k++)); do cp -al "$WORK/in/small" "$WORK/many/$k"; done
 t0=$(now)
 script -qefc "'$MC' -j2 '$WORK/many' '$WORK/out'" "$WORK/progress.txt" >/dev/null &
 sleep 0.5
@@ -127,5 +132,5 @@ updates=$(tr -cd '\r' <"$WORK/progress.txt" | wc -c)
 say "completed in $t_big s = $(rate "$BIG_COUNT" "$t_big") files/s; results: $(find "$WORK/out" -name '*.eml' | wc -l)"
 say "parent peak VmHWM: $(cat "$WORK/parent-hwm.txt" 2>/dev/null || echo '?') KB"
 say "progress line: $updates updates in $t_big s; last: $(tr '\r' '\n' <"$WORK/progress.txt" | grep files/s | tail -2 | head -1)"
-tail -1 "$WORK/progress.txt"
 rm -rf "$WORK/out" "$WORK/many"
+fi

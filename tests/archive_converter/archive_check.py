@@ -108,8 +108,9 @@ def check_exactly_once(rows, sources, out):
 
 def case_tree(scratch):
     """Nested folders with Cyrillic and CJK names, the output folder inside the
-    source, and bad entries: a folder named x.msg, a link loop of folders, a link
-    to itself, a named pipe, a damaged file, a source given twice."""
+    source, a source given twice (named again, and by a link), a hard link (a
+    name of its own), and bad entries: a folder named x.msg, a link loop of
+    folders, a link to itself, a named pipe, a damaged file."""
     files = corpus_files()
     converted = [f for f in files if quorvex(f, scratch)[0] is not None]
     src = os.path.join(scratch, "Почта 郵件")
@@ -119,6 +120,8 @@ def case_tree(scratch):
     shutil.copy(converted[0], os.path.join(deep, "Отчёт 報告.MSG"))
     shutil.copy(converted[1], os.path.join(src, "x.msg", "inner.msg"))
     shutil.copy(converted[2], os.path.join(src, "2019", "a.msg"))
+    os.link(os.path.join(src, "2019", "a.msg"), os.path.join(src, "2019", "b.msg"))  # a second name
+    os.symlink("2019/a.msg", os.path.join(src, "link.msg"))  # the same name again
     os.symlink("..", os.path.join(deep, "up"))
     os.symlink("self.msg", os.path.join(src, "self.msg"))
     os.mkfifo(os.path.join(src, "pipe.msg"))
@@ -138,6 +141,7 @@ def case_tree(scratch):
         "2019/Входящие/受信箱/Отчёт 報告.MSG": ("converted", "2019/Входящие/受信箱/Отчёт 報告.eml", ""),
         "x.msg/inner.msg": ("converted", "x.msg/inner.eml", ""),
         "2019/a.msg": ("converted", "2019/a.eml", ""),
+        "2019/b.msg": ("converted", "2019/b.eml", ""),
         "self.msg": ("failed", "", "Too many levels of symbolic links"),
         "pipe.msg": ("failed", "", "not a regular file"),
         "damaged.msg": ("failed", "", "Cannot read the message"),
