@@ -123,6 +123,20 @@ std::string AbsolutePath(const std::string& path) {
   return extended;
 }
 
+std::string CanonicalPath(const std::string& path) {
+  Handle file(OpenForInfo(path));
+  if (!file.valid()) return "";
+  std::wstring real(MAX_PATH, L'\0');
+  DWORD n = GetFinalPathNameByHandleW(file.get(), real.data(), static_cast<DWORD>(real.size()), 0);
+  if (n >= real.size()) {
+    real.resize(n + 1);
+    n = GetFinalPathNameByHandleW(file.get(), real.data(), static_cast<DWORD>(real.size()), 0);
+  }
+  if (n == 0 || n >= real.size()) return "";
+  real.resize(n);
+  return platform::Utf8FromWide(real);
+}
+
 int MakeFolders(const std::string& path) {
   const std::wstring wide = Wide(path);
   if (CreateDirectoryW(wide.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -260,24 +274,31 @@ void BinaryStandardStreams() {
 }
 
 void CapMemory(uint64_t extra) {
-  // A job of its own caps the memory this process commits; it is made once and
-  // its limit moved for each file. Where a job cannot be had, no cap.
-  static HANDLE job = [] {
-    HANDLE made = CreateJobObjectW(nullptr, nullptr);
-    if (made != nullptr && !AssignProcessToJobObject(made, GetCurrentProcess())) {
-      CloseHandle(made);
-      made = nullptr;
+  // A job of its own caps the memory this process commits: made once, with the
+  // size without a message taken then, and its limit moved for each file.
+  // Where a job cannot be had, no cap.
+  struct Job {
+    HANDLE handle = nullptr;
+    uint64_t base = 0;
+  };
+  static const Job job = [] {
+    Job made;
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return made;
+    made.base = counters.PagefileUsage;
+    made.handle = CreateJobObjectW(nullptr, nullptr);
+    if (made.handle != nullptr && !AssignProcessToJobObject(made.handle, GetCurrentProcess())) {
+      CloseHandle(made.handle);
+      made.handle = nullptr;
     }
     return made;
   }();
-  if (job == nullptr) return;
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof counters;
-  if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return;
+  if (job.handle == nullptr) return;
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limit{};
   limit.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_MEMORY;
-  limit.ProcessMemoryLimit = counters.PagefileUsage + static_cast<SIZE_T>(extra);
-  SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limit, sizeof limit);
+  limit.ProcessMemoryLimit = static_cast<SIZE_T>(job.base + extra);
+  SetInformationJobObject(job.handle, JobObjectExtendedLimitInformation, &limit, sizeof limit);
 }
 
 std::string ErrorText(int error) {
