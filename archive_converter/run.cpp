@@ -105,16 +105,16 @@ bool Run::OpenReport() {
          (error == EWOULDBLOCK ? std::string("another run is writing it") : ErrorText(error)));
     return false;
   }
-  if (const int error = journal_.Open(report_path_ + ".pending"); error != 0) {
-    Line("cannot use " + report_path_ + ".pending: " + ErrorText(error));
-    return false;
-  }
   // The rows so far, the last one of a source counting; a row whose writing
   // was cut off is dropped.
   const std::string text = report_.ReadAll();
   if (!text.empty() && text.rfind(kReportHeader, 0) != 0) {
     // --report naming some other file must not cost that file.
     Line(report_path_ + " is not a report of this program; give another --report");
+    return false;
+  }
+  if (const int error = journal_.Open(report_path_ + ".pending"); error != 0) {
+    Line("cannot use " + report_path_ + ".pending: " + ErrorText(error));
     return false;
   }
   size_t complete = 0;
@@ -283,11 +283,10 @@ void Run::Commit(std::vector<Done>& batch) {
   for (const Done& done : batch) any_converted |= done.outcome.status == Status::kConverted;
   std::vector<ReportRow> rows;
   std::vector<std::string> kept;
-  if (any_converted) {
-    // The results' bytes first, then their names, each batch with one sync.
-    std::lock_guard lock(journal_mutex_);
-    journal_.Sync();
-  }
+  // The journal's lines for this batch are written: its sync may run beside
+  // the feeding threads' appends. Then the results' bytes, then their names,
+  // each with one sync for the whole batch.
+  if (any_converted) journal_.Sync();
   int sync_error = any_converted ? SyncFolderFileSystem(output_) : 0;
   bool placed_any = false;
   for (Done& done : batch) {
