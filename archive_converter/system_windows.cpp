@@ -92,7 +92,9 @@ std::vector<std::string> ListFolder(const std::string& path, int& error) {
   HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
                                    FIND_FIRST_EX_LARGE_FETCH);
   if (search == INVALID_HANDLE_VALUE) {
-    error = LastError();
+    // An empty drive root lists not even "." and "..": nothing found there is
+    // no failure.
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) error = LastError();
     return names;
   }
   do {
