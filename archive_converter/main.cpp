@@ -2,8 +2,10 @@
 // workers, with a report of every file. See --help.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -89,7 +91,7 @@ bool ReadList(const std::string& path, bool null_separated, std::vector<std::str
   if (path == "-") {
     text.assign(std::istreambuf_iterator<char>(std::cin), {});
   } else {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
     if (!in) return false;
     text.assign(std::istreambuf_iterator<char>(in), {});
   }
@@ -144,7 +146,9 @@ int Main(int argc, char** argv) {
   app.add_flag("--quiet,-q", options.quiet, "no progress line and no summary");
   app.add_flag("--worker", worker, "")->group("");
   try {
-    app.parse(argc, argv);
+    std::vector<std::string> arguments = archive_converter::StartUp(argc, argv);
+    std::reverse(arguments.begin(), arguments.end());  // CLI11 takes them last first
+    app.parse(arguments);
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? kExitOk : kExitUsage;

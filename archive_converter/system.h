@@ -70,6 +70,11 @@ class LockedFile {
   intptr_t handle_ = -1;
 };
 
+// Readies the process and returns its arguments in UTF-8, without the
+// program's name. On Windows they come from the system's UTF-16 command line
+// (argv holds them in the ANSI code page), and a console is set to show the
+// UTF-8 text written to it for as long as the program runs.
+std::vector<std::string> StartUp(int argc, char** argv);
 // The running program's own file, to start workers from.
 std::string ThisProgram();
 // True when standard error is a terminal.

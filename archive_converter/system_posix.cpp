@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -187,6 +188,8 @@ int LockedFile::Append(const std::string& bytes) {
 }
 
 int LockedFile::Sync() { return ::fdatasync(static_cast<int>(handle_)) == 0 ? 0 : errno; }
+
+std::vector<std::string> StartUp(int argc, char** argv) { return {argv + std::min(argc, 1), argv + argc}; }
 
 std::string ThisProgram() {
 #ifdef __linux__

@@ -7,14 +7,14 @@
 namespace conversion {
 
 using platform::FailWithWindowsError;
-using platform::WideFromUtf8;
+using platform::WidePath;
 
 std::unordered_set<std::string> FolderEntries(const std::string& folder) {
   std::unordered_set<std::string> names;
   if (folder.empty() || folder.find('\0') != std::string::npos) return names;
   const std::string base = folder.ends_with('\\') || folder.ends_with('/') ? folder : folder + '\\';
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileExW(WideFromUtf8(base + "*").c_str(), FindExInfoBasic, &found,
+  HANDLE search = FindFirstFileExW(WidePath(base + "*").c_str(), FindExInfoBasic, &found,
                                    FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
@@ -28,16 +28,16 @@ void MoveResultInPlace(const std::string& from, const std::string& to) {
   if (from.empty() || to.empty()) FailWithWindowsError("Cannot move the result to " + to, ERROR_FILE_NOT_FOUND);
   // Replaces the target in one step, and copies when the target is on another
   // volume (then the source is deleted only after the copy is complete).
-  if (!MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(),
+  if (!MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
     FailWithWindowsError("Cannot move the result to " + to, GetLastError());
   }
 }
 
 std::string KeepResultAfterFailedMove(const std::string& result, const std::string& kept) {
-  const std::wstring wide_result = WideFromUtf8(result);
+  const std::wstring wide_result = WidePath(result);
   // Without MOVEFILE_REPLACE_EXISTING the move never replaces a file.
-  if (MoveFileExW(wide_result.c_str(), WideFromUtf8(kept).c_str(), 0)) {
+  if (MoveFileExW(wide_result.c_str(), WidePath(kept).c_str(), 0)) {
     return "The result is kept as " + kept + ".";
   }
   const DWORD error = GetLastError();

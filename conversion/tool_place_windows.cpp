@@ -12,7 +12,7 @@
 namespace conversion {
 
 using platform::FailWithWindowsError;
-using platform::WideFromUtf8;
+using platform::WidePath;
 
 namespace {
 
@@ -59,7 +59,7 @@ bool ReadsAs(HANDLE file, std::span<const std::byte> image) {
 
 void CheckPrivateFolder(const std::string& folder) {
   if (folder.empty() || folder.find('\0') != std::string::npos) Fail("No folder for the tool");
-  const DWORD attributes = GetFileAttributesW(WideFromUtf8(folder).c_str());
+  const DWORD attributes = GetFileAttributesW(WidePath(folder).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) FailWithWindowsError("Cannot open folder " + folder, GetLastError());
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     Fail("Not a private folder: " + folder);
@@ -71,7 +71,7 @@ std::string PrivateToolFolder() {
   const DWORD n = GetTempPathW(MAX_PATH + 2, temp);
   if (n == 0 || n > MAX_PATH + 1) FailWithWindowsError("The temporary folder could not be found", GetLastError());
   const std::string folder = platform::Utf8FromWide(std::wstring(temp, n)) + "Mailvane";
-  if (!CreateDirectoryW(WideFromUtf8(folder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+  if (!CreateDirectoryW(WidePath(folder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
     FailWithWindowsError("Cannot create folder " + folder, GetLastError());
   }
   CheckPrivateFolder(folder);
@@ -88,7 +88,7 @@ std::string PlaceTool(std::span<const std::byte> image, const std::string& folde
   CheckPrivateFolder(folder);
   const std::string base = folder.ends_with('\\') ? folder : folder + '\\';
   const std::string path = base + name;
-  const std::wstring wide_path = WideFromUtf8(path);
+  const std::wstring wide_path = WidePath(path);
 
   const DWORD attributes = GetFileAttributesW(wide_path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
@@ -107,7 +107,7 @@ std::string PlaceTool(std::span<const std::byte> image, const std::string& folde
   HANDLE handle = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
     temp_path = base + "." + name + ".new-" + std::to_string(random()) + std::to_string(random());
-    handle = CreateFileW(WideFromUtf8(temp_path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    handle = CreateFileW(WidePath(temp_path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
       FailWithWindowsError("Cannot create the tool in " + folder, GetLastError());
@@ -127,7 +127,7 @@ std::string PlaceTool(std::span<const std::byte> image, const std::string& folde
   if (error == 0 && !FlushFileBuffers(out.get())) error = GetLastError();
   // A program still open for writing cannot be started.
   if (!out.Close() && error == 0) error = GetLastError();
-  const std::wstring wide_temp = WideFromUtf8(temp_path);
+  const std::wstring wide_temp = WidePath(temp_path);
   if (error == 0 &&
       !MoveFileExW(wide_temp.c_str(), wide_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error = GetLastError();

@@ -17,7 +17,7 @@ FileMap::~FileMap() {
 formats::Status FileMap::Open(const std::string& path, uint64_t max_bytes) {
   // Others may read, write or delete the file meanwhile, as on POSIX; the view
   // keeps what it maps. Backup semantics open a folder too, to say what it is.
-  HANDLE file = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return WindowsError("Cannot open " + path, GetLastError());
   BY_HANDLE_FILE_INFORMATION info{};

@@ -1,4 +1,4 @@
-// The Windows side of OutputFile: CreateFileW(CREATE_NEW) on wide paths,
+// The Windows side of OutputFile: CreateFileW(CREATE_NEW) on extended-length paths,
 // WriteFile, FlushFileBuffers, MoveFileExW without replacing, and a console
 // control handler that removes the temporary file.
 #include <windows.h>
@@ -66,7 +66,7 @@ OutputFile::OutputFile(std::string folder, std::string uuid, std::string temp_pa
 Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder, const std::string& temp_name) {
   // Repeated backslashes inside the folder (C:\\Mail Out\ as the window passes
   // C:\Mail Out\) are one separator to Windows.
-  const DWORD attributes = GetFileAttributesW(WideFromUtf8(folder).c_str());
+  const DWORD attributes = GetFileAttributesW(WidePath(folder).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return WindowsError("Output folder " + folder, GetLastError());
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return MakeError(ErrorCode::kIo, 0, "Output folder " + folder + " is not a folder");
@@ -74,7 +74,7 @@ Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder
   for (int attempt = 0; attempt < 8; ++attempt) {
     std::string uuid = NewUuid();
     std::string temp = JoinPath(folder, temp_name.empty() ? "." + uuid + ".tmp" : temp_name);
-    const std::wstring wide_temp = WideFromUtf8(temp);
+    const std::wstring wide_temp = WidePath(temp);
     HANDLE file;
     DWORD error;
     {
@@ -106,7 +106,7 @@ Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder
 OutputFile::~OutputFile() {
   if (fd_ != nullptr) CloseHandle(fd_);
   Locked lock;
-  if (!committed_) DeleteFileW(WideFromUtf8(temp_path_).c_str());
+  if (!committed_) DeleteFileW(WidePath(temp_path_).c_str());
   g_temp_active = false;
 }
 
@@ -134,6 +134,9 @@ Status OutputFile::Finish(std::optional<int64_t> modified) {
     FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     if (!SetFileTime(fd_, nullptr, nullptr, &time)) return Fail("Cannot set the time of", static_cast<int>(GetLastError()));
   }
+  // A user cannot flush a whole volume as the caller does on POSIX systems:
+  // each file is made durable here.
+  if (!FlushFileBuffers(fd_)) return Fail("Cannot write", static_cast<int>(GetLastError()));
   HANDLE file = fd_;
   fd_ = nullptr;
   if (!CloseHandle(file)) return Fail("Cannot write", static_cast<int>(GetLastError()));
@@ -150,7 +153,7 @@ Result<std::string> OutputFile::Commit() {
   fd_ = nullptr;
   if (!CloseHandle(file)) return Fail("Cannot write", static_cast<int>(GetLastError())).error();
 
-  const std::wstring wide_temp = WideFromUtf8(temp_path_);
+  const std::wstring wide_temp = WidePath(temp_path_);
   for (int attempt = 0; attempt < 8; ++attempt) {
     if (attempt > 0) uuid_ = NewUuid();
     const std::string final_path = JoinPath(folder_, uuid_ + ".eml");
@@ -158,7 +161,7 @@ Result<std::string> OutputFile::Commit() {
     {
       Locked lock;
       // Without MOVEFILE_REPLACE_EXISTING the move fails on a name that is taken.
-      if (MoveFileExW(wide_temp.c_str(), WideFromUtf8(final_path).c_str(), MOVEFILE_WRITE_THROUGH)) {
+      if (MoveFileExW(wide_temp.c_str(), WidePath(final_path).c_str(), MOVEFILE_WRITE_THROUGH)) {
         committed_ = true;
         g_temp_active = false;
       } else {

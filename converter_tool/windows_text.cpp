@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "formats/common/codepage.h"
+#include "formats/common/long_path.h"
 
 namespace converter {
 
@@ -45,6 +46,12 @@ std::wstring WideFromUtf8(std::string_view text) {
     i += c.length;
   }
   return out;
+}
+
+std::wstring WidePath(std::string_view path) {
+  std::wstring current(GetCurrentDirectoryW(0, nullptr), L'\0');
+  current.resize(GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data()));
+  return WideFromUtf8(formats::ExtendedLengthPath(path, Utf8FromWide(current)));
 }
 
 formats::ParseError WindowsError(const std::string& what, unsigned long error) {

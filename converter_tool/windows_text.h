@@ -16,6 +16,11 @@ std::string Utf8FromWide(std::wstring_view text);
 // Bytes that are not UTF-8 become U+FFFD.
 std::wstring WideFromUtf8(std::string_view text);
 
+// A path for a file call: UTF-16 in the extended-length form, so that paths of
+// any length open (formats/common/long_path.h), relative ones against the
+// current folder.
+std::wstring WidePath(std::string_view path);
+
 // kIo with "<what>: <the system's text for error>" (error from GetLastError).
 formats::ParseError WindowsError(const std::string& what, unsigned long error);
 

@@ -1,5 +1,5 @@
 // The file system's side of folder_scan.h on Windows: UTF-8 paths become UTF-16
-// at each call, and the attributes are the system's own.
+// in the extended-length form at each call, and the attributes are the system's own.
 #include <windows.h>
 
 #include "intake/folder_scan.h"
@@ -10,14 +10,14 @@ namespace intake {
 
 bool IsExistingFile(const std::string& path) {
   if (!IsUsablePath(path)) return false;
-  const DWORD attributes = GetFileAttributesW(platform::WideFromUtf8(path).c_str());
+  const DWORD attributes = GetFileAttributesW(platform::WidePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
          (attributes & FILE_ATTRIBUTE_DEVICE) == 0;
 }
 
 std::optional<int> FileAttributes(const std::string& path) {
   if (!IsUsablePath(path)) return std::nullopt;
-  const DWORD attributes = GetFileAttributesW(platform::WideFromUtf8(path).c_str());
+  const DWORD attributes = GetFileAttributesW(platform::WidePath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
   // The bits the handlers compare, as Windows reports them.
   return static_cast<int>(attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory |
@@ -32,7 +32,7 @@ std::vector<std::string> ListFolderFiles(const std::string& folder, const std::s
   WIN32_FIND_DATAW found;
   // Every name, matched here by the same rules as on the other systems (the
   // system's own matcher also tries the short 8.3 names).
-  HANDLE search = FindFirstFileExW(platform::WideFromUtf8(base + "*").c_str(), FindExInfoBasic, &found,
+  HANDLE search = FindFirstFileExW(platform::WidePath(base + "*").c_str(), FindExInfoBasic, &found,
                                    FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) return names;
   const WildcardMatcher matcher(pattern);

@@ -12,7 +12,7 @@ namespace intake::walk {
 namespace {
 
 HANDLE OpenFolder(const std::string& path) {
-  return CreateFileW(platform::WideFromUtf8(path).c_str(), 0,
+  return CreateFileW(platform::WidePath(path).c_str(), 0,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
@@ -84,7 +84,7 @@ bool StartLine::LeadsInto(const std::string& link) const {
 int ListSubfolders(const std::string& entry, const StartLine& line, std::vector<SubFolder>& subs) {
   if (!IsUsablePath(entry)) return kPathNotFound;
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileExW(platform::WideFromUtf8(entry + "*").c_str(), FindExInfoBasic, &found,
+  HANDLE search = FindFirstFileExW(platform::WidePath(entry + "*").c_str(), FindExInfoBasic, &found,
                                    FindExSearchLimitToDirectories, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();

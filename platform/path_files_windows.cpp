@@ -1,5 +1,5 @@
 // The file-system procedures of path_helpers.h on Windows: UTF-8 paths become
-// UTF-16 at each call.
+// UTF-16 in the extended-length form at each call.
 #include <windows.h>
 
 #include "platform/error_report.h"
@@ -12,7 +12,7 @@ namespace {
 
 DWORD AttributesOf(const std::string& path) {
   if (path.empty() || path.find('\0') != std::string::npos) return INVALID_FILE_ATTRIBUTES;
-  return GetFileAttributesW(WideFromUtf8(path).c_str());
+  return GetFileAttributesW(WidePath(path).c_str());
 }
 
 }  // namespace
@@ -27,7 +27,7 @@ bool IsFolder(const std::string& path) {
 void RemoveFile(const std::string& path, EventPump& pump) {
   pump.Yield();
   if (path.empty() || path.find('\0') != std::string::npos) return;
-  if (DeleteFileW(WideFromUtf8(path).c_str())) return;
+  if (DeleteFileW(WidePath(path).c_str())) return;
   try {
     ForceDeleteFile(path);
   } catch (const Failure&) {
@@ -38,7 +38,7 @@ void RemoveFile(const std::string& path, EventPump& pump) {
 void ForceDeleteFile(const std::string& path) {
   const DWORD attributes = AttributesOf(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) FailWithWindowsError({}, GetLastError());
-  const std::wstring wide = WideFromUtf8(path);
+  const std::wstring wide = WidePath(path);
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) FailWithWindowsError({}, ERROR_ACCESS_DENIED);
   if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     SetFileAttributesW(wide.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});

@@ -12,6 +12,11 @@ namespace platform {
 std::wstring WideFromUtf8(std::string_view text);
 std::string Utf8FromWide(std::wstring_view text);
 
+// A path for a file call: UTF-16 in the extended-length form, so that paths of
+// any length open (formats/common/long_path.h), relative ones against the
+// current folder.
+std::wstring WidePath(std::string_view path);
+
 // Throws Failure with the system's one-line text for `error` (a GetLastError
 // value), preceded by `what` and ": " when `what` is not empty.
 [[noreturn]] void FailWithWindowsError(const std::string& what, unsigned long error);

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "formats/common/long_path.h"
 #include "platform/error_report.h"
 #include "platform/windows_text.h"
 
@@ -27,6 +28,12 @@ std::string Utf8FromWide(std::wstring_view text) {
   std::string out(static_cast<size_t>(count), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), count, nullptr, nullptr);
   return out;
+}
+
+std::wstring WidePath(std::string_view path) {
+  std::wstring current(GetCurrentDirectoryW(0, nullptr), L'\0');
+  current.resize(GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data()));
+  return WideFromUtf8(formats::ExtendedLengthPath(path, Utf8FromWide(current)));
 }
 
 void FailWithWindowsError(const std::string& what, unsigned long error) {

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the two downloads for Windows users: the portable
 # build/windows/quorvex-<version>-windows-x64.zip (Mailvane.exe with its pointer
-# files, Quorvex.exe, README.txt, LICENSE.txt, the sample messages) and the
-# installer build/windows/mailvane-<version>-x64.msi (the msi target). Then checks
-# the zip: the contents and their line ends, and, unzipped, Quorvex.exe under Wine
-# converts every sample into one new .eml and prints nothing. The window, and
-# the installer installed, are tried by scripts/windows-window-test.sh.
+# files, Quorvex.exe, mailvane-convert.exe, README.txt, LICENSE.txt, the sample
+# messages) and the installer build/windows/mailvane-<version>-x64.msi (the msi
+# target). Then checks the zip: the contents and their line ends, and, unzipped,
+# Quorvex.exe under Wine converts every sample into one new .eml and prints
+# nothing, and mailvane-convert.exe converts the Samples folder in one run. The
+# window, and the installer installed, are tried by scripts/windows-window-test.sh.
 #
 #   bash scripts/windows-package.sh        (after the windows preset is built)
 set -euo pipefail
@@ -17,12 +18,14 @@ name="quorvex-${version}-windows-x64"
 zip="$build/$name.zip"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-for f in Quorvex.exe Mailvane.exe HAND-M.CUR drag.ico; do
+for f in Quorvex.exe mailvane-convert.exe Mailvane.exe HAND-M.CUR drag.ico; do
   [ -f "$build/bin/$f" ] || fail "$build/bin/$f is missing; build the windows preset first"
 done
-if x86_64-w64-mingw32-objdump -p "$build/bin/Quorvex.exe" | grep 'DLL Name' | grep -viE 'kernel32|msvcrt|bcrypt'; then
-  fail "Quorvex.exe needs a DLL that Windows does not ship"
-fi
+for program in Quorvex.exe mailvane-convert.exe; do
+  if x86_64-w64-mingw32-objdump -p "$build/bin/$program" | grep 'DLL Name' | grep -viE 'kernel32|msvcrt|bcrypt|shell32'; then
+    fail "$program needs a DLL that Windows does not ship"
+  fi
+done
 
 # The zip, written by Python so that no zip program is needed; text files get
 # Windows line ends.
@@ -68,6 +71,12 @@ A whole folder and all folders below it, in PowerShell:
 
     Get-ChildItem C:\\Mail -Recurse -Filter *.msg | ForEach-Object {{ .\\Quorvex.exe $_.FullName "C:\\Mail Out" }}
 
+mailvane-convert.exe converts whole folder trees in one run, on every core,
+into the same tree of .eml files beside a report (mailvane-report.csv) of every
+file; it never replaces a file. mailvane-convert.exe --help tells more:
+
+    mailvane-convert.exe C:\\Mail "C:\\Mail Out"
+
 The Samples folder holds five example messages to try it on.
 
 """
@@ -91,7 +100,7 @@ def crlf(text):
     return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
 
 with zipfile.ZipFile(zip_path, "w", zipfile.ZIP_DEFLATED) as z:
-    for program in ("Mailvane.exe", "Quorvex.exe", "HAND-M.CUR", "drag.ico"):
+    for program in ("Mailvane.exe", "Quorvex.exe", "mailvane-convert.exe", "HAND-M.CUR", "drag.ico"):
         z.write(os.path.join(bin_dir, program), f"{name}/{program}")
     z.writestr(f"{name}/README.txt", crlf(readme))
     z.writestr(f"{name}/LICENSE.txt", crlf(license))
@@ -117,8 +126,8 @@ zip_path, check, name = sys.argv[1:]
 with zipfile.ZipFile(zip_path) as z:
     names = sorted(z.namelist())
     z.extractall(check)
-expected = {f"{name}/{f}" for f in ("Mailvane.exe", "Quorvex.exe", "HAND-M.CUR", "drag.ico", "README.txt",
-                                     "LICENSE.txt")}
+expected = {f"{name}/{f}" for f in ("Mailvane.exe", "Quorvex.exe", "mailvane-convert.exe", "HAND-M.CUR", "drag.ico",
+                                     "README.txt", "LICENSE.txt")}
 missing = expected - set(names)
 if missing:
     sys.exit(f"FAIL: the zip lacks {sorted(missing)}")
@@ -153,3 +162,13 @@ for name in sorted(os.listdir(folder)):
         sys.exit(f"FAIL: {name} has no From or Subject")
 PY
 echo "the unzipped Quorvex.exe converted all $count samples under Wine"
+
+# The whole Samples folder in one run: one .eml per sample under its own name.
+wine "$check/$name/mailvane-convert.exe" --quiet "Z:$(realpath "$check/$name/Samples" | tr / '\\')" \
+  "Z:$(realpath "$check" | tr / '\\')\\archive" || fail "mailvane-convert.exe failed on the samples"
+for sample in "$check/$name/Samples/"*.msg; do
+  base=$(basename "$sample" .msg)
+  [ -s "$check/archive/$base.eml" ] || fail "mailvane-convert.exe gave no $base.eml"
+done
+[ "$(grep -c ',converted,' "$check/archive/mailvane-report.csv")" -eq "$count" ] || fail "the report does not list every sample as converted"
+echo "the unzipped mailvane-convert.exe converted the Samples folder in one run under Wine"

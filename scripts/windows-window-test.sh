@@ -27,7 +27,7 @@ check="$build/window-check"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 
-for f in Mailvane.exe ui_driver.exe Quorvex.exe HAND-M.CUR drag.ico; do
+for f in Mailvane.exe ui_driver.exe Quorvex.exe mailvane-convert.exe HAND-M.CUR drag.ico; do
   [ -f "$bin/$f" ] || fail "$bin/$f is missing; build the windows preset first"
 done
 [ -f "$msi" ] || fail "$msi is missing; build it first: cmake --build --preset windows --target msi"
@@ -201,7 +201,7 @@ leftover=$(installed_code)
 [ -z "$leftover" ] || wine msiexec /x "$leftover" /qn < /dev/null
 wine msiexec /i "$(winpath "$msi")" /qn < /dev/null
 echo "installed: $(cd "$installed" && find . -type f | sort | tr '\n' ' ')"
-for f in Mailvane.exe Quorvex.exe HAND-M.CUR drag.ico; do [ -f "$installed/$f" ] || fail "$f not installed"; done
+for f in Mailvane.exe Quorvex.exe mailvane-convert.exe HAND-M.CUR drag.ico; do [ -f "$installed/$f" ] || fail "$f not installed"; done
 [ "$(ls "$installed/Samples" | wc -l)" -eq "$samples" ] || fail "Samples not installed"
 shortcut=$(find "$WINEPREFIX/drive_c" -name 'Mailvane.lnk' | head -1)
 [ -n "$shortcut" ] || fail "no Start-menu shortcut"

@@ -5,8 +5,8 @@
 
 File sources are relative to the bin folder: run wixl there.
 
-Per-machine: C:\\Program Files\\Mailvane\\ with Mailvane.exe, Quorvex.exe beside it
-for scripts, HAND-M.CUR, drag.ico and Samples\\, a Start-menu shortcut and an entry
+Per-machine: C:\\Program Files\\Mailvane\\ with Mailvane.exe, Quorvex.exe and
+mailvane-convert.exe beside it for scripts, HAND-M.CUR, drag.ico and Samples\\, a Start-menu shortcut and an entry
 in the installed programs. The user's settings (HKCU\\Software\\VB and VBA Program
 Settings\\Velmora\\Mailvane) are the program's, not the installer's: uninstalling
 leaves them.
@@ -27,7 +27,7 @@ def guid(name):
 
 def main(bin_dir, version, out_path):
     samples = sorted(f for f in os.listdir(os.path.join(bin_dir, "Samples")) if f.endswith(".msg"))
-    files = ["Mailvane.exe", "Quorvex.exe", "HAND-M.CUR", "drag.ico"]
+    files = ["Mailvane.exe", "Quorvex.exe", "HAND-M.CUR", "drag.ico", "mailvane-convert.exe"]
     for name in files:
         if not os.path.isfile(os.path.join(bin_dir, name)):
             sys.exit(f"make_wxs.py: {bin_dir}/{name} is missing")

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "converter_tool/windows_text.h"
+#include "tests/support/temp_dir.h"
 #include "tools/msg_fixture/msg_writer.h"
 
 namespace {
@@ -64,9 +66,19 @@ std::wstring QuoteLikeTheWindow(const std::wstring& text, bool double_backslashe
   return out + L"\"";
 }
 
+// By the system's own listing: the C runtime's cannot list folders deeper than
+// 260 characters.
 std::set<std::wstring> Names(const fs::path& folder) {
   std::set<std::wstring> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().wstring());
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((L"\\\\?\\" + folder.wstring() + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (std::wcscmp(found.cFileName, L".") != 0 && std::wcscmp(found.cFileName, L"..") != 0) {
+      names.insert(found.cFileName);
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
   return names;
 }
 
@@ -78,10 +90,7 @@ class TempFolder {
       path_ = fs::temp_directory_path() / (name + L"_" + std::to_wstring(random()));
     } while (!fs::create_directories(path_));
   }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
+  ~TempFolder() { testing_support::RemoveTree(path_); }
   const fs::path& path() const { return path_; }
 
  private:
@@ -160,6 +169,14 @@ TEST(WindowsToolTest, ConvertsFromAnyNameIntoTheFolderTheWindowPasses) {
     EXPECT_NE(eml.find("The figures are attached."), std::string::npos);
   }
   fs::remove(mail_out / name);
+
+  // Into a folder deeper than 260 characters, passed the same way.
+  const fs::path deep = sources.path() / testing_support::U8Path(testing_support::DeepFolders('\\'));
+  fs::create_directories(deep);
+  r = RunTool(QuoteLikeTheWindow(source.wstring(), false) + L" " + QuoteLikeTheWindow(deep.wstring() + L"\\", true));
+  EXPECT_EQ(r.output, "");
+  ASSERT_EQ(Names(deep).size(), 1u);
+  EXPECT_EQ(Names(deep).begin()->substr(36), L".eml");
 
   // Damaged: the first half of the file.
   const fs::path damaged = folder / L"\u0411\u0438\u0442\u044B\u0439 \u58CA.msg";  // Битый 壊.msg

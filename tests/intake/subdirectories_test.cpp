@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "intake/folder_picker.h"
+#include "intake/folder_scan.h"
 #include "platform/error_report.h"
 #include "tests/support/separator.h"
 #include "tests/support/scripted_dialogs.h"
@@ -82,6 +83,27 @@ TEST(SubDirectories, WalksNamesInEveryScript) {
             Under(base, {"", "Z/", lower + "/", upper + "/", cjk + "/", upper + "/inner/",
                          cjk + "/" + upper + "/"}));
   EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// A tree whose paths run past 260 characters is walked, listed and its files
+// seen, as any other (on Windows only in the extended-length form).
+TEST(SubDirectories, WalksAndListsATreeBeyondTheOldPathLimit) {
+  TempDir dir;
+  const std::string base = dir.Path() + kSep;
+  const std::string deep = testing_support::DeepFolders(kSep) + kSep;
+  MakeFolders(dir, {deep + "z"});
+  ScriptedDialogs dialogs;
+  ScriptedPump pump;
+  const Folders walked = Walk({base}, true, dialogs, pump);
+  EXPECT_TRUE(dialogs.messages.empty());
+  ASSERT_EQ(walked.size(), 9u);
+  EXPECT_EQ(walked.back(), base + deep + "z" + kSep);
+  const std::string file = base + deep + "\xd0\x9e\xd1\x82\xd1\x87\xd1\x91\xd1\x82 \xe6\x97\xa5.msg";  // Отчёт 日.msg
+  ASSERT_TRUE(testing_support::WriteFile(U8Path(file), "x"));
+  EXPECT_EQ(intake::ListFolderFiles(base + deep, "*.MSG"), Folders{file.substr(file.rfind(kSep) + 1)});
+  EXPECT_TRUE(intake::IsExistingFile(file));
+  EXPECT_EQ(intake::FileAttributes(file).value_or(0) & intake::kAttrDirectory, 0);
+  EXPECT_EQ(intake::FileAttributes(base + deep).value_or(0) & intake::kAttrDirectory, intake::kAttrDirectory);
 }
 
 TEST(SubDirectories, StartFolderWithoutSubfoldersStaysAlone) {

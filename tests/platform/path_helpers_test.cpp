@@ -129,12 +129,19 @@ TEST(PathHelpers, ExistsAndFolderTests) {
   const std::string cyrillic_cjk = dir.File("\xd0\x9f\xd0\xb8\xd1\x81\xd1\x8c\xd0\xbc\xd0\xb0 \xe6\x96\x87");
   fs::create_directory(U8Path(cyrillic_cjk));
   const char sep = testing_support::kSep;
+  const std::string deep = dir.File(testing_support::DeepFolders(sep));
+  fs::create_directories(U8Path(deep));
+  const std::string deep_file = deep + sep + "a.msg";
+  ASSERT_TRUE(WriteFile(deep_file, "x"));
   struct Case { std::string path; bool exists, folder; };
   const Case cases[] = {
       {file, true, false},
       {dir.Path(), true, true},
       {dir.Path() + sep, true, true},
       {cyrillic_cjk, true, true},
+      {deep, true, true},
+      {deep_file, true, false},
+      {deep + sep + "missing", false, false},
       {dir.File("missing"), false, false},
       {"", false, false},
       {std::string("a\0b", 3), false, false},
@@ -147,8 +154,11 @@ TEST(PathHelpers, ExistsAndFolderTests) {
 
 TEST(PathHelpers, RemoveFileDeletesPlainAndReadOnlyFiles) {
   TempDir dir;
+  const char sep = platform::SeparatorOf(platform::kNativePathStyle);
+  const std::string deep = dir.File(testing_support::DeepFolders(sep));
+  fs::create_directories(U8Path(deep));
   for (const fs::perms mode : {fs::perms::owner_read | fs::perms::owner_write, fs::perms::owner_read}) {
-    const std::string file = dir.File("t.eml");
+    const std::string file = deep + sep + "t.eml";
     ASSERT_TRUE(WriteFile(file, "old"));
     fs::permissions(U8Path(file), mode);
     testing_support::ScriptedPump pump;

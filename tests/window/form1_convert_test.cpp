@@ -179,8 +179,9 @@ TEST(Form1Convert, ConvertsCorpusFilesWithTheRealTool) {
     scene.image = ReadFile(QUORVEX_PATH);
     scene.face.option1 = !option2;
     scene.face.option2 = option2;
-    // Copies under Cyrillic and CJK names, in a folder with a blank in its name.
-    const std::string folder = scene.src + "\xd0\x9f\xd0\xb8\xd1\x81\xd1\x8c\xd0\xbc\xd0\xb0 \xe9\x82\xae\xe4\xbb\xb6" + kSep;
+    // Copies under Cyrillic and CJK names, in folders with blanks in their
+    // names, deeper than Windows' usual 260 characters.
+    const std::string folder = scene.src + testing_support::DeepFolders(kSep) + kSep;
     fs::create_directories(U8Path(folder));
     Texts names;
     for (size_t i = 0; i < corpus.size(); ++i) {
