@@ -91,11 +91,32 @@ def owners(paths):
     return found
 
 
+def pattern_regex(pattern):
+    """A SCANNED pattern as a regular expression over a path relative to TOP:
+    '*' stays within one folder, '**/' stands for any number of folders."""
+    out, i = "", 0
+    while i < len(pattern):
+        if pattern.startswith("**/", i):
+            out, i = out + "(?:[^/]+/)*", i + 3
+        elif pattern[i] == "*":
+            out, i = out + "[^/]*", i + 1
+        else:
+            out, i = out + re.escape(pattern[i]), i + 1
+    return re.compile(out + r"\Z")
+
+
 def scanned_files():
-    files = set()
-    for pattern in SCANNED:
-        files.update(p for p in glob.glob(os.path.join(TOP, pattern), recursive=True)
-                     if os.path.isfile(p) and "/build/" not in p)
+    # Walked by hand so that build trees are never entered: a Wine prefix there
+    # links its drive Z: to the root of the file system.
+    patterns = [pattern_regex(p) for p in SCANNED]
+    files = []
+    for folder, subfolders, names in os.walk(TOP):
+        subfolders[:] = [d for d in subfolders if d not in ("build", ".git")]
+        for name in names:
+            path = os.path.join(folder, name)
+            rel = os.path.relpath(path, TOP)
+            if os.path.isfile(path) and any(r.match(rel) for r in patterns):
+                files.append(path)
     return sorted(files)
 
 
