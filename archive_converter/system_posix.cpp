@@ -14,29 +14,12 @@
 #include <cstring>
 
 #include "archive_converter/system.h"
+#include "converter_tool/rename_posix.h"
 #include "platform/unique_fd_posix.h"
-
-#ifdef __linux__
-#include <sys/syscall.h>
-#endif
 
 namespace archive_converter {
 
-namespace {
-
-int RenameNoReplace(const char* from, const char* to) {
-#if defined(__linux__) && defined(SYS_renameat2)
-  constexpr unsigned kRenameNoReplace = 1;
-  return static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, kRenameNoReplace));
-#else
-  (void)from;
-  (void)to;
-  errno = ENOSYS;
-  return -1;
-#endif
-}
-
-}  // namespace
+using converter::RenameNoReplace;
 
 Entry Inspect(const std::string& path) {
   Entry entry;

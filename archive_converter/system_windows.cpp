@@ -18,6 +18,7 @@
 #include <string>
 
 #include "archive_converter/system.h"
+#include "converter_tool/windows_text.h"
 #include "platform/windows_text.h"
 
 namespace archive_converter {
@@ -307,20 +308,7 @@ std::string ErrorText(int error) {
   DWORD code = static_cast<DWORD>(error & ~kCustomerBit);
   if (error == EEXIST) code = ERROR_FILE_EXISTS;
   if (error == EWOULDBLOCK) code = ERROR_SHARING_VIOLATION;
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring reason = n > 0 && text != nullptr ? std::wstring(text, n) : L"";
-  if (text != nullptr) LocalFree(text);
-  // One line, without the closing full stop, as the other system's texts.
-  while (!reason.empty() && (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' ' ||
-                             reason.back() == L'.')) {
-    reason.pop_back();
-  }
-  for (wchar_t& c : reason) {
-    if (c == L'\r' || c == L'\n') c = L' ';
-  }
-  return reason.empty() ? "error " + std::to_string(code) : platform::Utf8FromWide(reason);
+  return converter::WindowsErrorText(code);
 }
 
 }  // namespace archive_converter

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "converter_tool/rename_posix.h"
 #include "converter_tool/system_error.h"
 
 #ifdef __linux__
@@ -24,10 +25,6 @@ using formats::MakeError;
 using formats::Result;
 using formats::Status;
 
-namespace {
-
-// rename() that fails with EEXIST instead of replacing. Linux has it as
-// renameat2(RENAME_NOREPLACE); elsewhere returns ENOSYS.
 int RenameNoReplace(const char* from, const char* to) {
 #if defined(__linux__) && defined(SYS_renameat2)
   constexpr unsigned kRenameNoReplace = 1;
@@ -39,6 +36,8 @@ int RenameNoReplace(const char* from, const char* to) {
   return -1;
 #endif
 }
+
+namespace {
 
 // The temporary file of the OutputFile in progress, for the signal handler: a
 // fixed buffer, since a handler may only call async-signal-safe functions.

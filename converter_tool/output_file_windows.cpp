@@ -11,11 +11,6 @@
 
 namespace converter {
 
-using formats::ErrorCode;
-using formats::MakeError;
-using formats::Result;
-using formats::Status;
-
 namespace {
 
 // The temporary file of the OutputFile in progress, for the control handler,
@@ -63,13 +58,14 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 OutputFile::OutputFile(std::string folder, std::string uuid, std::string temp_path, FileHandle fd)
     : folder_(std::move(folder)), uuid_(std::move(uuid)), temp_path_(std::move(temp_path)), fd_(fd) {}
 
-Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder, const std::string& temp_name) {
+formats::Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder,
+                                                               const std::string& temp_name) {
   // Repeated backslashes inside the folder (C:\\Mail Out\ as the window passes
   // C:\Mail Out\) are one separator to Windows.
   const DWORD attributes = GetFileAttributesW(WidePath(folder).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return WindowsError("Output folder " + folder, GetLastError());
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    return MakeError(ErrorCode::kIo, 0, "Output folder " + folder + " is not a folder");
+    return formats::MakeError(formats::ErrorCode::kIo, 0, "Output folder " + folder + " is not a folder");
   }
   for (int attempt = 0; attempt < 8; ++attempt) {
     std::string uuid = NewUuid();
@@ -100,7 +96,7 @@ Result<std::unique_ptr<OutputFile>> OutputFile::Create(const std::string& folder
     }
     if (!IsTaken(error) || !temp_name.empty()) return WindowsError("Cannot write to the output folder " + folder, error);
   }
-  return MakeError(ErrorCode::kIo, 0, "Cannot find a free file name in " + folder);
+  return formats::MakeError(formats::ErrorCode::kIo, 0, "Cannot find a free file name in " + folder);
 }
 
 OutputFile::~OutputFile() {
@@ -110,11 +106,11 @@ OutputFile::~OutputFile() {
   g_temp_active = false;
 }
 
-Status OutputFile::Fail(const std::string& what, int error_number) {
+formats::Status OutputFile::Fail(const std::string& what, int error_number) {
   return WindowsError(what + " " + temp_path_, static_cast<unsigned long>(error_number));
 }
 
-Status OutputFile::WriteAll(const char* data, size_t size) {
+formats::Status OutputFile::WriteAll(const char* data, size_t size) {
   size_t done = 0;
   while (done < size) {
     const DWORD step = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
@@ -126,8 +122,8 @@ Status OutputFile::WriteAll(const char* data, size_t size) {
   return {};
 }
 
-Status OutputFile::Finish(std::optional<int64_t> modified) {
-  if (Status st = Flush(); !st) return st;
+formats::Status OutputFile::Finish(std::optional<int64_t> modified) {
+  if (formats::Status st = Flush(); !st) return st;
   if (modified) {
     // FILETIME: 100 ns ticks since 1601-01-01.
     const uint64_t ticks = static_cast<uint64_t>(*modified + 11644473600LL) * 10000000ULL;
@@ -146,8 +142,8 @@ Status OutputFile::Finish(std::optional<int64_t> modified) {
   return {};
 }
 
-Result<std::string> OutputFile::Commit() {
-  if (Status st = Flush(); !st) return std::move(st).error();
+formats::Result<std::string> OutputFile::Commit() {
+  if (formats::Status st = Flush(); !st) return std::move(st).error();
   if (!FlushFileBuffers(fd_)) return Fail("Cannot write", static_cast<int>(GetLastError())).error();
   HANDLE file = fd_;
   fd_ = nullptr;
@@ -171,7 +167,7 @@ Result<std::string> OutputFile::Commit() {
     if (committed_) return final_path;
     if (!IsTaken(error)) return Fail("Cannot create the .eml from", static_cast<int>(error)).error();
   }
-  return MakeError(ErrorCode::kIo, 0, "Cannot find a free file name in " + folder_);
+  return formats::MakeError(formats::ErrorCode::kIo, 0, "Cannot find a free file name in " + folder_);
 }
 
 }  // namespace converter

@@ -54,7 +54,7 @@ std::wstring WidePath(std::string_view path) {
   return WideFromUtf8(formats::ExtendedLengthPath(path, Utf8FromWide(current)));
 }
 
-formats::ParseError WindowsError(const std::string& what, unsigned long error) {
+std::string WindowsErrorText(unsigned long error) {
   wchar_t* text = nullptr;
   const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                  nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
@@ -68,8 +68,11 @@ formats::ParseError WindowsError(const std::string& what, unsigned long error) {
   for (wchar_t& c : reason) {
     if (c == L'\r' || c == L'\n') c = L' ';
   }
-  if (reason.empty()) reason = L"error " + std::to_wstring(error);
-  return formats::MakeError(formats::ErrorCode::kIo, 0, what + ": " + Utf8FromWide(reason));
+  return reason.empty() ? "error " + std::to_string(error) : Utf8FromWide(reason);
+}
+
+formats::ParseError WindowsError(const std::string& what, unsigned long error) {
+  return formats::MakeError(formats::ErrorCode::kIo, 0, what + ": " + WindowsErrorText(error));
 }
 
 }  // namespace converter

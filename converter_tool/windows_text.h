@@ -21,6 +21,10 @@ std::wstring WideFromUtf8(std::string_view text);
 // current folder.
 std::wstring WidePath(std::string_view path);
 
+// The system's text for an error from GetLastError, on one line without its
+// closing full stop ("error <n>" where the system has none).
+std::string WindowsErrorText(unsigned long error);
+
 // kIo with "<what>: <the system's text for error>" (error from GetLastError).
 formats::ParseError WindowsError(const std::string& what, unsigned long error);
 

@@ -41,16 +41,11 @@ int ButtonBits(Qt::MouseButtons buttons) {
 
 }  // namespace
 
-Form1Window::Form1Window(Form1WindowDeps deps, QWidget* parent) : QWidget(parent) {
+Form1Window::Form1Window(window::FormServices services, QWidget* parent) : QWidget(parent) {
   BuildControls();
-  form_ = std::make_unique<window::Form1>(window::FormDeps{.face = *this,
-                                                           .dialogs = deps.dialogs,
-                                                           .pump = deps.pump,
-                                                           .random = deps.random,
-                                                           .settings = deps.settings,
-                                                           .app_folder = std::move(deps.app_folder),
-                                                           .end_program = std::move(deps.end_program)});
-  events_ = std::make_unique<window::Form1Events>(*form_, deps.dialogs);
+  platform::Dialogs& dialogs = services.dialogs;
+  form_ = std::make_unique<window::Form1>(*this, std::move(services));
+  events_ = std::make_unique<window::Form1Events>(*form_, dialogs);
   ConnectHandlers();
 }
 

@@ -26,22 +26,11 @@
 
 class QMimeData;
 
-struct Form1WindowDeps {
-  platform::Dialogs& dialogs;
-  platform::EventPump& pump;
-  platform::RandomSource& random;
-  platform::SettingsStore& settings;
-  // The folder that holds the program file, without a trailing separator.
-  std::string app_folder;
-  // See window::FormDeps; empty means exit the process.
-  std::function<void()> end_program = {};
-};
-
 class Form1Window : public QWidget, public window::Face {
   Q_OBJECT
 
  public:
-  explicit Form1Window(Form1WindowDeps deps, QWidget* parent = nullptr);
+  explicit Form1Window(window::FormServices services, QWidget* parent = nullptr);
   ~Form1Window() override;
 
   // The window's behaviour.

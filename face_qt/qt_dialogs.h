@@ -14,8 +14,6 @@ class QtDialogs : public platform::Dialogs {
   // Boxes are modal to `owner` (the main window) once it is set.
   void SetOwner(QWidget* owner) { owner_ = owner; }
 
-  void SetAppTitle(const std::string& title) override { app_title_ = title; }
-  std::string AppTitle() const override { return app_title_; }
 
   void ShowMessage(const std::string& text, const std::string& title = {},
                    platform::MessageIcon icon = platform::MessageIcon::kNone) override;
@@ -33,9 +31,8 @@ class QtDialogs : public platform::Dialogs {
 
  private:
   QString TitleOr(const std::string& title) const {
-    return QString::fromStdString(title.empty() ? app_title_ : title);
+    return QString::fromStdString(platform::Dialogs::TitleOr(title));
   }
 
   QPointer<QWidget> owner_;
-  std::string app_title_;
 };

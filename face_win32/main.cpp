@@ -41,8 +41,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   face_win32::Win32EventPump pump;
   face_win32::Win32RandomSource random;
   platform::RegistrySettingsStore settings;
-  window::Form1 form({.face = face,
-                      .dialogs = dialogs,
+  window::Form1 form(face, {.dialogs = dialogs,
                       .pump = pump,
                       .random = random,
                       .settings = settings,

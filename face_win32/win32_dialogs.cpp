@@ -29,7 +29,7 @@ std::wstring DocumentsFolder() {
 }  // namespace
 
 std::wstring Win32Dialogs::Title(const std::string& title) const {
-  return Wide(title.empty() ? app_title_ : title);
+  return Wide(TitleOr(title));
 }
 
 std::wstring Win32Dialogs::BoxText(const std::string& text) {

@@ -23,8 +23,6 @@ class Win32Dialogs : public platform::Dialogs {
  public:
   void SetOwner(HWND owner) { owner_ = owner; }
 
-  void SetAppTitle(const std::string& title) override { app_title_ = title; }
-  std::string AppTitle() const override { return app_title_; }
   void ShowMessage(const std::string& text, const std::string& title = {},
                    platform::MessageIcon icon = platform::MessageIcon::kNone) override;
   bool AskYesNo(const std::string& text, const std::string& title = {}) override;
@@ -49,7 +47,6 @@ class Win32Dialogs : public platform::Dialogs {
   std::wstring Title(const std::string& title) const;
 
   HWND owner_ = nullptr;
-  std::string app_title_;
   std::wstring last_open_folder_;
 };
 

@@ -25,8 +25,8 @@ class Dialogs {
   virtual ~Dialogs() = default;
 
   // The title every box and prompt shows when it is given none.
-  virtual void SetAppTitle(const std::string& title) = 0;
-  virtual std::string AppTitle() const = 0;
+  void SetAppTitle(const std::string& title) { app_title_ = title; }
+  const std::string& AppTitle() const { return app_title_; }
 
   // Modal box with one OK button. An empty title means the application title.
   virtual void ShowMessage(const std::string& text, const std::string& title = {},
@@ -46,6 +46,13 @@ class Dialogs {
   // Opens a folder in the desktop's file browser / an address in the browser.
   virtual void OpenFolder(const std::string& path) = 0;
   virtual void OpenUrl(const std::string& url) = 0;
+
+ protected:
+  // A box's title: its own, or the application title when it has none.
+  const std::string& TitleOr(const std::string& title) const { return title.empty() ? app_title_ : title; }
+
+ private:
+  std::string app_title_;
 };
 
 // "Yield to the message loop" in long work.

@@ -25,8 +25,8 @@ std::filesystem::path NativePath(const std::string& utf8) {
 
 }  // namespace
 
-Form1::Form1(FormDeps deps)
-    : face_(deps.face),
+Form1::Form1(Face& face, FormServices deps)
+    : face_(face),
       dialogs_(deps.dialogs),
       pump_(deps.pump),
       random_(deps.random),

@@ -2,7 +2,7 @@
 //
 // Form1 owns the window's behaviour; a face (window/face.h) owns the controls.
 // Everything modal, the message loop, the random draw and the settings come in
-// as seams (FormDeps), so every handler can be driven from tests with a
+// as seams (FormServices), so every handler can be driven from tests with a
 // scripted face. Handlers keep their historic names.
 //
 // Busy state: the window is busy while its pointer is the hourglass
@@ -25,8 +25,8 @@
 
 namespace window {
 
-struct FormDeps {
-  Face& face;
+// What the window needs besides its face.
+struct FormServices {
   platform::Dialogs& dialogs;
   platform::EventPump& pump;
   platform::RandomSource& random;
@@ -41,7 +41,7 @@ struct FormDeps {
 
 class Form1 {
  public:
-  explicit Form1(FormDeps deps);
+  Form1(Face& face, FormServices services);
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
 

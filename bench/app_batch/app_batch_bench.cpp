@@ -229,8 +229,7 @@ int main(int argc, char** argv) {
   }
   host.face.text1 = (out + QLatin1Char('/')).toStdString();
 
-  window::Form1 form({.face = host.face,
-                      .dialogs = host.dialogs,
+  window::Form1 form(host.face, {.dialogs = host.dialogs,
                       .pump = host.pump,
                       .random = host.random,
                       .settings = host.settings,

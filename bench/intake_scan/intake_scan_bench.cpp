@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   platform::QtEventPump pump;
   testing_support::FixedRandom random(50);
   IniSettingsStore settings(IniSettingsStore::OpenIniFile(scratch.path() + "/settings.ini"));
-  Form1Window form(Form1WindowDeps{dialogs, pump, random, settings, scratch.path().toStdString(), [] {}});
+  Form1Window form(window::FormServices{dialogs, pump, random, settings, scratch.path().toStdString(), [] {}});
   form.show();
 
   dialogs.input_answers.push_back("msg");

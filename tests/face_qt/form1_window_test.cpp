@@ -32,7 +32,7 @@ struct Fixture {
   QString AppFolder() const { return temp.path() + QStringLiteral("/bin"); }
   void Install(const QString& name) { QVERIFY(QFile::copy(ResourcePath(name), AppFolder() + u'/' + name)); }
   Form1Window& Load() {
-    form = std::make_unique<Form1Window>(Form1WindowDeps{.dialogs = dialogs,
+    form = std::make_unique<Form1Window>(window::FormServices{.dialogs = dialogs,
                                                          .pump = pump,
                                                          .random = random,
                                                          .settings = *store,

@@ -17,8 +17,7 @@ namespace {
 class Win32Form1Test : public ::testing::Test {
  protected:
   window::Form1& Make() {
-    form_ = std::make_unique<window::Form1>(window::FormDeps{.face = face_,
-                                                             .dialogs = dialogs_,
+    form_ = std::make_unique<window::Form1>(face_, window::FormServices{.dialogs = dialogs_,
                                                              .pump = pump_,
                                                              .random = random_,
                                                              .settings = settings_,

@@ -20,19 +20,17 @@ struct ShownMessage {
 
 class ScriptedDialogs : public platform::Dialogs {
  public:
-  void SetAppTitle(const std::string& title) override { app_title_ = title; }
-  std::string AppTitle() const override { return app_title_; }
 
   void ShowMessage(const std::string& text, const std::string& title, platform::MessageIcon icon) override {
-    messages.push_back({text, title.empty() ? app_title_ : title, icon, false});
+    messages.push_back({text, TitleOr(title), icon, false});
     if (on_message) on_message(messages.back());
   }
   bool AskYesNo(const std::string& text, const std::string& title) override {
-    messages.push_back({text, title.empty() ? app_title_ : title, platform::MessageIcon::kNone, true});
+    messages.push_back({text, TitleOr(title), platform::MessageIcon::kNone, true});
     return yes_no_answers.empty() ? false : Take(yes_no_answers);
   }
   std::string InputBox(const std::string& prompt, const std::string& preset, const std::string& title) override {
-    input_prompts.push_back({prompt, preset, title.empty() ? app_title_ : title});
+    input_prompts.push_back({prompt, preset, TitleOr(title)});
     return input_answers.empty() ? std::string() : Take(input_answers);
   }
   std::string PickFolder(const std::string& title, const std::string& start_folder) override {
@@ -69,7 +67,6 @@ class ScriptedDialogs : public platform::Dialogs {
     queue.pop_front();
     return front;
   }
-  std::string app_title_;
 };
 
 // Counts yields and runs a scripted action on the n-th one (to test re-entrancy).

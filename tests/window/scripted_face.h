@@ -153,8 +153,7 @@ struct Harness {
   }
   std::string AppFolder() const { return dir.File("bin"); }
   window::Form1& Make() {
-    form = std::make_unique<window::Form1>(window::FormDeps{.face = face,
-                                                            .dialogs = dialogs,
+    form = std::make_unique<window::Form1>(face, window::FormServices{.dialogs = dialogs,
                                                             .pump = pump,
                                                             .random = random,
                                                             .settings = settings,
