@@ -12,6 +12,7 @@ namespace {
 
 using Console = platform::ChildProcess::Console;
 
+#ifndef _WIN32
 std::string ReadAll(platform::ChildProcess& process) {
   std::string text;
   char buffer[256];
@@ -20,7 +21,6 @@ std::string ReadAll(platform::ChildProcess& process) {
   return text;
 }
 
-#ifndef _WIN32
 TEST(ChildProcessPipes, EchoKillAndBrokenInput) {
   platform::ChildProcess echo;
   ASSERT_EQ(echo.Start("cat", {}, Console::kPipes), 0);

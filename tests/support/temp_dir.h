@@ -14,6 +14,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// Its empty Yield() macro would swallow EventPump::Yield in a header read later.
+#undef Yield
 #endif
 
 namespace testing_support {
