@@ -12,6 +12,7 @@
 #include <string>
 
 #include "converter_tool/windows_text.h"
+#include "tests/support/run_captured_windows.h"
 #include "tests/support/temp_dir.h"
 #include "tools/msg_fixture/msg_writer.h"
 
@@ -22,41 +23,11 @@ namespace fs = std::filesystem;
 // The system's form for paths of any length.
 std::wstring Long(const fs::path& path) { return L"\\\\?\\" + path.wstring(); }
 
-struct Ran {
-  DWORD exit_code = 1234;
-  std::string output;  // standard output and standard error
-};
+using Ran = testing_support::Captured;
 
 // With `input` as its standard input when given.
 Ran RunConvert(const std::wstring& arguments, HANDLE input = nullptr) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE read_end = nullptr;
-  HANDLE write_end = nullptr;
-  Ran ran;
-  if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return ran;
-  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = input != nullptr ? input : GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = write_end;
-  startup.hStdError = write_end;
-  std::wstring line = L"\"" + fs::absolute(fs::path(CONVERT_PATH)).wstring() + L"\" " + arguments;
-  PROCESS_INFORMATION process{};
-  const BOOL started =
-      CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
-  CloseHandle(write_end);
-  if (started) {
-    char buffer[4096];
-    DWORD n = 0;
-    while (ReadFile(read_end, buffer, sizeof buffer, &n, nullptr) && n > 0) ran.output.append(buffer, n);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &ran.exit_code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-  }
-  CloseHandle(read_end);
-  return ran;
+  return testing_support::RunCaptured(fs::absolute(fs::path(CONVERT_PATH)).wstring(), arguments, input);
 }
 
 std::string ReadLong(const fs::path& path) {

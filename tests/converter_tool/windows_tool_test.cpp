@@ -13,6 +13,7 @@
 #include <string>
 
 #include "converter_tool/windows_text.h"
+#include "tests/support/run_captured_windows.h"
 #include "tests/support/temp_dir.h"
 #include "tools/msg_fixture/msg_writer.h"
 
@@ -20,44 +21,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolResult {
-  std::string output;  // the bytes it wrote to its standard output (a pipe)
-  DWORD exit_code = 1234;
-};
+using ToolResult = testing_support::Captured;
 
 std::wstring ToolPath() { return fs::absolute(fs::path(QUORVEX_PATH)).wstring(); }
 
 // Runs `"<Quorvex.exe>" <arguments>` as one raw command line.
-ToolResult RunTool(const std::wstring& arguments) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE read_end = nullptr;
-  HANDLE write_end = nullptr;
-  ToolResult result;
-  if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return result;
-  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write_end;
-  startup.hStdError = write_end;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  std::wstring line = L"\"" + ToolPath() + L"\" " + arguments;
-  PROCESS_INFORMATION process{};
-  const BOOL started =
-      CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
-  CloseHandle(write_end);
-  if (started) {
-    char buffer[4096];
-    DWORD n = 0;
-    while (ReadFile(read_end, buffer, sizeof buffer, &n, nullptr) && n > 0) result.output.append(buffer, n);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &result.exit_code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-  }
-  CloseHandle(read_end);
-  return result;
-}
+ToolResult RunTool(const std::wstring& arguments) { return testing_support::RunCaptured(ToolPath(), arguments); }
 
 // The window's quoting: in double quotes, each backslash of the folder doubled.
 std::wstring QuoteLikeTheWindow(const std::wstring& text, bool double_backslashes) {
