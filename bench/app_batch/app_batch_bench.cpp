@@ -34,8 +34,6 @@ namespace {
 // Counts what would be shown instead of showing it.
 class CountingDialogs : public platform::Dialogs {
  public:
-  void SetAppTitle(const std::string&) override {}
-  std::string AppTitle() const override { return {}; }
   void ShowMessage(const std::string& text, const std::string&, platform::MessageIcon) override {
     if (text.starts_with("Failed to convert: ")) {
       ++failed;
