@@ -29,10 +29,7 @@ WORK=${1:-$(mktemp -d /tmp/archive-bench.XXXXXX)}
 mkdir -p "$WORK"
 if [[ -z "${KEEP:-}" && -z "${1:-}" ]]; then trap 'rm -rf "$WORK"' EXIT; fi
 
-say() { printf '%s\n' "$*"; }
-now() { date +%s.%N; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
-min() { printf '%s\n' "$@" | sort -g | head -1; }
+source "$ROOT/bench/timing.sh"
 rate() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.0f", n / s }'; }
 # The peak of VmHWM (KB) of a process while it runs, into the file $2.
 watch_hwm() {

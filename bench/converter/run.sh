@@ -24,11 +24,7 @@ WORK=${1:-$(mktemp -d /tmp/quorvex-bench.XXXXXX)}
 mkdir -p "$WORK"
 if [[ -z "${KEEP:-}" && -z "${1:-}" ]]; then trap 'rm -rf "$WORK"' EXIT; fi
 
-say() { printf '%s\n' "$*"; }
-now() { date +%s.%N; }
-# seconds as a float between two `now` values
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
-min() { printf '%s\n' "$@" | sort -g | head -1; }
+source "$ROOT/bench/timing.sh"
 mbps() { awk -v bytes="$1" -v s="$2" 'BEGIN { printf "%.0f", bytes / 1e6 / s }'; }
 
 say "== build"
